@@ -1,0 +1,163 @@
+#pragma once
+// The thin layer over the encrypted database engine: a session per user action, prepared
+// statements with bound parameters, and transactions that are all or nothing.
+//
+//   auto s = qh::db::Session::open(path);
+//   qh::db::Transaction t(s);
+//   s.exec("insert into ycjg(ycbm, ycmc) values(?, ?)", code, name);
+//   t.commit();
+//
+// Every failure throws qh::DbError. No text is ever spliced into SQL: values are bound.
+#include "core/dberror.h"
+#include "core/money.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <memory>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace qh::db {
+
+struct Connection; // shared by a session and the statements it prepared
+
+class Statement {
+public:
+    Statement(Statement &&) noexcept;
+    Statement &operator=(Statement &&) noexcept;
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    ~Statement();
+
+    // Parameters are numbered from 1.
+    Statement &bind(int index, const QString &value);
+    Statement &bind(int index, const char *value);
+    Statement &bind(int index, int value);
+    Statement &bind(int index, qint64 value);
+    Statement &bind(int index, Money value);
+    Statement &bind(int index, const QDate &day);           // stored as midnight of the day
+    Statement &bind(int index, const QDateTime &value);
+    Statement &bind(int index, const QByteArray &blob);
+    Statement &bind(int index, std::nullopt_t);
+    template <class T> Statement &bind(int index, const std::optional<T> &value)
+    {
+        return value ? bind(index, *value) : bind(index, std::nullopt);
+    }
+    template <class... A> Statement &bindAll(const A &...args)
+    {
+        int i = 0;
+        (bind(++i, args), ...);
+        return *this;
+    }
+
+    // Advances to the next row; false when there is none. Throws on failure.
+    bool next();
+    // Runs a statement that returns no rows.
+    void run();
+    void reset();
+
+    int columnCount() const;
+    QString columnName(int col) const;
+    bool isNull(int col) const;
+    QString text(int col) const;            // "" for Null
+    std::optional<QString> optText(int col) const;
+    int integer(int col) const;             // 0 for Null
+    qint64 int64(int col) const;
+    Money money(int col) const;             // 0 for Null
+    std::optional<Money> optMoney(int col) const;
+    std::optional<QDateTime> dateTime(int col) const;
+    std::optional<QDate> date(int col) const;
+    QByteArray blob(int col) const;
+
+private:
+    friend class Session;
+    Statement(std::shared_ptr<Connection> conn, sqlite3_stmt *stmt);
+    void check(int rc) const;
+    std::shared_ptr<Connection> m_conn;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+class Session {
+public:
+    // Opens an existing clinic database for reading and writing and proves the key by
+    // reading the schema. Throws FileMissing, NotADatabase, CannotOpen...
+    static Session open(const QString &path);
+    // Creates a new, empty encrypted file (refuses when something exists at the path).
+    static Session create(const QString &path);
+
+    Session(Session &&) noexcept;
+    Session &operator=(Session &&) noexcept;
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+    ~Session();
+
+    Statement prepare(const QString &sql);
+    template <class... A> Statement query(const QString &sql, const A &...args)
+    {
+        Statement s = prepare(sql);
+        s.bindAll(args...);
+        return s;
+    }
+    // Runs one statement with bound values; returns the number of rows it changed.
+    template <class... A> int exec(const QString &sql, const A &...args)
+    {
+        Statement s = prepare(sql);
+        s.bindAll(args...);
+        s.run();
+        return changes();
+    }
+    // Runs statements without parameters (schema creation, pragmas).
+    void execScript(const QString &sql);
+    // First column of the first row, or nothing when there is no row or it is Null.
+    template <class... A> std::optional<QString> scalarText(const QString &sql, const A &...args)
+    {
+        Statement s = query(sql, args...);
+        if (!s.next() || s.isNull(0))
+            return std::nullopt;
+        return s.text(0);
+    }
+    template <class... A> qint64 scalarInt(const QString &sql, const A &...args)
+    {
+        Statement s = query(sql, args...);
+        return s.next() ? s.int64(0) : 0;
+    }
+
+    int changes() const;
+    qint64 lastInsertRowId() const;
+    bool inTransaction() const;
+    sqlite3 *handle() const;
+    const QString &path() const;
+
+private:
+    friend class Transaction;
+    explicit Session(std::shared_ptr<Connection> conn);
+    std::shared_ptr<Connection> m_conn;
+};
+
+// BEGIN IMMEDIATE on construction; commit() makes it durable; leaving the scope without
+// commit (an exception, an early return) rolls everything back. A statement that failed
+// inside the transaction makes commit() refuse and roll back too.
+class Transaction {
+public:
+    explicit Transaction(Session &session);
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    ~Transaction();
+    void commit();
+
+private:
+    Session &m_session;
+    bool m_done = false;
+};
+
+// Passphrase of every clinic database file.
+QByteArray clinicPassphrase();
+
+// Maps an engine result code and message to the stable error form.
+DbError engineError(int code, const QString &engineMessage, const QString &path = {});
+
+} // namespace qh::db

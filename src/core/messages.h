@@ -1,0 +1,54 @@
+#pragma once
+// The one seam through which every message box and file dialog of the program is shown.
+// The program installs presenters that show real dialogs; tests install recorders that
+// keep what was shown and answer questions.
+#include <QString>
+
+class QWidget;
+
+namespace qh {
+
+enum class MsgIcon { None, Information, Question, Warning, Critical };
+enum class MsgButtons { Ok, YesNo };
+
+struct Message {
+    QString text;
+    QString title;
+    MsgIcon icon = MsgIcon::Information;
+    MsgButtons buttons = MsgButtons::Ok;
+};
+
+class MessagePresenter {
+public:
+    virtual ~MessagePresenter() = default;
+    // Shows the message; returns false only when a question was answered No.
+    virtual bool present(const Message &m) = 0;
+};
+
+void setMessagePresenter(MessagePresenter *presenter);
+MessagePresenter *messagePresenter();
+
+class FileDialogPresenter {
+public:
+    virtual ~FileDialogPresenter() = default;
+    // Empty result: cancelled.
+    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &folder,
+                                 const QString &filter) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &folder,
+                                 const QString &filter) = 0;
+};
+
+void setFileDialogPresenter(FileDialogPresenter *presenter);
+FileDialogPresenter *fileDialogPresenter();
+
+namespace msg {
+// Notice: information icon, OK, empty title unless one is given.
+void info(const QString &text, const QString &title = {});
+// Question: question icon, Yes and No; true for any answer but No.
+bool ask(const QString &text, const QString &title = {});
+// OK only, no icon.
+void plain(const QString &text, const QString &title = {});
+bool show(MsgIcon icon, MsgButtons buttons, const QString &text, const QString &title = {});
+} // namespace msg
+
+} // namespace qh

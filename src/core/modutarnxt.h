@@ -1,0 +1,46 @@
+#pragma once
+// The shared module: the globals every window reads, the database path, opening a session
+// for one user action, and the start-up decisions that need no window.
+#include "core/database.h"
+
+#include <QString>
+
+namespace qh::Modutarnxt {
+
+// The folder under which "system/zyqhmz.mdb" lives. Set once at start (tests set their own).
+extern QString SystemRoot;
+// The logged-in user; empty until a login succeeds.
+extern QString CurrentUser;
+// The topic the help window is to show.
+extern QString HelpTopic;
+// The splash opened the user window because no user exists; leaving it ends the program.
+extern bool FirstUserMode;
+
+// The user's application data folder (XDG), where the clinic's data lives.
+QString defaultSystemRoot();
+// SystemRoot + "/system/zyqhmz.mdb".
+QString databasePath();
+// Opens the clinic database for one action. Throws DbError.
+db::Session openClinic();
+
+enum class StartRoute {
+    FirstRun,    // the clinic's name is still blank: first-run setup
+    MainWindow,  // main window, splash, login
+    NoStatusRow, // the status row could not be made to exist: "系统发生错误"
+};
+
+// Start-up steps that need no window: creates the folders and the database when missing,
+// makes sure the status row exists, and tells where the start goes. Throws DbError.
+StartRoute prepareClinicDatabase();
+
+// Number of rows in the status table and the clinic's name of the first row.
+struct StatusRow {
+    int rows = 0;
+    QString unitName; // xt001 as stored
+};
+StatusRow readStatusRow(db::Session &session);
+
+// The version shown by the splash: major, minor and revision written one after the other.
+QString versionText();
+
+} // namespace qh::Modutarnxt

@@ -1,0 +1,182 @@
+#include "core/schema.h"
+#include "core/database.h"
+
+namespace qh {
+
+namespace {
+
+using F = FieldType;
+
+FieldDef T(const char *n, int size) { return {n, F::Text, size}; }
+FieldDef I(const char *n) { return {n, F::Integer, 0}; }
+FieldDef C(const char *n) { return {n, F::Currency, 0}; }
+FieldDef D(const char *n) { return {n, F::Date, 0}; }
+FieldDef M(const char *n) { return {n, F::Memo, 0}; }
+FieldDef B(const char *n) { return {n, F::LongBinary, 0}; }
+
+IndexDef RUC(const char *n, std::vector<const char *> f, const char *stored = nullptr)
+{
+    return {n, std::move(f), true, true, true, stored ? stored : n};
+}
+
+TableDef oneField(const char *table, const char *field, const char *index)
+{
+    return {table, {T(field, 240)}, {RUC(index, {field})}};
+}
+
+std::vector<TableDef> buildSchema()
+{
+    std::vector<TableDef> s;
+    s.push_back(oneField("ycgy", "ycgy", "ycgyi"));
+    s.push_back(oneField("yczz", "yczz", "yczzi"));
+    s.push_back(oneField("fjgy", "fjgy", "fjgyi"));
+    s.push_back(oneField("fjzz", "fjzz", "fjzzi"));
+    s.push_back(oneField("bzzz", "bzzz", "bzzzi"));
+    s.push_back(oneField("lcfj", "fjlc", "fjlci"));
+    s.push_back(oneField("Cygx", "cygy", "cygxi"));
+    s.push_back(oneField("Cyzz", "cyzz", "cyzzi"));
+    s.push_back({"ycjg",
+                 {T("ycbm", 20), T("ycmc", 100), C("ycdj"), T("jldw", 100), T("yplb", 40)},
+                 {RUC("ycbmi", {"ycbm"}), RUC("ycmci", {"ycmc"})}});
+    s.push_back({"xtzlqk", {T("xt001", 200), T("xt006", 20), B("xt007")}, {}});
+    s.push_back({"yckpass",
+                 {T("passuser", 20), T("passwods", 248), I("passpids")},
+                 {RUC("passuseri", {"passuser"}), {"passwordi", {"passwods"}, true, true, false, "passwordi"}}});
+    s.push_back({"zyyc",
+                 {T("ycmc", 100), T("ycgj", 200), T("ycxw", 200), M("ycgy"), M("yczz"), T("ycyf", 248), M("ycyj"),
+                  M("ycxd"), T("dlxm", 20)},
+                 {RUC("ycmci", {"ycmc"}, "zyyc_ycmci")}});
+    s.push_back({"zyfj",
+                 {T("fjmc", 200), M("fjgc"), M("fjgy"), M("fjzz"), M("fjyf"), T("fjly", 248), M("fjxd"), T("dlxm", 20)},
+                 {RUC("fjmci", {"fjmc"})}});
+    s.push_back({"zybz",
+                 {T("bzmc", 200), T("bzqk", 248), T("bzcy", 248), T("zlcs", 248), T("dlxm", 48)},
+                 {RUC("zybzi", {"bzmc", "bzqk"})}});
+    s.push_back({"zyzd",
+                 {T("bahm", 20), T("hzmc", 6), T("hzxb", 2), I("hznl"), T("hzzy", 20), T("hztele", 50),
+                  T("hzaddress", 200), D("hzdate"), T("hzzdys", 30), M("hzzz"), M("zlfa"), M("fjgc"), M("fjsy"),
+                  M("fjxd"), T("xtcz", 20)},
+                 {{"bahmi", {"bahm"}, true, false, true, "bahmi"}, RUC("zycfi", {"hzmc", "hzxb", "hzdate"})}});
+    s.push_back({"ycjj",
+                 {T("babm", 20), T("hzmc", 20), T("hzxb", 1), D("zdsj"), C("ycyj")},
+                 {{"bzhmi", {"babm"}, true, false, true, "bzhmi"}, RUC("hzxmi", {"hzmc", "hzxb", "zdsj"})}});
+    s.push_back({"fjcy",
+                 {T("cymc", 100), M("cygc"), T("cygy", 240), M("cyzz"), M("cyyf"), M("cyxd"), T("dlxm", 100)},
+                 {RUC("cymci", {"cymc"})}});
+    s.push_back({"ylsy",
+                 {T("symc", 100), M("syyt"), M("syjl"), M("syzy"), M("syxd"), T("dlxm", 100), T("sylb", 100)},
+                 {RUC("symci", {"symc"})}});
+    s.push_back({"ycyltb", {T("ycbm", 20), C("rksl"), C("rkje"), C("ycyl")}, {RUC("ycyli", {"ycbm"})}});
+    s.push_back({"yccrtb",
+                 {D("crsj"), T("ycbm", 50), T("ywzy", 200), T("yccd", 200), T("ycly", 200), T("ywph", 20), D("yxqx"),
+                  T("blhm", 50), T("blks", 50), C("rksl"), C("rkje"), C("cksl"), C("ckje"), C("xsje"), T("jbxm", 20),
+                  T("bgxm", 20)},
+                 {{"ycrci", {"crsj", "ycbm", "xsje", "ckje"}, true, false, true, "ycrci"}}});
+    s.push_back({"hzblzl",
+                 {T("blbm", 20), T("blxm", 20), T("blxb", 2), I("blnl"), T("blzy", 50), T("bldw", 200), T("blhf", 10),
+                  T("bldz", 200), T("blte", 100), T("mail", 200), D("blsj"), D("bljz"), M("blxd"), T("zldl", 20)},
+                 {RUC("blbmi", {"blbm"})}});
+    s.push_back({"hzzdzl",
+                 {T("blbm", 20), T("blkb", 50), D("blsj"), T("bzxy", 50), I("bzmb"), I("bzhx"), M("bzqk"), M("blfa"),
+                  M("blcf"), M("blsx"), D("fzsj"), T("zdys", 50)},
+                 {RUC("zdbmi", {"blbm", "blkb", "blsj"})}});
+    s.push_back({"fzzl",
+                 {T("blbm", 20), T("blkb", 50), D("blsj"), D("blfz"), T("zdys", 50)},
+                 {RUC("fzbmi", {"blbm", "blkb", "blsj"})}});
+    return s;
+}
+
+QString q(const char *ident) { return u'"' + QString::fromLatin1(ident) + u'"'; }
+
+bool isRequired(const TableDef &t, const char *field)
+{
+    for (const auto &ix : t.indexes)
+        if (ix.required)
+            for (const char *f : ix.fields)
+                if (QLatin1String(f) == QLatin1String(field))
+                    return true;
+    return false;
+}
+
+QString tableSql(const TableDef &t)
+{
+    QStringList cols, checks;
+    for (const auto &f : t.fields) {
+        const QString n = q(f.name);
+        QString col = n;
+        const QString cname = QString::fromLatin1(f.name);
+        switch (f.type) {
+        case F::Text:
+            col += QStringLiteral(" TEXT COLLATE NOCASE");
+            checks << QStringLiteral("CONSTRAINT \"%1:empty\" CHECK (%2 IS NULL OR length(%2) > 0)").arg(cname, n);
+            checks << QStringLiteral("CONSTRAINT \"%1:long\" CHECK (%2 IS NULL OR length(%2) <= %3)")
+                          .arg(cname, n)
+                          .arg(f.size);
+            break;
+        case F::Integer:
+            col += QStringLiteral(" INTEGER");
+            checks << QStringLiteral("CONSTRAINT \"%1:type\" CHECK (%2 IS NULL OR typeof(%2) = 'integer')").arg(cname, n);
+            checks << QStringLiteral("CONSTRAINT \"%1:range\" CHECK (%2 IS NULL OR %2 BETWEEN -32768 AND 32767)")
+                          .arg(cname, n);
+            break;
+        case F::Currency: // ten-thousandths in a 64-bit integer
+            col += QStringLiteral(" INTEGER");
+            checks << QStringLiteral("CONSTRAINT \"%1:type\" CHECK (%2 IS NULL OR typeof(%2) = 'integer')").arg(cname, n);
+            break;
+        case F::Date: // "yyyy-MM-dd HH:mm:ss"
+            col += QStringLiteral(" TEXT");
+            checks << QStringLiteral("CONSTRAINT \"%1:type\" CHECK (%2 IS NULL OR (typeof(%2) = 'text' AND %2 GLOB "
+                                     "'[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]'))")
+                          .arg(cname, n);
+            break;
+        case F::Memo:
+            col += QStringLiteral(" TEXT COLLATE NOCASE");
+            break;
+        case F::LongBinary:
+            col += QStringLiteral(" BLOB");
+            break;
+        }
+        if (isRequired(t, f.name))
+            col += QStringLiteral(" NOT NULL");
+        cols << col;
+    }
+    return QStringLiteral("CREATE TABLE %1 (\n  %2")
+               .arg(q(t.name), cols.join(QStringLiteral(",\n  ")))
+        + (checks.isEmpty() ? QString() : QStringLiteral(",\n  ") + checks.join(QStringLiteral(",\n  "))) + QStringLiteral("\n)");
+}
+
+QString indexSql(const TableDef &t, const IndexDef &ix)
+{
+    QStringList f;
+    for (const char *n : ix.fields)
+        f << q(n) + QStringLiteral(" ASC");
+    return QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+        .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), q(ix.storedName), q(t.name), f.join(u", "));
+}
+
+} // namespace
+
+const std::vector<TableDef> &clinicSchema()
+{
+    static const std::vector<TableDef> schema = buildSchema();
+    return schema;
+}
+
+void createSchema(db::Session &session)
+{
+    db::Transaction tx(session);
+    for (const auto &t : clinicSchema()) {
+        session.exec(tableSql(t));
+        for (const auto &ix : t.indexes)
+            session.exec(indexSql(t, ix));
+    }
+    tx.commit();
+}
+
+void CreateClinicDatabase(const QString &path)
+{
+    db::Session session = db::Session::create(path);
+    createSchema(session);
+}
+
+} // namespace qh

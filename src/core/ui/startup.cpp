@@ -1,0 +1,84 @@
+#include "core/ui/startup.h"
+#include "core/messages.h"
+#include "core/modutarnxt.h"
+#include "core/ui/uikit.h"
+
+#include <QDir>
+#include <QLockFile>
+#include <memory>
+
+namespace qh::ui {
+
+namespace {
+StartWindows g_windows;
+std::unique_ptr<QLockFile> g_lock;
+
+// True when this is the only running copy for the data folder; keeps the lock until the end.
+bool takeInstanceLock()
+{
+    if (g_lock)
+        return true;
+    QDir().mkpath(Modutarnxt::SystemRoot);
+    auto lock = std::make_unique<QLockFile>(Modutarnxt::SystemRoot + QStringLiteral("/qinghe.lock"));
+    lock->setStaleLockTime(0); // a lock left by a crashed copy is recognised by its process id
+    if (!lock->tryLock(0))
+        return false;
+    g_lock = std::move(lock);
+    return true;
+}
+
+void startErrorReport(const DbError &e)
+{
+    msg::plain(numberedReport(e));
+    setMousePointer(PointerArrow);
+    endProgram();
+}
+
+} // namespace
+
+void setStartWindows(StartWindows windows) { g_windows = std::move(windows); }
+
+void releaseInstanceLock() { g_lock.reset(); }
+
+bool Main()
+{
+    using namespace Modutarnxt;
+    if (SystemRoot.isEmpty())
+        SystemRoot = defaultSystemRoot();
+    if (!takeInstanceLock()) {
+        msg::info(QStringLiteral("程序已经开始运行"));
+        endProgram();
+        return false;
+    }
+    setMousePointer(PointerBusy);
+    StartRoute route;
+    try {
+        route = prepareClinicDatabase();
+    } catch (const DbError &e) {
+        startErrorReport(e);
+        return false;
+    } catch (const std::exception &e) {
+        startErrorReport(DbError(err::General, QString::fromUtf8(e.what())));
+        return false;
+    }
+    switch (route) {
+    case StartRoute::NoStatusRow:
+        msg::info(QStringLiteral("系统发生错误"));
+        setMousePointer(PointerArrow);
+        endProgram();
+        return false;
+    case StartRoute::FirstRun:
+        if (g_windows.firstRunSetup)
+            g_windows.firstRunSetup();
+        return true;
+    case StartRoute::MainWindow:
+        if (g_windows.mainWindowAndSplash)
+            g_windows.mainWindowAndSplash();
+        doEvents();
+        setMousePointer(PointerArrow);
+        return true;
+    }
+    return false;
+}
+
+} // namespace qh::ui

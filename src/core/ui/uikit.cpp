@@ -1,0 +1,134 @@
+#include "core/ui/uikit.h"
+#include "core/clock.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTranslator>
+
+namespace qh::ui {
+
+namespace {
+
+class BoxPresenter : public MessagePresenter {
+public:
+    bool present(const Message &m) override
+    {
+        QMessageBox box;
+        box.setWindowTitle(m.title.isEmpty() ? QStringLiteral(" ") : m.title);
+        box.setText(m.text);
+        switch (m.icon) {
+        case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+        case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+        case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+        }
+        if (m.buttons == MsgButtons::YesNo) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+        } else {
+            box.setStandardButtons(QMessageBox::Ok);
+        }
+        const int pointer = mousePointer();
+        setMousePointer(PointerArrow);
+        const int r = box.exec();
+        setMousePointer(pointer);
+        return r != QMessageBox::No;
+    }
+};
+
+class DialogPresenter : public FileDialogPresenter {
+public:
+    QString openFileName(QWidget *parent, const QString &caption, const QString &folder, const QString &filter) override
+    {
+        return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    }
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &folder, const QString &filter) override
+    {
+        return QFileDialog::getSaveFileName(parent, caption, folder, filter);
+    }
+};
+
+int g_pointer = PointerArrow;
+bool g_ended = false;
+
+} // namespace
+
+void installDialogPresenters()
+{
+    static BoxPresenter boxes;
+    static DialogPresenter files;
+    setMessagePresenter(&boxes);
+    setFileDialogPresenter(&files);
+}
+
+void installChineseTranslations(QApplication &app)
+{
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char *name : {"qtbase_zh_CN", "qt_zh_CN"}) {
+        auto *t = new QTranslator(&app);
+        if (t->load(QString::fromLatin1(name), dir))
+            app.installTranslator(t);
+        else
+            delete t;
+    }
+}
+
+void setMousePointer(int pointer)
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        g_pointer = pointer;
+        return;
+    }
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+    if (pointer == PointerBusy)
+        QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+    g_pointer = pointer;
+}
+
+int mousePointer() { return g_pointer; }
+
+void PauseWithButton(QAbstractButton *button, int milliseconds)
+{
+    setMousePointer(PointerBusy);
+    QPointer<QAbstractButton> guard(button);
+    if (guard)
+        guard->setEnabled(false);
+    clock::pause(milliseconds);
+    setMousePointer(PointerArrow);
+    if (guard)
+        guard->setEnabled(true);
+}
+
+void doEvents() { QCoreApplication::processEvents(); }
+
+void placeWindow(QWidget *window, int topDivisor, const QWidget *over)
+{
+    QRect area;
+    if (over)
+        area = over->geometry();
+    else if (QScreen *s = QGuiApplication::primaryScreen())
+        area = s->availableGeometry();
+    const QSize own = window->size();
+    window->move(area.left() + (area.width() - own.width()) / 2,
+                 area.top() + (area.height() - own.height()) / qMax(1, topDivisor));
+}
+
+void endProgram()
+{
+    g_ended = true;
+    QCoreApplication::quit();
+}
+
+bool programEnded() { return g_ended; }
+void resetProgramEnded() { g_ended = false; }
+
+} // namespace qh::ui
