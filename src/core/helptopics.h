@@ -1,0 +1,10 @@
+#pragma once
+// The fixed texts of the help window, by topic code.
+#include <QString>
+
+namespace qh {
+
+// "MZ", "F-D", "YCKC", "BM", "MM"; an unknown code gives "".
+QString helpTopicText(const QString &code);
+
+} // namespace qh

@@ -1,0 +1,55 @@
+#include "core/ui/FrmHelp.h"
+#include "core/helptopics.h"
+#include "core/modutarnxt.h"
+#include "core/ui/uikit.h"
+
+#include <QCloseEvent>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace qh::ui {
+
+FrmHelp::FrmHelp(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("FrmHelp"));
+    setWindowTitle(QStringLiteral("帮助向导"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    TxtHelp = new QTextEdit(this);
+    TxtHelp->setObjectName(QStringLiteral("TxtHelp"));
+    TxtHelp->setReadOnly(true);
+    TxtHelp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto *lay = new QVBoxLayout(this);
+    lay->addWidget(TxtHelp);
+    resize(560, 420);
+    placeWindow(this, 2);
+}
+
+void FrmHelp::setRequester(QWidget *window) { m_requester = window; }
+
+void FrmHelp::DisHelp()
+{
+    TxtHelp->clear();
+    TxtHelp->setPlainText(helpTopicText(Modutarnxt::HelpTopic));
+}
+
+void FrmHelp::closeEvent(QCloseEvent *event)
+{
+    if (m_requester)
+        m_requester->setEnabled(true);
+    Modutarnxt::HelpTopic.clear();
+    event->accept();
+}
+
+void showHelp(QWidget *taskWindow, const QString &topic)
+{
+    if (taskWindow)
+        taskWindow->setEnabled(false);
+    Modutarnxt::HelpTopic = topic;
+    FrmHelp *help = singleWindow<FrmHelp>();
+    help->setRequester(taskWindow);
+    help->DisHelp();
+    help->show();
+    help->raise();
+}
+
+} // namespace qh::ui

@@ -1,0 +1,230 @@
+#include "core/database.h"
+#include "core/modutarnxt.h"
+#include "core/schema.h"
+#include "core/textutil.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+using namespace qh;
+
+class TstDatabase : public QObject {
+    Q_OBJECT
+
+private:
+    static int expectError(const std::function<void()> &f)
+    {
+        try {
+            f();
+        } catch (const DbError &e) {
+            return e.number();
+        }
+        return 0;
+    }
+
+private slots:
+    void freshDatabaseHasTheWholeSchemaAndNoRows()
+    {
+        test::TempClinic clinic;
+        auto s = clinic.open();
+        QStringList tables;
+        auto st = s.query(QStringLiteral("select name from sqlite_master where type='table' order by rowid"));
+        while (st.next())
+            tables << st.text(0);
+        QCOMPARE(tables.size(), 23);
+        QCOMPARE(tables.first(), QStringLiteral("ycgy"));
+        QCOMPARE(tables.at(6), QStringLiteral("Cygx"));
+        QCOMPARE(tables.last(), QStringLiteral("fzzl"));
+
+        int fields = 0;
+        for (const QString &t : tables) {
+            auto info = s.prepare(QStringLiteral("pragma table_info(\"%1\")").arg(t));
+            QStringList names;
+            while (info.next())
+                names << info.text(1);
+            fields += names.size();
+            QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from \"%1\"").arg(t)), 0);
+        }
+        QCOMPARE(fields, 126);
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from sqlite_master where type='index'")), 26);
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from sqlite_master where type='index' and name like 'sqlite_autoindex%'")), 0);
+
+        // Field order of a table the windows rely on.
+        auto info = s.prepare(QStringLiteral("pragma table_info(yccrtb)"));
+        QStringList names;
+        while (info.next())
+            names << info.text(1);
+        QCOMPARE(names.join(u','), QStringLiteral("crsj,ycbm,ywzy,yccd,ycly,ywph,yxqx,blhm,blks,rksl,rkje,cksl,ckje,xsje,jbxm,bgxm"));
+
+        // Index flags: passwordi unique, bahmi not unique.
+        QCOMPARE(s.scalarInt(QStringLiteral("select sql like 'CREATE UNIQUE%' from sqlite_master where name='passwordi'")), 1);
+        QCOMPARE(s.scalarInt(QStringLiteral("select sql like 'CREATE UNIQUE%' from sqlite_master where name='bahmi'")), 0);
+    }
+
+    void fileIsEncryptedAndKeyIsChecked()
+    {
+        test::TempClinic clinic;
+        QFile f(clinic.dbPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(!f.read(16).startsWith("SQLite format 3"));
+        f.close();
+
+        // A foreign file fails with a clear error, not silently.
+        const QString foreign = clinic.root() + QStringLiteral("/foreign.mdb");
+        QFile g(foreign);
+        QVERIFY(g.open(QIODevice::WriteOnly));
+        g.write(QByteArray(4096, 'x'));
+        g.close();
+        QCOMPARE(expectError([&] { db::Session::open(foreign); }), err::NotADatabase);
+        QCOMPARE(expectError([&] { db::Session::open(clinic.root() + QStringLiteral("/none.mdb")); }), err::FileMissing);
+
+        // The command-line tool opens it with the passphrase.
+        const QString tool = QStandardPaths::findExecutable(QStringLiteral("sqlcipher"));
+        if (tool.isEmpty())
+            QSKIP("sqlcipher command-line tool not installed");
+        QProcess p;
+        p.start(tool, {clinic.dbPath()});
+        QVERIFY(p.waitForStarted());
+        p.write("PRAGMA key='" + db::clinicPassphrase() + "';\nselect count(*) from sqlite_master where type='table';\n");
+        p.closeWriteChannel();
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).trimmed(), QStringLiteral("23"));
+    }
+
+    void textFieldsRefuseEmptyAndOverlongText()
+    {
+        test::TempClinic clinic;
+        auto s = clinic.open();
+        const QString sql = QStringLiteral("insert into ycjg(ycbm, ycmc, ycdj, jldw, yplb) values(?, ?, ?, ?, ?)");
+        QCOMPARE(expectError([&] { s.exec(sql, QString(""), QStringLiteral("甘草"), Money::fromInt(1), QStringLiteral("克"), QStringLiteral("补益")); }),
+                 err::ZeroLength);
+        s.exec(sql, QStringLiteral(" "), QStringLiteral("甘草"), Money::fromInt(1), QStringLiteral("  "), QStringLiteral("补益"));
+        QCOMPARE(expectError([&] { s.exec(sql, QString(21, u'A'), QStringLiteral("黄芪"), Money::fromInt(1), QStringLiteral("克"), QStringLiteral("补益")); }),
+                 err::TooLong);
+        s.exec(sql, QString(20, u'B'), QString(100, u'芪'), Money::fromInt(1), QStringLiteral("克"), QStringLiteral("补益"));
+        QCOMPARE(expectError([&] { s.exec(QStringLiteral("insert into hzblzl(blbm, blnl) values('1', ?)"), 40000); }), err::OutOfRange);
+        QCOMPARE(expectError([&] { s.exec(QStringLiteral("insert into hzblzl(blbm, blsj) values('1', ?)"), QStringLiteral("2024-02-30")); }), err::WrongType);
+    }
+
+    void uniqueAndRequiredIndexes()
+    {
+        test::TempClinic clinic;
+        clinic.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("1.00"));
+        QCOMPARE(expectError([&] { clinic.addDrug(QStringLiteral("MH"), QStringLiteral("桂枝"), QStringLiteral("1")); }), err::Duplicate);
+        QCOMPARE(expectError([&] { clinic.addDrug(QStringLiteral("mh"), QStringLiteral("桂枝"), QStringLiteral("1")); }), err::Duplicate);
+        QCOMPARE(expectError([&] { clinic.addDrug(QStringLiteral("GZ"), QStringLiteral("麻黄"), QStringLiteral("1")); }), err::Duplicate);
+
+        clinic.addUser(QStringLiteral("张三"), QStringLiteral("secret1"));
+        QCOMPARE(expectError([&] { clinic.addUser(QStringLiteral("李四"), QStringLiteral("secret1")); }), err::Duplicate);
+
+        auto s = clinic.open();
+        const QString mv = QStringLiteral("insert into yccrtb(crsj, ycbm, xsje, ckje) values(?, ?, ?, ?)");
+        const QDateTime now(QDate(2024, 3, 1), QTime(9, 30));
+        QCOMPARE(expectError([&] { s.exec(mv, now, QStringLiteral("麻黄"), std::nullopt, Money()); }), err::NullInIndex);
+        QCOMPARE(expectError([&] { s.exec(mv, now, QStringLiteral("麻黄"), Money(), std::nullopt); }), err::NullInIndex);
+        s.exec(mv, now, QStringLiteral("麻黄"), Money(), Money());
+        s.exec(mv, now, QStringLiteral("麻黄"), Money(), Money()); // not unique
+
+        const QString dx = QStringLiteral("insert into hzzdzl(blbm, blkb, blsj) values(?, ?, ?)");
+        s.exec(dx, QStringLiteral("0001"), QStringLiteral("内科"), now);
+        QCOMPARE(expectError([&] { s.exec(dx, QStringLiteral("0001"), QStringLiteral("内科"), now); }), err::Duplicate);
+        s.exec(dx, QStringLiteral("0001"), QStringLiteral("外科"), now);
+    }
+
+    void lookupsIgnoreLetterCaseAndBindLiterally()
+    {
+        test::TempClinic clinic;
+        clinic.addDrug(QStringLiteral("DG'S"), QStringLiteral("当归'片"), QStringLiteral("2.5"));
+        auto s = clinic.open();
+        QCOMPARE(s.scalarText(QStringLiteral("select ycmc from ycjg where ycbm = ?"), QStringLiteral("dg's")).value_or(QString()),
+                 QStringLiteral("当归'片"));
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from ycjg where ycmc like ? escape '\\'"), likeContains(QStringLiteral("'片"))), 1);
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from ycjg where ycmc like ? escape '\\'"), likeContains(QStringLiteral("%"))), 0);
+        clinic.addUser(QStringLiteral("Admin"), QStringLiteral("pw1234"));
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from yckpass where passuser = ?"), QStringLiteral("ADMIN")), 1);
+    }
+
+    void moneyAndDatesRoundTrip()
+    {
+        test::TempClinic clinic;
+        auto s = clinic.open();
+        s.exec(QStringLiteral("insert into ycyltb(ycbm, rksl, rkje, ycyl) values(?, ?, ?, ?)"), QStringLiteral("麻黄"),
+               *Money::parse(QStringLiteral("1,234.5678")), Money::fromUnits(-1), Money::fromUnits(std::numeric_limits<qint64>::max()));
+        auto st = s.query(QStringLiteral("select rksl, rkje, ycyl from ycyltb"));
+        QVERIFY(st.next());
+        QCOMPARE(st.money(0).units(), 12345678);
+        QCOMPARE(st.money(1).units(), -1);
+        QCOMPARE(st.money(2).units(), std::numeric_limits<qint64>::max());
+
+        s.exec(QStringLiteral("insert into fzzl(blbm, blkb, blsj, blfz) values('1', '内科', ?, ?)"),
+               QDateTime(QDate(2024, 1, 31), QTime(23, 59, 59)), QDate(2024, 2, 1));
+        // Day ranges with between behave on the stored text form.
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from fzzl where date(blsj) between ? and ?"), QStringLiteral("2024-01-31"), QStringLiteral("2024-01-31")), 1);
+        auto d = s.query(QStringLiteral("select blsj, blfz from fzzl"));
+        QVERIFY(d.next());
+        QCOMPARE(d.dateTime(0)->time(), QTime(23, 59, 59));
+        QCOMPARE(*d.date(1), QDate(2024, 2, 1));
+    }
+
+    void transactionsAreAllOrNothing()
+    {
+        test::TempClinic clinic;
+        auto s = clinic.open();
+        QCOMPARE(expectError([&] {
+                     db::Transaction t(s);
+                     s.exec(QStringLiteral("insert into ycyltb(ycbm, ycyl) values('甲', 1)"));
+                     s.exec(QStringLiteral("insert into ycyltb(ycbm, ycyl) values('甲', 2)")); // duplicate
+                     t.commit();
+                 }),
+                 err::Duplicate);
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from ycyltb")), 0);
+
+        // A failure caught inside the transaction still prevents the commit.
+        QCOMPARE(expectError([&] {
+                     db::Transaction t(s);
+                     s.exec(QStringLiteral("insert into ycyltb(ycbm, ycyl) values('乙', 1)"));
+                     try {
+                         s.exec(QStringLiteral("insert into ycyltb(ycbm, ycyl) values('乙', 2)"));
+                     } catch (const DbError &) {
+                     }
+                     t.commit();
+                 }),
+                 err::Misuse);
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from ycyltb")), 0);
+        QVERIFY(!s.inTransaction());
+
+        {
+            db::Transaction t(s);
+            s.exec(QStringLiteral("insert into ycyltb(ycbm, ycyl) values('丙', 1)"));
+            t.commit();
+        }
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from ycyltb")), 1);
+    }
+
+    void statementKeepsItsConnection()
+    {
+        test::TempClinic clinic;
+        clinic.addDrug(QStringLiteral("A"), QStringLiteral("甲"), QStringLiteral("1"));
+        std::optional<db::Statement> st;
+        {
+            auto s = clinic.open();
+            st.emplace(s.prepare(QStringLiteral("select ycmc from ycjg")));
+        }
+        QVERIFY(st->next());
+        QCOMPARE(st->text(0), QStringLiteral("甲"));
+    }
+
+    void errorReportForms()
+    {
+        DbError e(3022, QStringLiteral("重复"));
+        QCOMPARE(shortReport(e), QStringLiteral("重复"));
+        QCOMPARE(numberedReport(e), QStringLiteral("错误号码：3022\r\n错误内容：重复"));
+        QCOMPARE(plainReport(e), QStringLiteral("3022\r\n重复"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDatabase)
+#include "tst_database.moc"

@@ -1,0 +1,66 @@
+#pragma once
+// Test helpers: a temporary clinic database and recorders behind the message and file seams.
+#include "core/database.h"
+#include "core/messages.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <vector>
+
+namespace qh::test {
+
+// Records every message shown and answers questions from a queue (Yes when it is empty).
+class RecordingMessages : public MessagePresenter {
+public:
+    RecordingMessages();
+    ~RecordingMessages() override;
+    bool present(const Message &m) override;
+
+    std::vector<Message> shown;
+    std::deque<bool> answers;
+
+    QStringList texts() const;
+    QString last() const;          // text of the last message, "" when none
+    void clear() { shown.clear(); }
+
+private:
+    MessagePresenter *m_previous;
+};
+
+// Answers file dialogs from a queue ("" = cancelled) and records their arguments.
+class RecordingFileDialogs : public FileDialogPresenter {
+public:
+    RecordingFileDialogs();
+    ~RecordingFileDialogs() override;
+    QString openFileName(QWidget *, const QString &caption, const QString &folder, const QString &filter) override;
+    QString saveFileName(QWidget *, const QString &caption, const QString &folder, const QString &filter) override;
+
+    std::deque<QString> answers;
+    QStringList folders, filters;
+
+private:
+    FileDialogPresenter *m_previous;
+};
+
+// A fresh clinic database in its own temporary folder: sets SystemRoot there, resets the
+// globals, shortens every pause to nothing. Everything goes when it is destroyed.
+class TempClinic {
+public:
+    explicit TempClinic(bool create = true);
+    ~TempClinic();
+    QString root() const { return m_dir.path(); }
+    QString dbPath() const;
+    db::Session open() const;
+
+    // Convenience rows used by many tests.
+    void addStatusRow(const QString &unit = QStringLiteral("青禾诊所"));
+    void addUser(const QString &name, const QString &password);
+    void addDrug(const QString &code, const QString &name, const QString &price, const QString &unit = QStringLiteral("克"),
+                 const QString &category = QStringLiteral("解表药"));
+
+private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace qh::test
