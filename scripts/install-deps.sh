@@ -12,7 +12,7 @@ PACKAGES=(
   libsodium-dev
   libbenchmark-dev
   fonts-arphic-uming fonts-noto-cjk fontconfig
-  unzip xauth
+  unzip xauth libssl-dev
 )
 
 missing=()

@@ -65,9 +65,11 @@ std::optional<Money> Money::parse(const QString &input)
         negative = text[0] == u'-';
         ++i;
     }
+    // Group separators are allowed only between groups of three digits: "1,234,567".
     i128 whole = 0;
     int intDigits = 0;
-    bool lastWasGroup = false;
+    int groupDigits = 0; // digits since the last separator
+    bool grouped = false;
     for (; i < text.size(); ++i) {
         QChar c = text[i];
         if (c.isDigit() && c.unicode() < 128) {
@@ -75,16 +77,17 @@ std::optional<Money> Money::parse(const QString &input)
             if (whole > i128(std::numeric_limits<std::int64_t>::max()))
                 return std::nullopt;
             ++intDigits;
-            lastWasGroup = false;
+            ++groupDigits;
         } else if (c == u',') {
-            if (intDigits == 0 || lastWasGroup)
+            if (groupDigits == 0 || (grouped ? groupDigits != 3 : groupDigits > 3))
                 return std::nullopt;
-            lastWasGroup = true;
+            grouped = true;
+            groupDigits = 0;
         } else {
             break;
         }
     }
-    if (lastWasGroup)
+    if (grouped && groupDigits != 3)
         return std::nullopt;
     i128 frac = 0;
     int fracDigits = 0;

@@ -1,0 +1,135 @@
+#include "core/clock.h"
+#include "core/modutarnxt.h"
+#include "core/ui/startup.h"
+#include "core/ui/uikit.h"
+#include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLockFile>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace qh;
+
+class TstStartup : public QObject {
+    Q_OBJECT
+
+    int firstRuns = 0;
+    int mainWindows = 0;
+
+    void installRecorders()
+    {
+        firstRuns = mainWindows = 0;
+        ui::setStartWindows({[this] { ++firstRuns; }, [this] { ++mainWindows; }});
+        ui::resetProgramEnded();
+    }
+
+private slots:
+    void cleanup() { ui::releaseInstanceLock(); }
+
+    void firstStartCreatesFileAndStatusRowThenSetup()
+    {
+        test::TempClinic clinic(false);
+        test::RecordingMessages rec;
+        installRecorders();
+        QVERIFY(!QFile::exists(clinic.dbPath()));
+        QVERIFY(ui::Main());
+        QVERIFY(QFile::exists(clinic.dbPath()));
+        QCOMPARE(firstRuns, 1);
+        QCOMPARE(mainWindows, 0);
+        QVERIFY(rec.shown.empty());
+        auto s = clinic.open();
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from xtzlqk")), 1);
+        QCOMPARE(*s.scalarText(QStringLiteral("select xt001 from xtzlqk")), QStringLiteral("  "));
+        QVERIFY(s.scalarText(QStringLiteral("select xt006 from xtzlqk")) == std::nullopt);
+    }
+
+    void blankUnitNameMeansNotSetUp()
+    {
+        test::TempClinic clinic;
+        clinic.addStatusRow(QStringLiteral("    "));
+        installRecorders();
+        QVERIFY(ui::Main());
+        QCOMPARE(firstRuns, 1);
+    }
+
+    void setUpClinicGoesToMainWindowAndSplash()
+    {
+        test::TempClinic clinic;
+        clinic.addStatusRow();
+        installRecorders();
+        QVERIFY(ui::Main());
+        QCOMPARE(mainWindows, 1);
+        QCOMPARE(firstRuns, 0);
+        QCOMPARE(ui::mousePointer(), ui::PointerArrow);
+    }
+
+    void deletedStatusRowIsAddedAgain()
+    {
+        test::TempClinic clinic;
+        clinic.addStatusRow();
+        clinic.open().exec(QStringLiteral("delete from xtzlqk"));
+        installRecorders();
+        QVERIFY(ui::Main());
+        QCOMPARE(firstRuns, 1);
+        QCOMPARE(clinic.open().scalarInt(QStringLiteral("select count(*) from xtzlqk")), 1);
+    }
+
+    void secondCopyIsRefused()
+    {
+        test::TempClinic clinic;
+        clinic.addStatusRow();
+        // Another running copy holds the lock.
+        QLockFile other(clinic.root() + QStringLiteral("/qinghe.lock"));
+        QVERIFY(other.tryLock(0));
+        test::RecordingMessages rec;
+        installRecorders();
+        QVERIFY(!ui::Main());
+        QCOMPARE(rec.texts(), QStringList{QStringLiteral("程序已经开始运行")});
+        QVERIFY(ui::programEnded());
+        QCOMPARE(mainWindows + firstRuns, 0);
+        other.unlock();
+        installRecorders();
+        QVERIFY(ui::Main());
+        QCOMPARE(mainWindows, 1);
+    }
+
+    void engineFailureGivesNumberedReport()
+    {
+        test::TempClinic clinic(false);
+        QDir().mkpath(clinic.root() + QStringLiteral("/system"));
+        QFile junk(clinic.dbPath());
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(2048, 'z'));
+        junk.close();
+        test::RecordingMessages rec;
+        installRecorders();
+        QVERIFY(!ui::Main());
+        QCOMPARE(rec.shown.size(), size_t(1));
+        QVERIFY(rec.last().startsWith(QStringLiteral("错误号码：%1\r\n错误内容：").arg(err::NotADatabase)));
+        QCOMPARE(rec.shown[0].icon, MsgIcon::None);
+        QVERIFY(ui::programEnded());
+        QCOMPARE(ui::mousePointer(), ui::PointerArrow);
+        QCOMPARE(firstRuns + mainWindows, 0);
+    }
+
+    void pauseWithButtonDisablesForItsDuration()
+    {
+        clock::setScale(0.01); // 4 s become 40 ms
+        QPushButton b;
+        bool disabledDuring = false;
+        QTimer::singleShot(5, [&] { disabledDuring = !b.isEnabled() && ui::mousePointer() == ui::PointerBusy; });
+        QElapsedTimer t;
+        t.start();
+        ui::PauseWithButton(&b);
+        QVERIFY(t.elapsed() >= 40);
+        QVERIFY(disabledDuring);
+        QVERIFY(b.isEnabled());
+        QCOMPARE(ui::mousePointer(), ui::PointerArrow);
+        clock::setScale(0);
+    }
+};
+
+QTEST_MAIN(TstStartup)
+#include "tst_startup.moc"
