@@ -12,7 +12,7 @@ PACKAGES=(
   libsodium-dev
   libbenchmark-dev
   fonts-arphic-uming fonts-noto-cjk fontconfig
-  unzip xauth libssl-dev
+  unzip xauth libssl-dev poppler-utils
 )
 
 missing=()
