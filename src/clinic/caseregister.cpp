@@ -1,0 +1,161 @@
+#include "clinic/caseregister.h"
+#include "core/dberror.h"
+#include "core/modutarnxt.h"
+#include "core/textutil.h"
+
+namespace qh::clinic {
+
+namespace {
+
+QString blankIfEmpty(const QString &text) { return text.isEmpty() ? QStringLiteral(" ") : text; }
+
+QString dayText(const std::optional<QDate> &day) { return day ? dateText(*day) : QString(); }
+
+QDate requireDate(const QString &text, const char *field)
+{
+    if (auto d = parseDateText(text))
+        return *d;
+    throw DbError(err::WrongType, QStringLiteral("字段 '%1' 的数据类型不正确。").arg(QLatin1String(field)));
+}
+
+} // namespace
+
+bool isMailAddress(const QString &text)
+{
+    return !text.isEmpty() && text.contains(u'@') && text.contains(u'.');
+}
+
+Check srnrJyhz(CaseRecord &r)
+{
+    r.blbm = trimSpaces(r.blbm);
+    r.blsj = trimSpaces(r.blsj);
+    r.blxm = trimSpaces(r.blxm);
+    r.blzy = trimSpaces(r.blzy);
+    r.bldw = trimSpaces(r.bldw);
+    r.bldz = trimSpaces(r.bldz);
+    r.blte = trimSpaces(r.blte);
+    r.mail = trimSpaces(r.mail);
+    r.blxd = trimSpaces(r.blxd);
+
+    if (r.blbm.isEmpty())
+        return Check::fail(QStringLiteral("请输入患者病历号码"), QStringLiteral("TxtBlbh"));
+    if (!isDateText(r.blsj))
+        return Check::fail(QStringLiteral("患者初诊时间输入错误"), QStringLiteral("MaskCzsj"), Selection::All);
+    if (r.blhf.isEmpty())
+        return Check::fail(QStringLiteral("请选择患者婚姻情况"), QStringLiteral("CboHyqk"));
+    if (r.blxm.size() < 2)
+        return Check::fail(QStringLiteral("请输入患者姓名"), QStringLiteral("TxtHzxm"), Selection::FirstChar);
+    bool ageOk = false;
+    trimSpaces(r.blnl).toInt(&ageOk);
+    if (!ageOk)
+        return Check::fail(QStringLiteral("请输入患者年龄"), QStringLiteral("CboHzag"));
+    if (r.blxb.isEmpty())
+        return Check::fail(QStringLiteral("请输入患者性别"), QStringLiteral("CboHzxb"));
+    if (r.mail.isEmpty())
+        r.mail = QStringLiteral(" ");
+    else if (!isMailAddress(r.mail))
+        return Check::fail(QStringLiteral("电子信箱地址输入错误"), QStringLiteral("TxtMail"), Selection::All);
+    if (r.bldz.size() < 2)
+        return Check::fail(QStringLiteral("请输入患者家庭住址"), QStringLiteral("TxtHzdz"), Selection::FirstTwo);
+    r.blzy = blankIfEmpty(r.blzy);
+    r.bldw = blankIfEmpty(r.bldw);
+    r.blxd = blankIfEmpty(r.blxd);
+    r.blte = blankIfEmpty(r.blte);
+    return Check::pass();
+}
+
+Check checkFirstVisitOnEnter(const QString &maskText, const QDate &today)
+{
+    const auto day = parseDateText(maskText);
+    if (!day)
+        return Check::fail(QStringLiteral("初诊时间输入错误"), QStringLiteral("MaskCzsj"), Selection::All);
+    if (*day > today)
+        return Check::fail(QStringLiteral("初诊时间不能大于系统目前时间"), QStringLiteral("MaskCzsj"), Selection::All);
+    return Check::pass();
+}
+
+SaveKind saveCase(const CaseRecord &r, const QString &user)
+{
+    const QDate first = requireDate(r.blsj, "blsj");
+    const QDate last = requireDate(r.bljz, "bljz");
+    const int age = trimSpaces(r.blnl).toInt();
+    auto s = Modutarnxt::openClinic();
+    const bool found = s.scalarInt(QStringLiteral("select count(*) from hzblzl where blbm = ?"), r.blbm) > 0;
+    if (!found) {
+        s.exec(QStringLiteral("insert into hzblzl(blbm, blxm, blxb, blnl, blzy, bldw, blhf, bldz, blte, mail, blsj, bljz, blxd, zldl) "
+                              "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+               r.blbm, r.blxm, r.blxb, age, r.blzy, r.bldw, r.blhf, r.bldz, r.blte, r.mail, first, last, r.blxd, user);
+        return SaveKind::Added;
+    }
+    // The notes box is blank when the notes tab was left with its back command: the stored
+    // notes stay as they are.
+    const bool keepNotes = trimSpaces(r.blxd).isEmpty();
+    s.exec(QStringLiteral("update hzblzl set blxb = ?, blnl = ?, blzy = ?, bldw = ?, blhf = ?, bldz = ?, blte = ?, mail = ?, "
+                          "blsj = ?, bljz = ?, blxd = case when ? then blxd else ? end, zldl = ? where blbm = ?"),
+           r.blxb, age, r.blzy, r.bldw, r.blhf, r.bldz, r.blte, r.mail, first, last, keepNotes ? 1 : 0, r.blxd, user, r.blbm);
+    return SaveKind::Updated;
+}
+
+std::optional<CaseRecord> findCase(const QString &caseNumber)
+{
+    auto s = Modutarnxt::openClinic();
+    auto q = s.query(QStringLiteral("select blbm, blxm, blxb, blnl, blzy, bldw, blhf, bldz, blte, mail, blsj, bljz, blxd "
+                                    "from hzblzl where blbm = ?"),
+                     trimSpaces(caseNumber));
+    if (!q.next() || q.isNull(0))
+        return std::nullopt;
+    CaseRecord r;
+    r.blbm = q.text(0);
+    r.blxm = q.text(1);
+    r.blxb = q.text(2);
+    r.blnl = q.isNull(3) ? QString() : QString::number(q.integer(3));
+    r.blzy = q.text(4);
+    r.bldw = q.text(5);
+    r.blhf = q.text(6);
+    r.bldz = q.text(7);
+    r.blte = q.text(8);
+    r.mail = q.text(9);
+    r.blsj = dayText(q.date(10));
+    r.bljz = dayText(q.date(11));
+    r.blxd = q.text(12);
+    return r;
+}
+
+std::vector<VisitRow> visitsOf(const QString &caseNumber)
+{
+    std::vector<VisitRow> rows;
+    auto s = Modutarnxt::openClinic();
+    auto q = s.query(QStringLiteral("select blsj, blkb, zdys, bzqk from hzzdzl where blbm = ? order by blsj, blkb"),
+                     trimSpaces(caseNumber));
+    while (q.next())
+        rows.push_back({dayText(q.date(0)), q.text(1), q.text(2), q.text(3)});
+    return rows;
+}
+
+RegisterLists registerLists()
+{
+    RegisterLists lists;
+    auto s = Modutarnxt::openClinic();
+    auto cases = s.query(QStringLiteral("select blbm from hzblzl order by blbm"));
+    while (cases.next())
+        lists.caseNumbers << cases.text(0);
+    auto jobs = s.query(QStringLiteral("select distinct blzy from hzblzl where blzy is not null and trim(blzy) <> '' "
+                                       "order by blzy"));
+    while (jobs.next())
+        lists.occupations << jobs.text(0);
+    return lists;
+}
+
+std::optional<QString> notesOf(const QString &caseNumber)
+{
+    auto s = Modutarnxt::openClinic();
+    return s.scalarText(QStringLiteral("select blxd from hzblzl where blbm = ?"), trimSpaces(caseNumber));
+}
+
+bool saveNotes(const QString &caseNumber, const QString &notes)
+{
+    auto s = Modutarnxt::openClinic();
+    return s.exec(QStringLiteral("update hzblzl set blxd = ? where blbm = ?"), notes, trimSpaces(caseNumber)) > 0;
+}
+
+} // namespace qh::clinic

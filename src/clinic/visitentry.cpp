@@ -1,0 +1,200 @@
+#include "clinic/visitentry.h"
+#include "clinic/punctuation.h"
+#include "core/database.h"
+#include "core/dberror.h"
+#include "core/modutarnxt.h"
+#include "core/textutil.h"
+
+namespace qh::clinic {
+
+namespace {
+
+QString dayText(const std::optional<QDate> &day) { return day ? dateText(*day) : QString(); }
+
+QDate requireDate(const QString &text, const char *field)
+{
+    if (auto d = parseDateText(text))
+        return *d;
+    throw DbError(err::WrongType, QStringLiteral("字段 '%1' 的数据类型不正确。").arg(QLatin1String(field)));
+}
+
+int numberOf(const QString &text) { return toHalfWidth(trimSpaces(text)).toInt(); }
+
+// The row id of the visit of a case, department and day.
+std::optional<qint64> visitRow(db::Session &s, const QString &caseNumber, const QString &dept, const QDate &day)
+{
+    auto q = s.query(QStringLiteral("select rowid from hzzdzl where blbm = ? and blkb = ? and date(blsj) = ? "
+                                    "order by blsj limit 1"),
+                     caseNumber, dept, dateText(day));
+    if (!q.next())
+        return std::nullopt;
+    return q.int64(0);
+}
+
+} // namespace
+
+VisitRecord newVisit(const QString &caseNumber, const QDate &today)
+{
+    VisitRecord v;
+    v.blbm = caseNumber;
+    v.blsj = dateText(today);
+    v.fzsj = dateText(today);
+    v.bzxy = QStringLiteral("15/20");
+    v.bzmb = QStringLiteral("70");
+    v.bzhx = QStringLiteral("40");
+    return v;
+}
+
+Check SrnrJyzd(VisitRecord &v)
+{
+    for (QString *t : {&v.blbm, &v.blkb, &v.zdys, &v.bzqk, &v.blfa, &v.blcf, &v.blsx, &v.blsj, &v.bzxy, &v.bzmb,
+                       &v.bzhx, &v.fzsj})
+        *t = trimSpaces(*t);
+
+    if (v.blbm.isEmpty())
+        return Check::fail(QStringLiteral("请输入病历号码"), QStringLiteral("TxtBlbh"));
+    // The diagnosis date box is locked by the window; a record filled elsewhere is still checked.
+    if (!isDateText(v.blsj))
+        return Check::fail(QStringLiteral("诊断时间输入错误"), QStringLiteral("MasZdsj(0)"), Selection::All);
+    if (v.blkb.isEmpty())
+        return Check::fail(QStringLiteral("请输入诊断科室"), QStringLiteral("CboZdks"));
+    if (v.bzxy.size() < 5)
+        return Check::fail(QStringLiteral("患者血压输入错误"), QStringLiteral("MasZdsj(1)"));
+    if (!isNumeric(v.bzmb))
+        return Check::fail(QStringLiteral("患者脉搏输入错误"), QStringLiteral("MasZdsj(2)"));
+    if (!isNumeric(v.bzhx))
+        return Check::fail(QStringLiteral("患者呼吸输入错误"), QStringLiteral("MasZdsj(3)"));
+    if (v.zdys.size() < 2)
+        return Check::fail(QStringLiteral("请输入诊断医师姓名"), QStringLiteral("TxtStb1(1)"), Selection::All);
+    if (v.blfa.isEmpty())
+        return Check::fail(QStringLiteral("请输入治疗方案"), QStringLiteral("TxtStb1(3)"));
+    if (v.blcf.isEmpty())
+        return Check::fail(QStringLiteral("请输入治疗处方"), QStringLiteral("TxtStb1(4)"));
+    if (v.followUp) {
+        const auto follow = parseDateText(v.fzsj);
+        if (!follow)
+            return Check::fail(QStringLiteral("复诊时间输入错误"), QStringLiteral("MasZdsj(4)"));
+        if (*parseDateText(v.blsj) >= *follow)
+            return Check::fail(QStringLiteral("复诊时间不能小于诊断时间"), QStringLiteral("MasZdsj(4)"));
+    }
+    return Check::pass();
+}
+
+VisitSaveKind saveVisit(const VisitRecord &v, const QDate &today)
+{
+    const QDate day = requireDate(v.blsj, "blsj");
+    // Without a follow-up the box holds today's date; a box left without a date means today too.
+    const QDate follow = v.followUp ? requireDate(v.fzsj, "fzsj") : parseDateText(v.fzsj).value_or(today);
+    const QString dept = trimSpaces(v.blkb);
+    const QString doctor = trimSpaces(v.zdys);
+
+    auto s = Modutarnxt::openClinic();
+    db::Transaction t(s);
+    const auto row = visitRow(s, v.blbm, dept, day);
+    if (!row) {
+        s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, bzxy, bzmb, bzhx, bzqk, blfa, blcf, blsx, fzsj, zdys) "
+                              "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+               v.blbm, dept, day, v.bzxy, numberOf(v.bzmb), numberOf(v.bzhx), NormalizePunctuation(v.bzqk),
+               NormalizePunctuation(v.blfa), NormalizePunctuation(v.blcf), NormalizePunctuation(v.blsx), follow, doctor);
+    } else {
+        s.exec(QStringLiteral("update hzzdzl set bzxy = ?, bzmb = ?, bzhx = ?, bzqk = ?, blfa = ?, blcf = ?, blsx = ?, "
+                              "fzsj = ?, zdys = ? where rowid = ?"),
+               v.bzxy, numberOf(v.bzmb), numberOf(v.bzhx), NormalizePunctuation(v.bzqk), NormalizePunctuation(v.blfa),
+               NormalizePunctuation(v.blcf), NormalizePunctuation(v.blsx), follow, doctor, *row);
+    }
+    s.exec(QStringLiteral("update hzblzl set bljz = ? where blbm = ?"), follow, v.blbm);
+    s.exec(QStringLiteral("delete from fzzl where blbm = ?"), v.blbm);
+    if (v.followUp && follow > today)
+        s.exec(QStringLiteral("insert into fzzl(blbm, blkb, blsj, blfz, zdys) values(?, ?, ?, ?, ?)"), v.blbm, dept, day,
+               follow, doctor);
+    t.commit();
+    return row ? VisitSaveKind::Updated : VisitSaveKind::Added;
+}
+
+std::optional<VisitRecord> findVisit(const QString &caseNumber, const QString &dept, const QDate &day)
+{
+    auto s = Modutarnxt::openClinic();
+    const auto row = visitRow(s, trimSpaces(caseNumber), trimSpaces(dept), day);
+    if (!row)
+        return std::nullopt;
+    auto q = s.query(QStringLiteral("select blbm, blkb, blsj, bzxy, bzmb, bzhx, bzqk, blfa, blcf, blsx, fzsj, zdys "
+                                    "from hzzdzl where rowid = ?"),
+                     *row);
+    if (!q.next())
+        return std::nullopt;
+    VisitRecord v;
+    v.blbm = q.text(0);
+    v.blkb = trimSpaces(q.text(1));
+    v.blsj = dayText(q.date(2));
+    v.bzxy = trimSpaces(q.text(3));
+    v.bzmb = QStringLiteral("%1").arg(q.integer(4), 2, 10, QLatin1Char('0'));
+    v.bzhx = QStringLiteral("%1").arg(q.integer(5), 2, 10, QLatin1Char('0'));
+    v.bzqk = q.text(6);
+    v.blfa = q.text(7);
+    v.blcf = q.text(8);
+    v.blsx = q.text(9);
+    v.fzsj = dayText(q.date(10));
+    v.zdys = q.text(11);
+    // A follow-up had been set when its date differs from the diagnosis day.
+    v.followUp = v.blsj != v.fzsj;
+    return v;
+}
+
+PickLists TclBnr()
+{
+    PickLists lists;
+    auto s = Modutarnxt::openClinic();
+    QStringList categories;
+    auto c = s.query(QStringLiteral("select distinct yplb from ycjg where yplb is not null order by yplb"));
+    while (c.next())
+        categories << c.text(0);
+    if (categories.isEmpty())
+        return lists;
+    lists.categories = categories;
+    QStringList departments;
+    auto d = s.query(QStringLiteral("select distinct blkb from hzzdzl where blkb is not null order by blkb"));
+    while (d.next())
+        departments << d.text(0);
+    if (departments.isEmpty())
+        return lists;
+    lists.departments = departments;
+    lists.resetDoses = true;
+    return lists;
+}
+
+QStringList doseItems(int from, int to)
+{
+    QStringList items;
+    for (int i = from; i <= to; ++i)
+        items << QString::number(i);
+    return items;
+}
+
+std::optional<QStringList> herbsOfCategory(const QString &category)
+{
+    auto s = Modutarnxt::openClinic();
+    QStringList herbs;
+    auto q = s.query(QStringLiteral("select ycmc from ycjg where yplb = ? order by ycmc"), trimSpaces(category));
+    while (q.next())
+        herbs << q.text(0);
+    if (herbs.isEmpty())
+        return std::nullopt;
+    return herbs;
+}
+
+std::optional<QString> herbPickText(const QString &herb, const QString &dose)
+{
+    auto s = Modutarnxt::openClinic();
+    auto q = s.query(QStringLiteral("select ycmc, jldw from ycjg where ycmc = ?"), trimSpaces(herb));
+    if (!q.next())
+        return std::nullopt;
+    return trimSpaces(herb) + trimSpaces(dose) + q.text(1) + QStringLiteral("，");
+}
+
+QString visitSavedMessage()
+{
+    return QStringLiteral("资料内容保存完毕，点击打印键进行打印") + QStringLiteral("\r\n") +
+           QStringLiteral("或按返回首页键，返回首页输入新的内容。");
+}
+
+} // namespace qh::clinic
