@@ -1,0 +1,59 @@
+#include "clinic/ui/entryboxes.h"
+
+#include <QTextCursor>
+
+namespace qh::clinic::ui {
+
+MemoBox::MemoBox(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTabChangesFocus(true);
+    connect(this, &QPlainTextEdit::textChanged, this, &MemoBox::enforceLimit);
+}
+
+void MemoBox::setText(const QString &text)
+{
+    m_programmatic = true;
+    m_allowed = int(text.size());
+    setPlainText(text);
+    m_programmatic = false;
+}
+
+void MemoBox::selectAll()
+{
+    QTextCursor c = textCursor();
+    c.select(QTextCursor::Document);
+    setTextCursor(c);
+}
+
+void MemoBox::enforceLimit()
+{
+    if (m_programmatic || m_max <= 0)
+        return;
+    const QString t = toPlainText();
+    const int limit = std::max(m_max, m_allowed);
+    if (t.size() <= limit) {
+        if (t.size() <= m_max)
+            m_allowed = 0;
+        return;
+    }
+    // Cut what was typed beyond the limit at the cursor, keeping the text before and after it.
+    QTextCursor c = textCursor();
+    const int over = int(t.size()) - limit;
+    const int end = c.position();
+    const int start = std::max(0, end - over);
+    c.setPosition(start);
+    c.setPosition(end, QTextCursor::KeepAnchor);
+    m_programmatic = true;
+    c.removeSelectedText();
+    m_programmatic = false;
+    setTextCursor(c);
+}
+
+MaskBox::MaskBox(const QString &mask, QWidget *parent) : QLineEdit(parent)
+{
+    if (!mask.isEmpty())
+        setInputMask(mask + QStringLiteral(";_"));
+}
+
+} // namespace qh::clinic::ui
