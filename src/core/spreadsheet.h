@@ -1,0 +1,125 @@
+#pragma once
+// The spreadsheet writer behind every report of the program: one worksheet built in memory
+// (cells by address or by row and column, texts, numbers and dates, one font for all cells,
+// column widths, per-cell number formats, cleared ranges) and saved as an Office Open XML
+// workbook (.xlsx). An existing file of the same name is replaced only once the new one is
+// complete, so a failed save never leaves half a file behind.
+//
+//   qh::Spreadsheet sheet;
+//   sheet.setText("a2", "药品编码");
+//   sheet.setFont("宋体", 9);
+//   sheet.setMoney(5, 3, price);
+//   sheet.setNumberFormat(5, 3, "#,##0.00_ ");
+//   sheet.setColumnWidth(2, 20);
+//   sheet.save(qh::documentFilePath("药品编码名称对照表"));
+//
+// Rows and columns are numbered from 1, as in the spreadsheet program ("a1" is row 1, column 1).
+#include "core/dberror.h"
+#include "core/money.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QMap>
+#include <QString>
+#include <optional>
+#include <variant>
+
+namespace qh {
+
+// A cell address "A2" / "a2" (letters then digits); nothing for anything else.
+struct CellRef {
+    int row = 0; // 1-based
+    int col = 0; // 1-based
+    friend bool operator==(const CellRef &, const CellRef &) = default;
+};
+std::optional<CellRef> parseCellAddress(const QString &address);
+// "b2:d3000" or a single address; the corners are ordered top-left, bottom-right.
+std::optional<std::pair<CellRef, CellRef>> parseCellRange(const QString &range);
+// 1 -> "A", 27 -> "AA".
+QString columnLetters(int col);
+
+// Limits of the file format.
+inline constexpr int SheetMaxRows = 1048576;
+inline constexpr int SheetMaxCols = 16384;
+
+class Spreadsheet {
+public:
+    using Value = std::variant<std::monostate, QString, double>;
+
+    Spreadsheet();
+
+    // Values. A bad address or a row or column outside the sheet throws DbError(err::Misuse).
+    void setText(int row, int col, const QString &text);
+    void setText(const QString &address, const QString &text);
+    void setNumber(int row, int col, double value);
+    void setNumber(const QString &address, double value);
+    void setMoney(int row, int col, Money value);
+    // A date and time as the spreadsheet's day number; a cell without a number format of its
+    // own gets "yyyy-mm-dd" (midnight) or "yyyy-mm-dd hh:mm:ss".
+    void setDate(int row, int col, const QDateTime &value);
+    // Removes the values of every cell in the range (formats stay), like assigning "" to it.
+    void clear(const QString &range);
+    void clear(int firstRow, int firstCol, int lastRow, int lastCol);
+
+    // The font of all cells. A font name never ends in a blank: surrounding blanks are dropped.
+    void setFont(const QString &name, double size);
+    QString fontName() const { return m_fontName; }
+    double fontSize() const { return m_fontSize; }
+
+    // Number format of one cell ("#,##0.00_ ", "yyyy-mm-dd"); "" returns the cell to General.
+    void setNumberFormat(int row, int col, const QString &format);
+    void setNumberFormat(const QString &address, const QString &format);
+    QString numberFormat(int row, int col) const;
+
+    // Width of a whole column in characters of the standard font.
+    void setColumnWidth(int col, double width);
+    // Makes the column as wide as its widest content (measured when the file is saved). A later
+    // setColumnWidth overrides it.
+    void autoFitColumn(int col);
+    // The width a saved file will carry for the column; nothing when it keeps the default.
+    std::optional<double> columnWidth(int col) const;
+
+    // Reading back what was written.
+    Value value(int row, int col) const;
+    QString text(int row, int col) const;            // "" unless the cell holds text
+    std::optional<double> number(int row, int col) const;
+    int lastRow() const;                             // 0 for an empty sheet
+    int lastCol() const;
+
+    // Writes the workbook (one worksheet "Sheet1") to the path, replacing an existing file.
+    // Throws DbError(err::FileIo) with a readable description when it cannot be written.
+    void save(const QString &path) const;
+
+private:
+    struct Cell {
+        Value value;
+        QString format;
+    };
+    struct Column {
+        std::optional<double> width;
+        bool autoFit = false;
+    };
+    static quint64 key(int row, int col) { return (quint64(quint32(row)) << 32) | quint32(col); }
+    static void checkCell(int row, int col);
+    Cell &cell(int row, int col);
+    double measuredWidth(int col) const;
+
+    QHash<quint64, Cell> m_cells;
+    QMap<int, Column> m_columns;
+    QString m_fontName = QStringLiteral("Calibri");
+    double m_fontSize = 11;
+};
+
+// The user's documents folder (the standard documents location), created when missing.
+// Throws DbError(err::FileIo) when it cannot be created.
+QString documentsFolder();
+// Points documentsFolder() somewhere else (tests use a temporary folder); "" restores the standard one.
+void setDocumentsFolder(const QString &folder);
+// The file a report is saved to: the documents folder, the report's name, ".xlsx" (a trailing
+// ".xls" or ".xlsx" of the given name is replaced): documentFilePath("药品盘点表.xls") ->
+// ".../Documents/药品盘点表.xlsx".
+QString documentFilePath(const QString &reportName);
+// Deletes a file when it exists; throws DbError(err::FileIo) when it exists and cannot be deleted.
+void removeExistingFile(const QString &path);
+
+} // namespace qh

@@ -1,0 +1,266 @@
+#include "stock/druglist.h"
+
+#include "core/database.h"
+#include "core/modutarnxt.h"
+#include "core/textutil.h"
+
+namespace qh::stock::druglist {
+
+namespace {
+
+DrugCheck refuse(const QString &message, const QString &focus, bool selectAll = false)
+{
+    DrugCheck c;
+    c.ok = false;
+    c.message = message;
+    c.focus = focus;
+    c.selectAll = selectAll;
+    return c;
+}
+
+DrugCheck failed(const DbError &e)
+{
+    DrugCheck c;
+    c.ok = false;
+    c.failure = true;
+    c.message = shortReport(e);
+    return c;
+}
+
+DrugCheck succeeded(const QString &focus)
+{
+    DrugCheck c;
+    c.focus = focus;
+    return c;
+}
+
+const QString kCategory = QStringLiteral("CboYplb");
+const QString kCode = QStringLiteral("Txtycbm");
+const QString kName = QStringLiteral("Txtycmc");
+const QString kUnit = QStringLiteral("TxtJldw");
+const QString kPrice = QStringLiteral("Txtycdj");
+const QString kSave = QStringLiteral("CmdSave");
+
+const QString kNotSaved = QStringLiteral("此条记录尚未保存");
+const QString kDuplicateCode = QStringLiteral("药品编码重复");
+const QString kDuplicateName = QStringLiteral("药品名称重复");
+
+bool codeExists(db::Session &s, const QString &code)
+{
+    return s.scalarInt(QStringLiteral("select count(*) from ycjg where ycbm = ?"), code) > 0;
+}
+
+bool nameExists(db::Session &s, const QString &name)
+{
+    return s.scalarInt(QStringLiteral("select count(*) from ycjg where ycmc = ?"), name) > 0;
+}
+
+} // namespace
+
+Money maxPrice() { return Money::fromCents(999999999); } // 9,999,999.99
+
+QString priceText(Money price) { return price.toDisplay(2, true); }
+
+std::optional<QString> priceOnEnter(const QString &text)
+{
+    if (!isNumeric(text))
+        return std::nullopt;
+    const auto value = Money::parse(text);
+    if (!value)
+        return std::nullopt;
+    return priceText(*value);
+}
+
+QStringList YplbAdd()
+{
+    auto s = Modutarnxt::openClinic();
+    auto q = s.query(QStringLiteral("select distinct yplb from ycjg where ycbm <> '' and yplb is not null order by yplb"));
+    QStringList list;
+    while (q.next())
+        list << q.text(0);
+    return list;
+}
+
+std::vector<DrugListRow> GridBmmcAdd()
+{
+    auto s = Modutarnxt::openClinic();
+    std::vector<DrugListRow> rows;
+    rows.reserve(size_t(s.scalarInt(QStringLiteral("select count(*) from ycjg"))));
+    auto q = s.query(QStringLiteral("select ycbm, ycmc, ycdj, jldw, yplb from ycjg order by ycbm"));
+    while (q.next())
+        rows.push_back({q.text(0), q.text(1), q.money(2), q.text(3), q.text(4)});
+    return rows;
+}
+
+DrugCheck srnrJy(DrugEntry &e)
+{
+    e.category = trimSpaces(e.category);
+    e.code = trimSpaces(e.code).toUpper();
+    e.name = trimSpaces(e.name);
+    e.unit = trimSpaces(e.unit);
+    e.price = trimSpaces(e.price);
+
+    if (e.category.isEmpty())
+        return refuse(QStringLiteral("输入药品类别"), kCategory);
+    if (e.category.size() > CategoryMax)
+        return refuse(QStringLiteral("药品类别不能超过%1个字").arg(CategoryMax), kCategory, true);
+    if (e.name.isEmpty())
+        return refuse(QStringLiteral("输入药品名称"), kName);
+    if (e.name.size() > NameMax)
+        return refuse(QStringLiteral("药品名称不能超过%1个字").arg(NameMax), kName, true);
+    if (e.code.isEmpty())
+        return refuse(QStringLiteral("输入药品编码"), kCode);
+    if (e.code.size() > CodeMax)
+        return refuse(QStringLiteral("药品编码不能超过%1个字符").arg(CodeMax), kCode, true);
+    // A number too large for an amount is no price either.
+    const auto price = isNumeric(e.price) ? Money::parse(e.price) : std::nullopt;
+    if (!price)
+        return refuse(QStringLiteral("药品单价输入错误"), kPrice, true);
+    if (*price <= Money())
+        return refuse(QStringLiteral("药品单价不能为零或小于零"), kPrice, true);
+    if (*price > maxPrice())
+        return refuse(QStringLiteral("药品单价不能大于%1").arg(priceText(maxPrice())), kPrice, true);
+    if (e.unit.isEmpty())
+        return refuse(QStringLiteral("输入药品计量单位"), kUnit);
+    if (e.unit.size() > UnitMax)
+        return refuse(QStringLiteral("计量单位不能超过%1个字").arg(UnitMax), kUnit, true);
+    return succeeded({});
+}
+
+DrugCheck add(DrugEntry &e)
+{
+    DrugCheck check = srnrJy(e);
+    if (!check.ok)
+        return check;
+    try {
+        auto s = Modutarnxt::openClinic();
+        db::Transaction t(s);
+        if (codeExists(s, e.code))
+            return refuse(kDuplicateCode, kCode, true);
+        if (nameExists(s, e.name))
+            return refuse(kDuplicateName, kName, true);
+        s.exec(QStringLiteral("insert into ycjg(ycbm, ycmc, ycdj, jldw, yplb) values(?, ?, ?, ?, ?)"), e.code, e.name,
+               *Money::parse(e.price), e.unit, e.category);
+        t.commit();
+    } catch (const DbError &err) {
+        return failed(err);
+    }
+    return succeeded(kCategory);
+}
+
+DrugCheck changeOthers(DrugEntry &e)
+{
+    DrugCheck check = srnrJy(e);
+    if (!check.ok)
+        return check;
+    try {
+        auto s = Modutarnxt::openClinic();
+        db::Transaction t(s);
+        const int n = s.exec(QStringLiteral("update ycjg set ycdj = ?, jldw = ?, yplb = ? where ycbm = ?"),
+                             *Money::parse(e.price), e.unit, e.category, e.code);
+        if (n == 0)
+            return refuse(kNotSaved, kSave);
+        t.commit();
+    } catch (const DbError &err) {
+        return failed(err);
+    }
+    return succeeded(kCategory);
+}
+
+DrugCheck changeName(DrugEntry &e)
+{
+    DrugCheck check = srnrJy(e);
+    if (!check.ok)
+        return check;
+    try {
+        auto s = Modutarnxt::openClinic();
+        db::Transaction t(s);
+        if (nameExists(s, e.name))
+            return refuse(kDuplicateName, kName, true);
+        const int n = s.exec(QStringLiteral("update ycjg set ycmc = ?, ycdj = ?, jldw = ?, yplb = ? where ycbm = ?"),
+                             e.name, *Money::parse(e.price), e.unit, e.category, e.code);
+        if (n == 0)
+            return refuse(kNotSaved, kSave);
+        t.commit();
+    } catch (const DbError &err) {
+        return failed(err);
+    }
+    return succeeded(kCategory);
+}
+
+DrugCheck changeCode(DrugEntry &e)
+{
+    DrugCheck check = srnrJy(e);
+    if (!check.ok)
+        return check;
+    try {
+        auto s = Modutarnxt::openClinic();
+        db::Transaction t(s);
+        if (codeExists(s, e.code))
+            return refuse(kDuplicateCode, kCode, true);
+        const int n = s.exec(QStringLiteral("update ycjg set ycbm = ?, ycdj = ?, jldw = ?, yplb = ? where ycmc = ?"),
+                             e.code, *Money::parse(e.price), e.unit, e.category, e.name);
+        if (n == 0)
+            return refuse(kNotSaved, kSave);
+        t.commit();
+    } catch (const DbError &err) {
+        return failed(err);
+    }
+    return succeeded(kCategory);
+}
+
+DrugCheck remove(DrugEntry &e)
+{
+    DrugCheck check = srnrJy(e);
+    if (!check.ok)
+        return check;
+    try {
+        auto s = Modutarnxt::openClinic();
+        db::Transaction t(s);
+        const int n = s.exec(QStringLiteral("delete from ycjg where ycbm = ?"), e.code);
+        if (n == 0)
+            return refuse(kNotSaved, kSave);
+        t.commit();
+    } catch (const DbError &err) {
+        return failed(err);
+    }
+    return succeeded(kCode);
+}
+
+QString exportFilePath() { return documentFilePath(QStringLiteral("药品编码名称对照表.xls")); }
+
+Spreadsheet buildExport(const std::vector<QStringList> &gridRows, const std::function<void()> &afterRow)
+{
+    Spreadsheet sheet;
+    sheet.clear(QStringLiteral("b2:d3000"));
+    sheet.setText(QStringLiteral("a2"), QStringLiteral("药品编码"));
+    sheet.setText(QStringLiteral("b2"), QStringLiteral("药品名称"));
+    sheet.setText(QStringLiteral("c2"), QStringLiteral("药品价格"));
+    sheet.setText(QStringLiteral("d2"), QStringLiteral("计量单位"));
+    sheet.setFont(QStringLiteral("宋体 "), 9);
+    int i = 0;
+    for (const QStringList &cells : gridRows) {
+        ++i;
+        const int row = i + 4;
+        for (int j = 0; j < 4; ++j) {
+            const QString text = trimSpaces(cells.value(j));
+            // The price goes in as a number, so the spreadsheet can sum it.
+            const auto price = j == 2 ? Money::parse(text) : std::nullopt;
+            if (price)
+                sheet.setMoney(row, j + 1, *price);
+            else
+                sheet.setText(row, j + 1, text);
+            sheet.autoFitColumn(j + 1);
+        }
+        sheet.setColumnWidth(1, 8.8);
+        sheet.setColumnWidth(2, 20);
+        sheet.setColumnWidth(3, 9);
+        sheet.setColumnWidth(4, 9);
+        sheet.setNumberFormat(row, 3, QStringLiteral("#,##0.00_ "));
+        if (afterRow)
+            afterRow();
+    }
+    return sheet;
+}
+
+} // namespace qh::stock::druglist

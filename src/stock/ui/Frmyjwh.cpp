@@ -1,0 +1,469 @@
+#include "stock/ui/Frmyjwh.h"
+
+#include "core/messages.h"
+#include "core/textutil.h"
+#include "core/ui/FrmHelp.h"
+#include "core/ui/taskwindows.h"
+#include "core/ui/uikit.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace qh::stock::ui {
+
+namespace {
+
+// Twips of the grid's layout in pixels (15 twips a pixel at 96 dpi).
+constexpr int px(int twips) { return (twips + 7) / 15; }
+constexpr int RowHeight = px(400);
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(true); // Enter on a focused button presses it
+    return b;
+}
+
+QLineEdit *box(QWidget *parent, const char *name, int maxLength)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    e->setMaxLength(maxLength);
+    return e;
+}
+
+} // namespace
+
+Frmyjwh::Frmyjwh(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Frmyjwh"));
+    setWindowTitle(QStringLiteral("药品价格维护"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    CboYplb = new QComboBox(this);
+    CboYplb->setObjectName(QStringLiteral("CboYplb"));
+    CboYplb->setEditable(true);
+    CboYplb->setInsertPolicy(QComboBox::NoInsert);
+    CboYplb->setMaxVisibleItems(20);
+    CboYplb->lineEdit()->setMaxLength(druglist::CategoryMax);
+    Txtycbm = box(this, "Txtycbm", druglist::CodeMax);
+    Txtycmc = box(this, "Txtycmc", druglist::NameMax);
+    TxtJldw = box(this, "TxtJldw", druglist::UnitMax);
+    Txtycdj = box(this, "Txtycdj", 32);
+    Txtycdj->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Txtycdj->setText(QStringLiteral("0.00"));
+
+    MSFGridBmmc = new QTableWidget(this);
+    MSFGridBmmc->setObjectName(QStringLiteral("MSFGridBmmc"));
+    MSFGridBmmc->setColumnCount(5);
+    const QStringList heads{QStringLiteral("药品编码"), QStringLiteral("药 材 名 称"), QStringLiteral("药品销价"),
+                            QStringLiteral("计量单位"), QStringLiteral("药材类别")};
+    const bool rightAligned[5] = {false, false, true, true, false};
+    const int widths[5] = {1900, 2400, 1900, 1900, 2600};
+    for (int c = 0; c < 5; ++c) {
+        auto *h = new QTableWidgetItem(heads[c]);
+        h->setTextAlignment((rightAligned[c] ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        MSFGridBmmc->setHorizontalHeaderItem(c, h);
+        MSFGridBmmc->setColumnWidth(c, px(widths[c]));
+    }
+    MSFGridBmmc->verticalHeader()->setVisible(false);
+    MSFGridBmmc->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MSFGridBmmc->verticalHeader()->setDefaultSectionSize(RowHeight);
+    MSFGridBmmc->horizontalHeader()->setFixedHeight(RowHeight);
+    MSFGridBmmc->horizontalHeader()->setSectionsClickable(false);
+    MSFGridBmmc->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSFGridBmmc->setSelectionBehavior(QAbstractItemView::SelectRows);
+    MSFGridBmmc->setSelectionMode(QAbstractItemView::SingleSelection);
+    MSFGridBmmc->setWordWrap(false);
+    MSFGridBmmc->setMinimumWidth(px(1900 * 3 + 2400 + 2600) + 24);
+
+    CmdSave = button(this, "CmdSave", QStringLiteral("保存&S"));
+    Cmdedit = button(this, "Cmdedit", QStringLiteral("修改其它"));
+    CmdMcxg = button(this, "CmdMcxg", QStringLiteral("修改药名"));
+    CmdBmxg = button(this, "CmdBmxg", QStringLiteral("修改编码"));
+    Cmddele = button(this, "Cmddele", QStringLiteral("删除&D"));
+    CmdQcls = button(this, "CmdQcls", QStringLiteral("清屏&Q"));
+    CmdExit = button(this, "CmdExit", QStringLiteral("打印&T"));
+    Command1 = button(this, "Command1", QStringLiteral("操作说明&H"));
+
+    auto *entries = new QGridLayout;
+    auto label = [this](const QString &text, QWidget *buddy) {
+        auto *l = new QLabel(text, this);
+        l->setBuddy(buddy);
+        return l;
+    };
+    entries->addWidget(label(QStringLiteral("药品类别"), CboYplb), 0, 0);
+    entries->addWidget(CboYplb, 0, 1);
+    entries->addWidget(label(QStringLiteral("药材编码"), Txtycbm), 0, 2);
+    entries->addWidget(Txtycbm, 0, 3);
+    entries->addWidget(label(QStringLiteral("药材名称"), Txtycmc), 1, 0);
+    entries->addWidget(Txtycmc, 1, 1);
+    entries->addWidget(label(QStringLiteral("计量单位"), TxtJldw), 1, 2);
+    entries->addWidget(TxtJldw, 1, 3);
+    entries->addWidget(label(QStringLiteral("药材销价"), Txtycdj), 2, 0);
+    entries->addWidget(Txtycdj, 2, 1);
+    entries->setColumnStretch(1, 1);
+    entries->setColumnStretch(3, 1);
+
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *b : {CmdSave, Cmdedit, CmdMcxg, CmdBmxg, Cmddele, CmdQcls, CmdExit, Command1})
+        buttons->addWidget(b);
+
+    auto *main = new QVBoxLayout(this);
+    main->addLayout(entries);
+    main->addWidget(MSFGridBmmc, 1);
+    main->addLayout(buttons);
+    resize(MSFGridBmmc->minimumWidth() + 24, 560);
+
+    setTabOrder(CboYplb, Txtycbm);
+    setTabOrder(Txtycbm, Txtycmc);
+    setTabOrder(Txtycmc, TxtJldw);
+    setTabOrder(TxtJldw, Txtycdj);
+    setTabOrder(Txtycdj, CmdSave);
+
+    for (QObject *o : {static_cast<QObject *>(CboYplb), static_cast<QObject *>(CboYplb->lineEdit()),
+                       static_cast<QObject *>(Txtycbm), static_cast<QObject *>(Txtycmc),
+                       static_cast<QObject *>(TxtJldw), static_cast<QObject *>(Txtycdj)})
+        o->installEventFilter(this);
+
+    connect(MSFGridBmmc, &QTableWidget::cellClicked, this, [this](int row, int) { pickRow(row); });
+    connect(CmdSave, &QPushButton::clicked, this, &Frmyjwh::CmdSave_Click);
+    connect(Cmdedit, &QPushButton::clicked, this, &Frmyjwh::Cmdedit_Click);
+    connect(CmdMcxg, &QPushButton::clicked, this, &Frmyjwh::CmdMcxg_Click);
+    connect(CmdBmxg, &QPushButton::clicked, this, &Frmyjwh::CmdBmxg_Click);
+    connect(Cmddele, &QPushButton::clicked, this, &Frmyjwh::Cmddele_Click);
+    connect(CmdQcls, &QPushButton::clicked, this, &Frmyjwh::CmdQcls_Click);
+    connect(CmdExit, &QPushButton::clicked, this, &Frmyjwh::CmdExit_Click);
+    connect(Command1, &QPushButton::clicked, this, &Frmyjwh::Command1_Click);
+}
+
+// ---- clearing and loading -------------------------------------------------------------
+
+void Frmyjwh::Qpcls()
+{
+    Txtycbm->clear();
+    Txtycmc->clear();
+    TxtJldw->clear();
+    Txtycdj->setText(QStringLiteral("0.00"));
+    CboYplb->clear();
+    CboYplb->setEditText(QString());
+    MSFGridBmmc->horizontalHeader()->setFixedHeight(RowHeight);
+    MSFGridBmmc->setRowCount(0);
+    try {
+        YplbAdd();
+        GridBmmcAdd();
+    } catch (const DbError &e) {
+        qh::ui::setMousePointer(qh::ui::PointerArrow);
+        msg::info(shortReport(e));
+    }
+    qh::ui::setMousePointer(qh::ui::PointerArrow);
+}
+
+void Frmyjwh::YplbAdd()
+{
+    const QStringList list = druglist::YplbAdd();
+    if (!list.isEmpty()) {
+        CboYplb->addItems(list);
+        CboYplb->setCurrentIndex(-1);
+        CboYplb->setEditText(QString());
+    }
+}
+
+void Frmyjwh::GridBmmcAdd()
+{
+    const std::vector<DrugListRow> rows = druglist::GridBmmcAdd();
+    if (rows.empty())
+        return;
+    // One read, then the items in one pass without repainting in between: a long list fills at once.
+    MSFGridBmmc->setUpdatesEnabled(false);
+    MSFGridBmmc->setSortingEnabled(false);
+    MSFGridBmmc->setRowCount(int(rows.size()));
+    const QBrush fixedColumn = palette().button();
+    const auto left = Qt::AlignLeft | Qt::AlignVCenter;
+    const auto right = Qt::AlignRight | Qt::AlignVCenter;
+    for (int r = 0; r < int(rows.size()); ++r) {
+        const DrugListRow &d = rows[size_t(r)];
+        const QString cells[5] = {d.code, d.name, druglist::priceText(d.price), d.unit, d.category};
+        for (int c = 0; c < 5; ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            item->setTextAlignment(c == 2 || c == 3 ? right : left);
+            if (c == 0)
+                item->setBackground(fixedColumn);
+            MSFGridBmmc->setItem(r, c, item);
+        }
+    }
+    MSFGridBmmc->setUpdatesEnabled(true);
+}
+
+void Frmyjwh::pickRow(int row)
+{
+    if (row < 0 || row >= MSFGridBmmc->rowCount())
+        return;
+    auto cell = [&](int c) {
+        const QTableWidgetItem *item = MSFGridBmmc->item(row, c);
+        return item ? trimSpaces(item->text()) : QString();
+    };
+    Txtycbm->setText(cell(0));
+    Txtycmc->setText(cell(1));
+    Txtycdj->setText(cell(2));
+    TxtJldw->setText(cell(3));
+    CboYplb->setEditText(cell(4));
+    CboYplb->lineEdit()->selectAll();
+    CboYplb->setFocus();
+}
+
+// ---- entries ----------------------------------------------------------------------------
+
+DrugEntry Frmyjwh::entry() const
+{
+    return {CboYplb->currentText(), Txtycbm->text(), Txtycmc->text(), TxtJldw->text(), Txtycdj->text()};
+}
+
+void Frmyjwh::showEntry(const DrugEntry &e)
+{
+    if (CboYplb->currentText() != e.category)
+        CboYplb->setEditText(e.category);
+    Txtycbm->setText(e.code);
+    Txtycmc->setText(e.name);
+    TxtJldw->setText(e.unit);
+    Txtycdj->setText(e.price);
+}
+
+void Frmyjwh::focusControl(const QString &name, bool selectAll)
+{
+    if (name.isEmpty())
+        return;
+    if (name == CboYplb->objectName()) {
+        CboYplb->setFocus();
+        if (selectAll)
+            CboYplb->lineEdit()->selectAll();
+        return;
+    }
+    QWidget *w = findChild<QWidget *>(name);
+    if (!w)
+        return;
+    w->setFocus();
+    if (auto *e = qobject_cast<QLineEdit *>(w); e && selectAll)
+        e->selectAll();
+}
+
+bool Frmyjwh::answer(const DrugCheck &c)
+{
+    if (c.ok)
+        return true;
+    msg::info(c.message);
+    focusControl(c.focus, c.selectAll);
+    return false;
+}
+
+void Frmyjwh::srnrJy()
+{
+    jybl = 1;
+    DrugEntry e = entry();
+    const DrugCheck c = druglist::srnrJy(e);
+    showEntry(e);
+    if (answer(c))
+        jybl = 0;
+}
+
+void Frmyjwh::runCommand(DrugCheck (*command)(DrugEntry &))
+{
+    srnrJy();
+    if (jybl != 0)
+        return;
+    DrugEntry e = entry();
+    const DrugCheck c = command(e);
+    if (!answer(c))
+        return;
+    Qpcls();
+    focusControl(c.focus, false);
+}
+
+bool Frmyjwh::enterPressed(QObject *box)
+{
+    if (box == CboYplb || box == CboYplb->lineEdit()) {
+        if (trimSpaces(CboYplb->currentText()).isEmpty()) {
+            msg::info(QStringLiteral("输入药品类别，此项必须输入。"));
+            CboYplb->setFocus();
+        } else {
+            focusControl(Txtycbm->objectName(), true);
+        }
+    } else if (box == Txtycbm) {
+        if (!trimSpaces(Txtycbm->text()).isEmpty()) {
+            Txtycmc->setFocus();
+            Txtycmc->deselect();
+            Txtycmc->end(false);
+        }
+    } else if (box == Txtycmc) {
+        if (!trimSpaces(Txtycmc->text()).isEmpty())
+            focusControl(TxtJldw->objectName(), true);
+    } else if (box == TxtJldw) {
+        if (!trimSpaces(TxtJldw->text()).isEmpty())
+            focusControl(Txtycdj->objectName(), true);
+    } else if (box == Txtycdj) {
+        if (const auto shown = druglist::priceOnEnter(Txtycdj->text())) {
+            Txtycdj->setText(*shown);
+            CmdSave->setFocus();
+        } else {
+            msg::info(QStringLiteral("药品单价输入错误"));
+            Txtycdj->selectAll();
+            Txtycdj->setFocus();
+        }
+    }
+    return true;
+}
+
+bool Frmyjwh::eventFilter(QObject *watched, QEvent *e)
+{
+    if (e->type() == QEvent::KeyPress) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        if (k->key() == Qt::Key_Space || k->text() == QStringLiteral(" ") || k->text() == QStringLiteral("\u3000"))
+            return true; // no blanks are typed into these boxes
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter)
+            && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+            return enterPressed(watched);
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+// ---- window life ------------------------------------------------------------------------
+
+bool Frmyjwh::event(QEvent *e)
+{
+    switch (e->type()) {
+    case QEvent::WindowDeactivate:
+        // Coming back from a message box, a dialog or another program is no new visit.
+        m_skipActivation = QApplication::activeModalWidget() || QApplication::activePopupWidget()
+                           || !QApplication::activeWindow();
+        break;
+    case QEvent::WindowActivate:
+        if (m_skipActivation)
+            m_skipActivation = false;
+        else if (isVisible())
+            Qpcls();
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(e);
+}
+
+void Frmyjwh::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    if (!m_placed) {
+        m_placed = true;
+        // A quarter of the free width from the left, a fifth of the free height from the top.
+        QWidget *frame = this;
+        QRect area;
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget())) {
+            frame = sub;
+            if (QMdiArea *mdi = sub->mdiArea())
+                area = mdi->viewport()->rect();
+        } else if (isWindow()) {
+            if (QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen())
+                area = s->availableGeometry();
+        }
+        if (area.isValid())
+            frame->move(area.left() + qMax(0, (area.width() - width()) / 4),
+                        area.top() + qMax(0, (area.height() - height()) / 5));
+        // Returning to the drug list (and arriving at it) starts from clean entries.
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+            connect(sub, &QMdiSubWindow::aboutToActivate, this, [this] {
+                if (isVisible())
+                    Qpcls();
+            });
+    }
+    if (!e->spontaneous())
+        Qpcls();
+}
+
+void Frmyjwh::closeEvent(QCloseEvent *e)
+{
+    QWidget::closeEvent(e);
+    qh::ui::EnableMainMenus();
+}
+
+// ---- commands ---------------------------------------------------------------------------
+
+void Frmyjwh::CmdSave_Click() { runCommand(&druglist::add); }
+void Frmyjwh::Cmdedit_Click() { runCommand(&druglist::changeOthers); }
+void Frmyjwh::CmdMcxg_Click() { runCommand(&druglist::changeName); }
+void Frmyjwh::CmdBmxg_Click() { runCommand(&druglist::changeCode); }
+
+void Frmyjwh::Cmddele_Click()
+{
+    if (!msg::ask(QStringLiteral("确实要删除此条信息吗？")))
+        return;
+    runCommand(&druglist::remove);
+}
+
+void Frmyjwh::CmdQcls_Click()
+{
+    Qpcls();
+    CboYplb->lineEdit()->selectAll();
+    CboYplb->setFocus();
+}
+
+void Frmyjwh::CmdExit_Click()
+{
+    if (MSFGridBmmc->rowCount() < 1) {
+        msg::info(QStringLiteral("没有要打印的内容"));
+        return;
+    }
+    QPointer<QPushButton> exportButton(CmdExit);
+    CmdExit->setEnabled(false);
+    qh::ui::setMousePointer(qh::ui::PointerBusy);
+    try {
+        const QString path = druglist::exportFilePath();
+        std::vector<QStringList> rows;
+        rows.reserve(size_t(MSFGridBmmc->rowCount()));
+        for (int r = 0; r < MSFGridBmmc->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < 4; ++c) {
+                const QTableWidgetItem *item = MSFGridBmmc->item(r, c);
+                cells << (item ? item->text() : QString());
+            }
+            rows.push_back(cells);
+        }
+        int written = 0;
+        const Spreadsheet sheet = druglist::buildExport(rows, [&written] {
+            if (++written % 25 == 0)
+                qh::ui::doEvents();
+        });
+        qh::ui::PauseWithButton(exportButton);
+        sheet.save(path);
+        msg::info(QStringLiteral("生成图表已经存放在我的文档中，请查收"));
+    } catch (const DbError &e) {
+        qh::ui::setMousePointer(qh::ui::PointerArrow);
+        msg::info(shortReport(e));
+    }
+    if (exportButton)
+        exportButton->setEnabled(true);
+    qh::ui::setMousePointer(qh::ui::PointerArrow);
+}
+
+void Frmyjwh::Command1_Click() { qh::ui::showHelp(this, QStringLiteral("BM")); }
+
+void registerDrugListWindow()
+{
+    qh::ui::registerTaskWindow(QStringLiteral("YcqkWh"), [] { return qh::ui::singleWindow<Frmyjwh>(); });
+}
+
+} // namespace qh::stock::ui

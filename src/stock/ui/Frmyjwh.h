@@ -1,0 +1,77 @@
+#pragma once
+// The drug code and price window "药品价格维护": enter, change, delete and export the drugs of
+// the clinic's drug list. The checks and the database work are in stock/druglist.h.
+#include "stock/druglist.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace qh::stock::ui {
+
+class Frmyjwh : public QWidget {
+    Q_OBJECT
+public:
+    explicit Frmyjwh(QWidget *parent = nullptr);
+
+    // Clears the entries and reloads the category list and the grid.
+    void Qpcls();
+    // Validation of the five entries: shows the first failure and moves the focus; jybl is 0
+    // only when all passed.
+    void srnrJy();
+    int jybl = 1;
+
+    QComboBox *CboYplb;
+    QLineEdit *Txtycbm;
+    QLineEdit *Txtycmc;
+    QLineEdit *TxtJldw;
+    QLineEdit *Txtycdj;
+    QTableWidget *MSFGridBmmc;
+    QPushButton *CmdSave;
+    QPushButton *Cmdedit;
+    QPushButton *CmdMcxg;
+    QPushButton *CmdBmxg;
+    QPushButton *Cmddele;
+    QPushButton *CmdQcls;
+    QPushButton *CmdExit;
+    QPushButton *Command1;
+
+protected:
+    bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    DrugEntry entry() const;
+    void showEntry(const DrugEntry &e);
+    // Shows the answer of a check or command; true when it succeeded.
+    bool answer(const DrugCheck &c);
+    void focusControl(const QString &name, bool selectAll);
+    bool enterPressed(QObject *box);
+    void YplbAdd();
+    void GridBmmcAdd();
+    void pickRow(int row);
+    void runCommand(DrugCheck (*command)(DrugEntry &));
+
+    void CmdSave_Click();
+    void Cmdedit_Click();
+    void CmdMcxg_Click();
+    void CmdBmxg_Click();
+    void Cmddele_Click();
+    void CmdQcls_Click();
+    void CmdExit_Click();
+    void Command1_Click();
+
+    bool m_placed = false;
+    bool m_skipActivation = false;
+};
+
+// Registers the window for the menu item "药品名称编码" (object name "YcqkWh").
+void registerDrugListWindow();
+
+} // namespace qh::stock::ui
