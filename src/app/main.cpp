@@ -1,5 +1,8 @@
+#include "core/ui/FrmJczl.h"
+#include "core/ui/frmSplash.h"
 #include "core/ui/startup.h"
 #include "core/ui/uikit.h"
+#include "maint/ui/Frmmmwh.h"
 
 #include <QApplication>
 
@@ -13,8 +16,16 @@ int main(int argc, char *argv[])
     qh::ui::installDialogPresenters();
     app.setQuitOnLastWindowClosed(false);
 
-    if (!qh::ui::Main())
+    // Task windows of the subsystems: each registers the window of its menu item.
+    qh::maint::ui::registerUserWindow();
+    // (further registrations of the other subsystems go here)
+
+    qh::ui::setStartWindows({qh::ui::showFirstRunSetup, qh::ui::showMainWindowAndSplash});
+
+    if (!qh::ui::Main() || qh::ui::programEnded()) {
+        qh::ui::releaseInstanceLock();
         return 0;
+    }
     const int rc = app.exec();
     qh::ui::releaseInstanceLock();
     return rc;

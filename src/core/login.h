@@ -1,0 +1,53 @@
+#pragma once
+// The logic of the login window: the user list, the password check and the three counted
+// tries. No widgets; the window only moves values and shows what this decides.
+#include <QString>
+#include <QStringList>
+
+namespace qh::login {
+
+inline const QString TooShortOnEnter = QStringLiteral("请输入四位字符以上密码");
+inline const QString TooShortOnOk = QStringLiteral("请输入四位以上密码");
+inline const QString TryAgain = QStringLiteral("无效的密码，再试一次！");
+inline const QString Refused = QStringLiteral("非法用户，你无权使用本系统！");
+inline const QString Title = QStringLiteral("登录");
+
+// Every user name, in the table's order. Throws DbError.
+QStringList seekusename();
+
+// True when at least one user may log in. Throws DbError.
+bool hasUsers();
+
+// A password that is too short to be tried (3 characters or fewer after trimming).
+bool tooShort(const QString &password);
+
+struct PasswordCheck {
+    int passjy = 1;   // 1 = not found, 0 = found
+    QString flagText; // passpids of the user found, trimmed
+};
+
+// Checks the user and the password (both trimmed). A hash made with older limits is made
+// again with the current ones. Throws DbError.
+PasswordCheck seekpassword(const QString &user, const QString &password);
+
+enum class Outcome {
+    TooShort,  // not counted, nothing looked up
+    Succeeded, // CurrentUser may be set and the menus enabled
+    TryAgain,  // wrong password, another try is allowed
+    Refused,   // fourth counted press or later: the program ends
+};
+
+// The presses of the OK button for as long as the login window lives.
+class LoginAttempts {
+public:
+    // One press of OK. Throws DbError (the press stays counted).
+    Outcome press(const QString &user, const QString &password);
+    int count() const { return m_count; }
+    bool LoginSucceeded = false;
+    PasswordCheck lastCheck;
+
+private:
+    int m_count = 0;
+};
+
+} // namespace qh::login

@@ -1,0 +1,69 @@
+#pragma once
+// The logic of the setup window "系统资料登录": the clinic's short name, the first user and the
+// background picture. No widgets.
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+class QIODevice;
+
+namespace qh::setup {
+
+inline constexpr qint64 PictureChunk = 4096;
+
+// Reads the whole device from its start in chunks of 4096 bytes: as many full chunks as the
+// length holds, then the remaining bytes as one last chunk. Nothing when the length is 0.
+std::optional<QByteArray> StorePictureFile(QIODevice &device);
+// The same for a file; nothing when it is empty, missing or cannot be read.
+std::optional<QByteArray> StorePictureFile(const QString &fileName);
+// The message for a file that gave nothing.
+QString emptyFileMessage(const QString &fileName);
+
+// True when the bytes decode as a picture.
+bool isPicture(const QByteArray &bytes);
+
+// What the window shows when it opens.
+struct Status {
+    bool hasRow = false;
+    QString unit;         // xt001 trimmed
+    QString firstUser;    // xt006 trimmed
+    QByteArray picture;   // xt007, empty when Null
+};
+Status loadStatus(); // throws DbError
+
+// The stored background picture of the first status row (empty when none). Throws DbError.
+QByteArray storedBackground();
+
+// The name of the first user of the user table, nothing when there is none. Throws DbError.
+std::optional<QString> firstUser();
+
+// Result of the entry check of "确定退出".
+struct Check {
+    bool ok = true;
+    QString message;  // empty: no message, only the focus moves
+    QString focus;    // control to focus
+    int cursor = 0;   // cursor position in that control
+};
+
+inline const QString ShortUserName = QStringLiteral("用户名称不能少于2位字符");
+inline const QString ShortPassword = QStringLiteral("系统密码不能少于4位字符");
+inline const QString ShortPasswordOnEnter = QStringLiteral("为了系统安全，请输入4位以上密码");
+inline const QString FirstRunNotice = QStringLiteral("首次进入系统后，用户名称、密码将作为系统今后使用密码");
+inline const QString RestartRequest = QStringLiteral("请重新启动系统");
+
+// unit, user and password already trimmed. The password is looked at only when a new first
+// user is being set up.
+Check checkEntries(const QString &unit, const QString &user, const QString &password, bool newUser);
+
+struct SaveInput {
+    QString unit;
+    QString user;
+    QString password;
+    bool newUser = false;                 // no user existed: add one with this password
+    std::optional<QByteArray> picture;    // a new background picture, when one was chosen
+};
+
+// Stores the status row (and the first user) in one transaction. Throws DbError.
+void save(const SaveInput &in);
+
+} // namespace qh::setup

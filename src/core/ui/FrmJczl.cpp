@@ -1,0 +1,270 @@
+#include "core/ui/FrmJczl.h"
+#include "core/messages.h"
+#include "core/modutarnxt.h"
+#include "core/passwords.h"
+#include "core/setup.h"
+#include "core/textutil.h"
+#include "core/ui/MDIFtarn.h"
+#include "core/ui/taskwindows.h"
+#include "core/ui/uikit.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace qh::ui {
+
+namespace {
+bool isEnter(const QKeyEvent *k) { return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter; }
+bool isSpace(const QKeyEvent *k) { return k->text() == QLatin1String(" ") || k->text() == QString(QChar(0x3000)); }
+
+QLineEdit *box(QWidget *parent, const char *name, int maxLength, const QString &tip)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setMaxLength(maxLength);
+    e->setToolTip(tip);
+    return e;
+}
+
+void focusAt(QLineEdit *e, int position)
+{
+    e->setCursorPosition(position);
+    e->setFocus();
+}
+} // namespace
+
+FrmJczl::FrmJczl(QWidget *parent) : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    setObjectName(QStringLiteral("FrmJczl"));
+    setWindowTitle(QStringLiteral("系统资料登录"));
+    TxtYhdw = box(this, "TxtYhdw", 6, QStringLiteral(" 输入用户医疗门诊简称"));
+    TxtYhxm = box(this, "TxtYhxm", 5, QStringLiteral("输入系统管理员姓名"));
+    TxtPass = box(this, "TxtPass", 30, QStringLiteral("输入系统管理员密码，不要超过30位字符"));
+    TxtPass->setEchoMode(QLineEdit::Password);
+    ImageXt = new QLabel(this);
+    ImageXt->setObjectName(QStringLiteral("ImageXt"));
+    ImageXt->setScaledContents(true);
+    ImageXt->setFrameShape(QFrame::Box);
+    ImageXt->setFixedSize(280, 190);
+    CmdLoad = new QPushButton(QStringLiteral("选择图片(&L)"), this);
+    CmdLoad->setObjectName(QStringLiteral("CmdLoad"));
+    CmdOext = new QPushButton(QStringLiteral("确定退出(&O)"), this);
+    CmdOext->setObjectName(QStringLiteral("CmdOext"));
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("单位简称"), this), 0, 0);
+    grid->addWidget(TxtYhdw, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("用户姓名"), this), 1, 0);
+    grid->addWidget(TxtYhxm, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("系统密码"), this), 2, 0);
+    grid->addWidget(TxtPass, 2, 1);
+    grid->addWidget(CmdLoad, 3, 0);
+    grid->addWidget(CmdOext, 3, 1);
+    grid->addWidget(ImageXt, 0, 2, 5, 1);
+    grid->setRowStretch(4, 1);
+    setTabOrder(TxtYhdw, TxtYhxm);
+    setTabOrder(TxtYhxm, TxtPass);
+    setTabOrder(TxtPass, CmdLoad);
+    setTabOrder(CmdLoad, CmdOext);
+
+    for (QLineEdit *e : {TxtYhdw, TxtYhxm, TxtPass})
+        e->installEventFilter(this);
+    connect(CmdLoad, &QPushButton::clicked, this, &FrmJczl::CmdLoad_Click);
+    connect(CmdOext, &QPushButton::clicked, this, &FrmJczl::CmdOext_Click);
+    adjustSize();
+    Form_Load();
+}
+
+QString FrmJczl::pictureFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return folder.isEmpty() ? QDir::homePath() : folder;
+}
+
+QString FrmJczl::pictureFilter() { return QStringLiteral("图片文件 (*.jpg *.jpeg *.bmp *.png)"); }
+
+void FrmJczl::showPicture(const QPixmap &picture)
+{
+    m_picture = picture;
+    if (picture.isNull())
+        ImageXt->clear();
+    else
+        ImageXt->setPixmap(picture);
+}
+
+void FrmJczl::Form_Load()
+{
+    placeWindow(this, 3);
+    TxtYhdw->clear();
+    TxtYhxm->clear();
+    TxtPass->clear();
+    try {
+        const setup::Status status = setup::loadStatus();
+        QPixmap picture;
+        if (!status.picture.isEmpty() && !picture.loadFromData(status.picture))
+            picture = QPixmap();
+        showPicture(picture);
+        if (status.hasRow) {
+            TxtYhdw->setText(status.unit);
+            TxtYhxm->setText(status.firstUser);
+        }
+    } catch (const DbError &e) {
+        msg::info(numberedReport(e));
+    }
+    setMousePointer(PointerArrow);
+}
+
+void FrmJczl::Form_Activate()
+{
+    std::optional<QString> first;
+    try {
+        first = setup::firstUser();
+    } catch (const DbError &) {
+        return; // the boxes stay as they are; "确定退出" reports a failing database
+    }
+    if (!first)
+        return;
+    TxtYhxm->setText(*first);
+    // The stored value is a hash: the box only shows that a password exists.
+    TxtPass->setText(passwords::maskedPlaceholder());
+    TxtYhxm->setEnabled(false);
+    TxtPass->setEnabled(false);
+}
+
+bool FrmJczl::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show)
+        Form_Activate();
+    return QWidget::event(event);
+}
+
+bool FrmJczl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto *k = static_cast<QKeyEvent *>(event);
+    if (isSpace(k))
+        return true;
+    if (!isEnter(k))
+        return QWidget::eventFilter(watched, event);
+    if (watched == TxtYhdw) {
+        if (TxtYhdw->text().size() >= 2) {
+            if (!TxtYhxm->isEnabled())
+                CmdLoad->setFocus();
+            else
+                focusAt(TxtYhxm, TxtYhxm->text().size());
+        }
+    } else if (watched == TxtYhxm) {
+        if (TxtYhxm->text().size() >= 2) {
+            if (TxtPass->isEnabled())
+                focusAt(TxtPass, TxtPass->text().size());
+            else
+                CmdLoad->setFocus();
+        }
+    } else if (watched == TxtPass) {
+        if (TxtPass->text().size() < 4) {
+            msg::info(setup::ShortPasswordOnEnter);
+            focusAt(TxtPass, TxtPass->text().size());
+        } else {
+            CmdLoad->setFocus();
+        }
+    }
+    return true;
+}
+
+void FrmJczl::CmdLoad_Click()
+{
+    m_fileName = fileDialogPresenter()->openFileName(this, QStringLiteral("选择背景图片"), pictureFolder(),
+                                                     pictureFilter());
+    QPixmap picture;
+    if (!m_fileName.isEmpty() && !picture.load(m_fileName))
+        picture = QPixmap();
+    showPicture(picture);
+}
+
+void FrmJczl::CmdOext_Click()
+{
+    TxtPass->setText(trimSpaces(TxtPass->text()));
+    TxtYhxm->setText(trimSpaces(TxtYhxm->text()));
+    TxtYhdw->setText(trimSpaces(TxtYhdw->text()));
+    const bool newUser = TxtYhxm->isEnabled();
+    const setup::Check check = setup::checkEntries(TxtYhdw->text(), TxtYhxm->text(), TxtPass->text(), newUser);
+    if (!check.ok) {
+        if (!check.message.isEmpty())
+            msg::info(check.message);
+        QLineEdit *target = findChild<QLineEdit *>(check.focus);
+        if (target)
+            focusAt(target, check.cursor);
+        return;
+    }
+
+    setup::SaveInput in;
+    in.unit = TxtYhdw->text();
+    in.user = TxtYhxm->text();
+    in.password = newUser ? TxtPass->text() : QString();
+    in.newUser = newUser;
+    if (!m_fileName.isEmpty()) {
+        const std::optional<QByteArray> bytes = setup::StorePictureFile(m_fileName);
+        if (!bytes)
+            msg::plain(setup::emptyFileMessage(m_fileName), QCoreApplication::applicationName());
+        else if (!setup::isPicture(*bytes))
+            msg::info(m_fileName + QStringLiteral(" 不是可以显示的图片文件，背景图片没有更换。"));
+        else
+            in.picture = *bytes;
+    }
+    setMousePointer(PointerBusy);
+    try {
+        setup::save(in);
+    } catch (const DbError &e) {
+        setMousePointer(PointerArrow);
+        msg::info(numberedReport(e));
+        return;
+    }
+    setMousePointer(PointerArrow);
+
+    MDIFtarn *main = MDIFtarn::instance();
+    main->hide();
+    main->setBackgroundPicture(m_picture);
+    main->showMaximized();
+    doEvents();
+    doEvents();
+    m_leaving = true;
+    closeTaskWindow(this);
+    doEvents();
+    if (!Modutarnxt::CurrentUser.isEmpty()) {
+        EnableMainMenus();
+        return;
+    }
+    msg::show(MsgIcon::Question, MsgButtons::Ok, setup::FirstRunNotice);
+    msg::info(setup::RestartRequest);
+    endProgram();
+}
+
+void FrmJczl::closeEvent(QCloseEvent *event)
+{
+    // Left only through "确定退出".
+    if (m_leaving || programEnded()) {
+        event->accept();
+        deleteLater();
+    } else {
+        event->ignore();
+    }
+}
+
+void showFirstRunSetup()
+{
+    FrmJczl *w = singleWindow<FrmJczl>();
+    w->show();
+    w->raise();
+    w->activateWindow();
+    w->TxtYhdw->setFocus();
+}
+
+} // namespace qh::ui

@@ -1,0 +1,43 @@
+#include "core/ui/FrmPict.h"
+#include "core/dberror.h"
+#include "core/setup.h"
+#include "core/ui/MDIFtarn.h"
+#include "core/ui/uikit.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+namespace qh::ui {
+
+FrmPict::FrmPict(MDIFtarn *main) : QWidget(nullptr, Qt::Tool), m_main(main)
+{
+    setObjectName(QStringLiteral("FrmPict"));
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    auto *lay = new QVBoxLayout(this);
+    lay->addWidget(Picture1);
+}
+
+void FrmPict::Form_Load()
+{
+    QPixmap picture;
+    try {
+        const QByteArray bytes = setup::storedBackground();
+        if (!bytes.isEmpty() && !picture.loadFromData(bytes))
+            picture = QPixmap();
+    } catch (const DbError &) {
+        // The start routine has just proved the database; a failure here only costs the picture.
+        picture = QPixmap();
+    }
+    Picture1->setPixmap(picture);
+    if (!m_main)
+        return;
+    m_main->setBackgroundPicture(picture);
+    m_main->hide();
+    doEvents();
+    doEvents();
+    m_main->showMaximized();
+}
+
+} // namespace qh::ui

@@ -1,0 +1,288 @@
+#include "maint/ui/Frmmmwh.h"
+#include "core/messages.h"
+#include "core/modutarnxt.h"
+#include "core/textutil.h"
+#include "core/ui/FrmHelp.h"
+#include "core/ui/taskwindows.h"
+#include "core/ui/uikit.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+
+namespace qh::maint::ui {
+
+using namespace qh::ui;
+
+namespace {
+bool isEnter(const QKeyEvent *k) { return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter; }
+bool isSpace(const QKeyEvent *k) { return k->text() == QLatin1String(" ") || k->text() == QString(QChar(0x3000)); }
+
+QLineEdit *passwordBox(QWidget *parent, const char *name)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setEchoMode(QLineEdit::Password);
+    return e;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+} // namespace
+
+Frmmmwh::Frmmmwh(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Frmmmwh"));
+    setWindowTitle(QStringLiteral("系统密码维护"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    Cboyhmc = new QComboBox(this);
+    Cboyhmc->setObjectName(QStringLiteral("Cboyhmc"));
+    Cboyhmc->setEditable(true);
+    Cboyhmc->setInsertPolicy(QComboBox::NoInsert);
+    Cboyhmc->lineEdit()->setMaxLength(MaxNameLength);
+    Txtoldpass = passwordBox(this, "Txtoldpass");
+    Txtnewpass = passwordBox(this, "Txtnewpass");
+    Txtpassnew = passwordBox(this, "Txtpassnew");
+    CmdSave = button(this, "CmdSave", QStringLiteral("保存&B"));
+    Cmdedit = button(this, "Cmdedit", QStringLiteral("修改&E"));
+    Cmddele = button(this, "Cmddele", QStringLiteral("删除&D"));
+    CmdQcls = button(this, "CmdQcls", QStringLiteral("清屏&Q"));
+    CmdHelp = button(this, "CmdHelp", QStringLiteral("帮助&H"));
+    CmdExit = button(this, "CmdExit", QStringLiteral("退出&E"));
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("用户姓名："), this), 0, 0);
+    grid->addWidget(Cboyhmc, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("用户旧密码"), this), 1, 0);
+    grid->addWidget(Txtoldpass, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("输入新密码"), this), 2, 0);
+    grid->addWidget(Txtnewpass, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("再输新密码"), this), 3, 0);
+    grid->addWidget(Txtpassnew, 3, 1);
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *b : {CmdSave, Cmdedit, Cmddele, CmdQcls, CmdHelp, CmdExit})
+        buttons->addWidget(b);
+    grid->addLayout(buttons, 4, 0, 1, 2);
+    setTabOrder(Cboyhmc, Txtoldpass);
+    setTabOrder(Txtoldpass, Txtnewpass);
+    setTabOrder(Txtnewpass, Txtpassnew);
+    setTabOrder(Txtpassnew, CmdSave);
+
+    Cboyhmc->installEventFilter(this);
+    Cboyhmc->lineEdit()->installEventFilter(this);
+    for (QLineEdit *e : {Txtoldpass, Txtnewpass, Txtpassnew})
+        e->installEventFilter(this);
+    connect(CmdSave, &QPushButton::clicked, this, &Frmmmwh::CmdSave_Click);
+    connect(Cmdedit, &QPushButton::clicked, this, &Frmmmwh::Cmdedit_Click);
+    connect(Cmddele, &QPushButton::clicked, this, &Frmmmwh::Cmddele_Click);
+    connect(CmdQcls, &QPushButton::clicked, this, &Frmmmwh::CmdQcls_Click);
+    connect(CmdHelp, &QPushButton::clicked, this, &Frmmmwh::CmdHelp_Click);
+    connect(CmdExit, &QPushButton::clicked, this, &Frmmmwh::CmdExit_Click);
+
+    resize(520, 200);
+    placeWindow(this, 3);
+    Qpcls();
+}
+
+void Frmmmwh::Qpcls()
+{
+    Txtoldpass->clear();
+    Txtnewpass->clear();
+    Txtpassnew->clear();
+    Cboyhmc->clear();
+    try {
+        Cboyhmc->addItems(userNames());
+    } catch (const DbError &e) {
+        msg::info(e.description());
+    }
+    Cboyhmc->setCurrentIndex(-1);
+    Cboyhmc->setEditText(QString());
+}
+
+UserInput Frmmmwh::input()
+{
+    return {Cboyhmc->currentText(), Txtoldpass->text(), Txtnewpass->text(), Txtpassnew->text()};
+}
+
+void Frmmmwh::trimInPlace()
+{
+    const UserInput t = trimmed(input());
+    Cboyhmc->setEditText(t.name);
+    Txtoldpass->setText(t.oldPassword);
+    Txtnewpass->setText(t.newPassword);
+    Txtpassnew->setText(t.repeated);
+}
+
+QWidget *Frmmmwh::boxOf(UserBox box) const
+{
+    switch (box) {
+    case UserBox::Cboyhmc: return Cboyhmc;
+    case UserBox::Txtoldpass: return Txtoldpass;
+    case UserBox::Txtnewpass: return Txtnewpass;
+    case UserBox::Txtpassnew: return Txtpassnew;
+    case UserBox::None: break;
+    }
+    return nullptr;
+}
+
+void Frmmmwh::focusName()
+{
+    Cboyhmc->setFocus();
+}
+
+void Frmmmwh::apply(const UserResult &r)
+{
+    srjybl = r.inputAccepted ? 0 : 1;
+    if (r.ok) {
+        Qpcls();
+        focusName();
+        return;
+    }
+    if (r.plain)
+        msg::plain(r.message);
+    else
+        msg::info(r.message);
+    if (r.clearNewPasswords) {
+        Txtnewpass->clear();
+        Txtpassnew->clear();
+    }
+    QWidget *target = boxOf(r.focus);
+    if (!target)
+        return;
+    if (r.selectAll) {
+        if (target == Cboyhmc)
+            Cboyhmc->lineEdit()->selectAll();
+        else
+            static_cast<QLineEdit *>(target)->selectAll();
+    }
+    target->setFocus();
+}
+
+void Frmmmwh::CmdSave_Click()
+{
+    trimInPlace();
+    try {
+        apply(addUser(input()));
+    } catch (const DbError &e) {
+        msg::info(e.description());
+        setMousePointer(PointerArrow);
+    }
+}
+
+void Frmmmwh::Cmdedit_Click()
+{
+    trimInPlace();
+    try {
+        apply(changePassword(Modutarnxt::CurrentUser, input()));
+    } catch (const DbError &e) {
+        msg::info(e.description());
+        setMousePointer(PointerArrow);
+    }
+}
+
+void Frmmmwh::Cmddele_Click()
+{
+    trimInPlace();
+    try {
+        apply(removeUser(Modutarnxt::CurrentUser, input()));
+    } catch (const DbError &e) {
+        msg::info(e.description());
+        setMousePointer(PointerArrow);
+    }
+}
+
+void Frmmmwh::CmdQcls_Click()
+{
+    Qpcls();
+    focusName();
+}
+
+void Frmmmwh::CmdHelp_Click() { showHelp(this, QStringLiteral("MM")); }
+
+void Frmmmwh::CmdExit_Click()
+{
+    closeTaskWindow(this);
+    doEvents();
+}
+
+void Frmmmwh::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (m_left)
+        return;
+    m_left = true;
+    // Gone from the screen before anything else happens.
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->hide();
+    else
+        hide();
+    if (Modutarnxt::FirstUserMode) {
+        msg::info(QStringLiteral("请以新的用户名称和密码重新登录系统"));
+        endProgram();
+    } else {
+        EnableMainMenus();
+    }
+}
+
+bool Frmmmwh::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show)
+        setMousePointer(PointerArrow);
+    return QWidget::event(event);
+}
+
+bool Frmmmwh::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto *k = static_cast<QKeyEvent *>(event);
+    const bool nameBox = watched == Cboyhmc || watched == Cboyhmc->lineEdit();
+    if (!nameBox && isSpace(k))
+        return true;
+    if (!isEnter(k))
+        return QWidget::eventFilter(watched, event);
+    if (nameBox) {
+        const QString name = trimSpaces(Cboyhmc->currentText());
+        if (!name.isEmpty()) {
+            bool known = false;
+            try {
+                known = isKnown(name);
+            } catch (const DbError &e) {
+                msg::info(e.description());
+                return true;
+            }
+            if (known) {
+                Txtoldpass->selectAll();
+                Txtoldpass->setFocus();
+            } else {
+                Txtnewpass->setFocus();
+            }
+        }
+    } else if (watched == Txtoldpass) {
+        if (!Txtoldpass->text().isEmpty())
+            Txtnewpass->setFocus();
+    } else if (watched == Txtnewpass) {
+        if (!Txtnewpass->text().isEmpty())
+            Txtpassnew->setFocus();
+    } else if (watched == Txtpassnew) {
+        CmdSave->setFocus();
+    }
+    return true;
+}
+
+void registerUserWindow()
+{
+    registerTaskWindow(QStringLiteral("xtwh1"), [] { return static_cast<QWidget *>(singleWindow<Frmmmwh>()); });
+}
+
+} // namespace qh::maint::ui
