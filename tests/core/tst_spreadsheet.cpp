@@ -1,0 +1,219 @@
+#include "core/spreadsheet.h"
+#include "tst_spreadsheet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qh;
+
+class TstSpreadsheet : public QObject {
+    Q_OBJECT
+
+private:
+    static int errorOf(const std::function<void()> &f)
+    {
+        try {
+            f();
+        } catch (const DbError &e) {
+            return e.number();
+        }
+        return 0;
+    }
+
+private slots:
+    void addressesAndRanges()
+    {
+        QCOMPARE(parseCellAddress(QStringLiteral("a2")), (CellRef{2, 1}));
+        QCOMPARE(parseCellAddress(QStringLiteral("D3000")), (CellRef{3000, 4}));
+        QCOMPARE(parseCellAddress(QStringLiteral("$AA$10")), (CellRef{10, 27}));
+        QCOMPARE(parseCellAddress(QStringLiteral("XFD1048576")), (CellRef{1048576, 16384}));
+        for (const char *bad : {"", "2a", "A0", "A", "12", "XFE1", "A1048577", "A1:B2", "A-1"})
+            QVERIFY2(!parseCellAddress(QString::fromLatin1(bad)), bad);
+
+        const auto r = parseCellRange(QStringLiteral("d3000:b2"));
+        QVERIFY(r);
+        QCOMPARE(r->first, (CellRef{2, 2}));
+        QCOMPARE(r->second, (CellRef{3000, 4}));
+        QCOMPARE(parseCellRange(QStringLiteral("c7"))->second, (CellRef{7, 3}));
+        QVERIFY(!parseCellRange(QStringLiteral("a1:b2:c3")));
+
+        for (int col : {1, 26, 27, 52, 53, 702, 703, 16384})
+            QCOMPARE(parseCellAddress(columnLetters(col) + QStringLiteral("1"))->col, col);
+        QCOMPARE(columnLetters(28), QStringLiteral("AB"));
+
+        Spreadsheet s;
+        QCOMPARE(errorOf([&] { s.setText(QStringLiteral("1a"), QStringLiteral("x")); }), err::Misuse);
+        QCOMPARE(errorOf([&] { s.setNumber(0, 1, 1); }), err::Misuse);
+        QCOMPARE(errorOf([&] { s.clear(QStringLiteral("b2:")); }), err::Misuse);
+        QCOMPARE(errorOf([&] { s.setColumnWidth(1, 300); }), err::Misuse);
+    }
+
+    void valuesClearAndWidthsInMemory()
+    {
+        Spreadsheet s;
+        s.setText(QStringLiteral("b2"), QStringLiteral("药品名称"));
+        s.setNumber(3, 2, 12.5);
+        s.setMoney(4, 2, Money::fromCents(123450));
+        s.setNumberFormat(4, 2, QStringLiteral("#,##0.00_ "));
+        s.setText(4, 1, QStringLiteral("keep"));
+        QCOMPARE(s.text(2, 2), QStringLiteral("药品名称"));
+        QCOMPARE(*s.number(3, 2), 12.5);
+        QCOMPARE(*s.number(4, 2), 1234.5);
+        QVERIFY(!s.number(2, 2));
+        QCOMPARE(s.lastRow(), 4);
+        QCOMPARE(s.lastCol(), 2);
+
+        // Clearing empties values inside the range only; formats stay.
+        s.clear(QStringLiteral("b2:d3000"));
+        QVERIFY(std::holds_alternative<std::monostate>(s.value(2, 2)));
+        QVERIFY(!s.number(4, 2));
+        QCOMPARE(s.numberFormat(4, 2), QStringLiteral("#,##0.00_ "));
+        QCOMPARE(s.text(4, 1), QStringLiteral("keep"));
+        QCOMPARE(s.lastRow(), 4);
+        QCOMPARE(s.lastCol(), 1);
+
+        // Auto-fit follows the content; East Asian text takes two places a character.
+        s.setText(5, 3, QStringLiteral("abcd"));
+        s.setText(5, 4, QStringLiteral("药品药品"));
+        s.autoFitColumn(3);
+        s.autoFitColumn(4);
+        QVERIFY(s.columnWidth(3));
+        QVERIFY(*s.columnWidth(4) > *s.columnWidth(3) * 1.5);
+        s.setFont(QStringLiteral("宋体 "), 22);
+        QVERIFY(*s.columnWidth(4) > 8 * 1.9); // a larger font makes a wider column
+        QCOMPARE(s.fontName(), QStringLiteral("宋体"));
+        // A width set afterwards overrides the fit; an empty column keeps the default.
+        s.setColumnWidth(4, 9);
+        QCOMPARE(*s.columnWidth(4), 9.0);
+        s.autoFitColumn(7);
+        QVERIFY(!s.columnWidth(7));
+        QVERIFY(!s.columnWidth(8));
+
+        // Dates are day numbers with a date format of their own.
+        s.setDate(6, 1, QDateTime(QDate(2002, 8, 19), QTime(0, 0)));
+        QCOMPARE(*s.number(6, 1), 37487.0);
+        QCOMPARE(s.numberFormat(6, 1), QStringLiteral("yyyy-mm-dd"));
+        s.setDate(7, 1, QDateTime(QDate(1900, 3, 1), QTime(12, 0)));
+        QCOMPARE(*s.number(7, 1), 61.5);
+    }
+
+    void savedFileCarriesCellsFormatsFontAndWidths()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("报表.xlsx"));
+        Spreadsheet s;
+        s.setText(QStringLiteral("a2"), QStringLiteral("药品编码"));
+        s.setText(QStringLiteral("B2"), QStringLiteral("It's \"quoted\" & <tagged>"));
+        s.setText(5, 1, QStringLiteral("0001"));
+        s.setMoney(5, 3, Money::fromCents(123450));
+        s.setNumberFormat(5, 3, QStringLiteral("#,##0.00_ "));
+        s.setNumberFormat(6, 3, QStringLiteral("##,###,##0.00_ ")); // formatted but empty
+        s.setDate(5, 4, QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
+        s.setNumber(7, 2, -0.25);
+        s.setFont(QStringLiteral("宋体 "), 9);
+        s.setColumnWidth(1, 8.8);
+        s.setColumnWidth(2, 20);
+        s.save(path);
+
+        const auto x = test::readXlsx(path);
+        QVERIFY(x.ok);
+        QCOMPARE(x.text(QStringLiteral("A2")), QStringLiteral("药品编码"));
+        QCOMPARE(x.text(QStringLiteral("B2")), QStringLiteral("It's \"quoted\" & <tagged>"));
+        QCOMPARE(x.text(QStringLiteral("A5")), QStringLiteral("0001"));
+        QVERIFY(!x.isNumber(QStringLiteral("A5"))); // codes stay texts
+        QVERIFY(x.isNumber(QStringLiteral("C5")));
+        QCOMPARE(x.number(QStringLiteral("C5")), 1234.5);
+        QCOMPARE(x.numberFormat(QStringLiteral("C5")), QStringLiteral("#,##0.00_ "));
+        QVERIFY(x.has(QStringLiteral("C6")));
+        QCOMPARE(x.numberFormat(QStringLiteral("C6")), QStringLiteral("##,###,##0.00_ "));
+        QCOMPARE(x.number(QStringLiteral("D5")), double(QDate(1899, 12, 30).daysTo(QDate(2024, 3, 5))));
+        QCOMPARE(x.numberFormat(QStringLiteral("D5")), QStringLiteral("yyyy-mm-dd"));
+        QCOMPARE(x.number(QStringLiteral("B7")), -0.25);
+        QCOMPARE(x.numberFormat(QStringLiteral("A2")), QStringLiteral("General"));
+        for (const char *ref : {"A2", "B2", "A5", "C5", "C6", "D5"}) {
+            QCOMPARE(x.font(QString::fromLatin1(ref)).first, QStringLiteral("宋体"));
+            QCOMPARE(x.font(QString::fromLatin1(ref)).second, 9.0);
+        }
+        QCOMPARE(x.fonts.value(0).first, QStringLiteral("宋体")); // the normal style too
+        // The file's widths carry the spreadsheet's padding: at least the width asked for, less than one more.
+        QVERIFY(x.width(1) && *x.width(1) >= 8.8 && *x.width(1) < 9.8);
+        QVERIFY(x.width(2) && *x.width(2) >= 20 && *x.width(2) < 21);
+        QVERIFY(!x.width(3));
+        QCOMPARE(x.lastRow(), 7);
+    }
+
+    void saveReplacesAnExistingFileAndLeavesNothingBehind()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("药品盘点表.xlsx"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("an older sheet");
+        }
+        Spreadsheet s;
+        s.setText(1, 1, QStringLiteral("新"));
+        s.save(path);
+        QCOMPARE(test::readXlsx(path).text(QStringLiteral("A1")), QStringLiteral("新"));
+        Spreadsheet t;
+        t.setText(1, 1, QStringLiteral("再新"));
+        t.save(path);
+        QCOMPARE(test::readXlsx(path).text(QStringLiteral("A1")), QStringLiteral("再新"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("药品盘点表.xlsx")});
+    }
+
+    void writeFailuresAreFileErrorsAndKeepTheOldFile()
+    {
+        QTemporaryDir dir;
+        Spreadsheet s;
+        s.setText(1, 1, QStringLiteral("x"));
+        try {
+            s.save(dir.filePath(QStringLiteral("missing/报表.xlsx")));
+            QFAIL("saved into a missing folder");
+        } catch (const DbError &e) {
+            QCOMPARE(e.number(), err::FileIo);
+            QVERIFY(e.description().contains(QStringLiteral("missing")));
+        }
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("a folder.xlsx"))));
+        QCOMPARE(errorOf([&] { s.save(dir.filePath(QStringLiteral("a folder.xlsx"))); }), err::FileIo);
+        QCOMPARE(errorOf([&] { s.save(QString()); }), err::FileIo);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    }
+
+    void documentsFolderAndReportNames()
+    {
+        QTemporaryDir dir;
+        const QString docs = dir.filePath(QStringLiteral("home/文档"));
+        setDocumentsFolder(docs);
+        QVERIFY(!QDir(docs).exists());
+        QCOMPARE(documentsFolder(), QDir(docs).absolutePath());
+        QVERIFY(QDir(docs).exists()); // created when missing
+        QCOMPARE(documentFilePath(QStringLiteral("药品盘点表.xls")), QDir(docs).filePath(QStringLiteral("药品盘点表.xlsx")));
+        QCOMPARE(documentFilePath(QStringLiteral("2002-01-01 至 2002-08-19商品入库统计表.xls")),
+                 QDir(docs).filePath(QStringLiteral("2002-01-01 至 2002-08-19商品入库统计表.xlsx")));
+        QCOMPARE(documentFilePath(QStringLiteral("药品编码名称对照表")), QDir(docs).filePath(QStringLiteral("药品编码名称对照表.xlsx")));
+
+        // A folder that cannot be made is a file error.
+        QFile blocker(dir.filePath(QStringLiteral("plain-file")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        setDocumentsFolder(dir.filePath(QStringLiteral("plain-file/docs")));
+        QCOMPARE(errorOf([] { documentsFolder(); }), err::FileIo);
+
+        // removeExistingFile: absent is fine, present goes, a folder is refused.
+        setDocumentsFolder(docs);
+        const QString f = QDir(docs).filePath(QStringLiteral("a.xlsx"));
+        removeExistingFile(f);
+        QFile(f).open(QIODevice::WriteOnly);
+        QVERIFY(QFile::exists(f));
+        removeExistingFile(f);
+        QVERIFY(!QFile::exists(f));
+        QCOMPARE(errorOf([&] { removeExistingFile(docs); }), err::FileIo);
+        setDocumentsFolder(QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSpreadsheet)
+#include "tst_spreadsheet.moc"
