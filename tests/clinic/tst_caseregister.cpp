@@ -1,0 +1,277 @@
+#include "clinic/caseregister.h"
+#include "core/dberror.h"
+#include "core/modutarnxt.h"
+#include "core/textutil.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+using namespace qh;
+using namespace qh::clinic;
+
+namespace {
+
+CaseRecord goodCase(const QString &number = QStringLiteral("20240001"))
+{
+    CaseRecord r;
+    r.blbm = number;
+    r.blxm = QStringLiteral("张三");
+    r.blxb = QStringLiteral("男");
+    r.blnl = QStringLiteral("45");
+    r.blhf = QStringLiteral("已婚");
+    r.blsj = QStringLiteral("2024-03-01");
+    r.bljz = QStringLiteral("2024-03-05");
+    r.blzy = QStringLiteral("教师");
+    r.bldz = QStringLiteral("青禾路1号");
+    r.bldw = QStringLiteral("第一中学");
+    r.mail = QStringLiteral("zs@example.com");
+    r.blte = QStringLiteral("0571-1234567");
+    r.blxd = QString();
+    return r;
+}
+
+CaseRecord checked(CaseRecord r)
+{
+    const Check c = srnrJyhz(r);
+    if (!c.ok)
+        qFatal("case record refused: %s", qPrintable(c.message));
+    return r;
+}
+
+int rows(const QString &table)
+{
+    auto s = Modutarnxt::openClinic();
+    return int(s.scalarInt(QStringLiteral("select count(*) from ") + table));
+}
+
+} // namespace
+
+class TstCaseRegister : public QObject {
+    Q_OBJECT
+
+private slots:
+    void checkOrderAndFocus_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("select");
+        QTest::newRow("no case number") << "blbm" << "   " << "请输入患者病历号码" << "TxtBlbh" << int(Selection::None);
+        QTest::newRow("impossible first visit") << "blsj" << "2024-02-30" << "患者初诊时间输入错误" << "MaskCzsj" << int(Selection::All);
+        QTest::newRow("incomplete first visit") << "blsj" << "2024-1_-__" << "患者初诊时间输入错误" << "MaskCzsj" << int(Selection::All);
+        QTest::newRow("empty mask") << "blsj" << "____-__-__" << "患者初诊时间输入错误" << "MaskCzsj" << int(Selection::All);
+        QTest::newRow("no marital status") << "blhf" << "" << "请选择患者婚姻情况" << "CboHyqk" << int(Selection::None);
+        QTest::newRow("one-character name") << "blxm" << " 张 " << "请输入患者姓名" << "TxtHzxm" << int(Selection::FirstChar);
+        QTest::newRow("no age") << "blnl" << "" << "请输入患者年龄" << "CboHzag" << int(Selection::None);
+        QTest::newRow("no sex") << "blxb" << "" << "请输入患者性别" << "CboHzxb" << int(Selection::None);
+        QTest::newRow("mail without dot") << "mail" << "zs@example" << "电子信箱地址输入错误" << "TxtMail" << int(Selection::All);
+        QTest::newRow("mail without at") << "mail" << "zs.example.com" << "电子信箱地址输入错误" << "TxtMail" << int(Selection::All);
+        QTest::newRow("full-width at") << "mail" << "zs＠example.com" << "电子信箱地址输入错误" << "TxtMail" << int(Selection::All);
+        QTest::newRow("short address") << "bldz" << "京" << "请输入患者家庭住址" << "TxtHzdz" << int(Selection::FirstTwo);
+    }
+
+    void checkOrderAndFocus()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        QFETCH(int, select);
+        CaseRecord r = goodCase();
+        QString *target = field == u"blbm" ? &r.blbm : field == u"blsj" ? &r.blsj : field == u"blhf" ? &r.blhf
+                        : field == u"blxm" ? &r.blxm : field == u"blnl" ? &r.blnl : field == u"blxb" ? &r.blxb
+                        : field == u"mail" ? &r.mail : &r.bldz;
+        *target = value;
+        const Check c = srnrJyhz(r);
+        QVERIFY(!c.ok);
+        QCOMPARE(c.message, message);
+        QCOMPARE(c.focus, focus);
+        QCOMPARE(int(c.select), select);
+    }
+
+    void firstFailureWins()
+    {
+        // Everything wrong at once: the case number is named first, then the date before the name.
+        CaseRecord r;
+        QCOMPARE(srnrJyhz(r).message, QStringLiteral("请输入患者病历号码"));
+        r.blbm = QStringLiteral("A1");
+        QCOMPARE(srnrJyhz(r).message, QStringLiteral("患者初诊时间输入错误"));
+        r.blsj = QStringLiteral("2024-01-01");
+        QCOMPARE(srnrJyhz(r).message, QStringLiteral("请选择患者婚姻情况"));
+    }
+
+    void optionalBoxesBecomeOneSpace()
+    {
+        CaseRecord r = goodCase();
+        r.mail = QStringLiteral("   ");
+        r.blzy.clear();
+        r.bldw = QStringLiteral("  ");
+        r.blte.clear();
+        r.blxd = QStringLiteral(" \u3000");
+        r.blbm = QStringLiteral("  A-1  ");
+        QVERIFY(srnrJyhz(r).ok);
+        QCOMPARE(r.blbm, QStringLiteral("A-1"));
+        for (const QString &v : {r.mail, r.blzy, r.bldw, r.blte, r.blxd})
+            QCOMPARE(v, QStringLiteral(" "));
+    }
+
+    void futureFirstVisitRefusedOnlyOnEnter()
+    {
+        const QDate today(2024, 5, 10);
+        QCOMPARE(checkFirstVisitOnEnter(QStringLiteral("2024-05-11"), today).message, QStringLiteral("初诊时间不能大于系统目前时间"));
+        QCOMPARE(checkFirstVisitOnEnter(QStringLiteral("2024-02-30"), today).message, QStringLiteral("初诊时间输入错误"));
+        QCOMPARE(checkFirstVisitOnEnter(QStringLiteral("2024-0_-__"), today).message, QStringLiteral("初诊时间输入错误"));
+        QVERIFY(checkFirstVisitOnEnter(QStringLiteral("2024-05-10"), today).ok);
+        CaseRecord r = goodCase();
+        r.blsj = dateText(QDate::currentDate().addDays(3));
+        QVERIFY(srnrJyhz(r).ok);
+    }
+
+    void saveNewAndExisting()
+    {
+        test::TempClinic clinic;
+        CaseRecord r = goodCase();
+        r.blxm = QStringLiteral("O'Brien");
+        r.bldz = QStringLiteral("路'; drop table hzblzl; --");
+        r = checked(r);
+        QCOMPARE(saveCase(r, Modutarnxt::CurrentUser), SaveKind::Added);
+        {
+            auto s = clinic.open();
+            auto q = s.query(QStringLiteral("select blxm, blnl, bldz, mail, blte, blsj, bljz, zldl, blxd from hzblzl where blbm = ?"),
+                             QStringLiteral("20240001"));
+            QVERIFY(q.next());
+            QCOMPARE(q.text(0), QStringLiteral("O'Brien"));
+            QCOMPARE(q.integer(1), 45);
+            QCOMPARE(q.text(2), QStringLiteral("路'; drop table hzblzl; --"));
+            QCOMPARE(q.text(3), QStringLiteral("zs@example.com"));
+            QCOMPARE(*q.date(5), QDate(2024, 3, 1));
+            QCOMPARE(*q.date(6), QDate(2024, 3, 5));
+            QCOMPARE(q.text(7), QStringLiteral("测试员"));
+            QCOMPARE(q.text(8), QStringLiteral(" "));
+        }
+
+        // The same number again: number and name stay as first saved, the rest is replaced.
+        CaseRecord again = goodCase();
+        again.blxm = QStringLiteral("李四");
+        again.blnl = QStringLiteral("46");
+        again.blte.clear();
+        again.mail.clear();
+        again = checked(again);
+        QCOMPARE(saveCase(again, QStringLiteral("王医生")), SaveKind::Updated);
+        {
+            auto s = clinic.open();
+            QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from hzblzl")), 1);
+            auto q = s.query(QStringLiteral("select blxm, blnl, blte, mail, zldl from hzblzl"));
+            QVERIFY(q.next());
+            QCOMPARE(q.text(0), QStringLiteral("O'Brien"));
+            QCOMPARE(q.integer(1), 46);
+            QCOMPARE(q.text(2), QStringLiteral(" "));
+            QCOMPARE(q.text(3), QStringLiteral(" "));
+            QCOMPARE(q.text(4), QStringLiteral("王医生"));
+        }
+
+        // Two patients may share a name.
+        saveCase(checked(goodCase(QStringLiteral("20240002"))), Modutarnxt::CurrentUser);
+        QCOMPARE(rows(QStringLiteral("hzblzl")), 2);
+    }
+
+    void storedNotesAreNeverLost()
+    {
+        test::TempClinic clinic;
+        saveCase(checked(goodCase()), Modutarnxt::CurrentUser);
+        QVERIFY(saveNotes(QStringLiteral("20240001"), QStringLiteral("舌红苔黄，脉数")));
+        // Register saved with an emptied notes box (the notes tab was closed with its back command).
+        saveCase(checked(goodCase()), Modutarnxt::CurrentUser);
+        QCOMPARE(*notesOf(QStringLiteral("20240001")), QStringLiteral("舌红苔黄，脉数"));
+        // Notes in the box are written by the register save.
+        CaseRecord withNotes = goodCase();
+        withNotes.blxd = QStringLiteral("  复诊见好  ");
+        saveCase(checked(withNotes), Modutarnxt::CurrentUser);
+        QCOMPARE(*notesOf(QStringLiteral("20240001")), QStringLiteral("复诊见好"));
+        QCOMPARE(findCase(QStringLiteral("20240001"))->blxd, QStringLiteral("复诊见好"));
+    }
+
+    void notesOfUnsavedCaseAreNotStored()
+    {
+        test::TempClinic clinic;
+        QVERIFY(!saveNotes(QStringLiteral("NEW-1"), QStringLiteral("心得")));
+        QCOMPARE(rows(QStringLiteral("hzblzl")), 0);
+        QVERIFY(!notesOf(QStringLiteral("NEW-1")));
+        // A new patient's notes typed before the register save are stored by it.
+        CaseRecord r = goodCase(QStringLiteral("NEW-1"));
+        r.blxd = QStringLiteral("心得");
+        saveCase(checked(r), Modutarnxt::CurrentUser);
+        QCOMPARE(*notesOf(QStringLiteral("new-1")), QStringLiteral("心得"));
+    }
+
+    void refusedSaveWritesNothing()
+    {
+        test::TempClinic clinic;
+        CaseRecord r = checked(goodCase());
+        r.bljz = QStringLiteral("2024-02-30");
+        bool threw = false;
+        try {
+            saveCase(r, Modutarnxt::CurrentUser);
+        } catch (const DbError &e) {
+            threw = true;
+            QCOMPARE(e.number(), err::WrongType);
+        }
+        QVERIFY(threw);
+        QCOMPARE(rows(QStringLiteral("hzblzl")), 0);
+
+        // Over-long texts are refused by the field limits without a partial row.
+        r = checked(goodCase());
+        r.blzy = QString(51, u'职');
+        threw = false;
+        try {
+            saveCase(r, Modutarnxt::CurrentUser);
+        } catch (const DbError &e) {
+            threw = true;
+            QCOMPARE(e.number(), err::TooLong);
+        }
+        QVERIFY(threw);
+        QCOMPARE(rows(QStringLiteral("hzblzl")), 0);
+    }
+
+    void listsAndLookups()
+    {
+        test::TempClinic clinic;
+        QVERIFY(registerLists().caseNumbers.isEmpty());
+        CaseRecord a = goodCase(QStringLiteral("B002"));
+        CaseRecord b = goodCase(QStringLiteral("A001"));
+        CaseRecord c = goodCase(QStringLiteral("C003"));
+        c.blzy = QStringLiteral("农民");
+        CaseRecord d = goodCase(QStringLiteral("D004"));
+        d.blzy.clear();
+        for (const CaseRecord &r : {a, b, c, d})
+            saveCase(checked(r), Modutarnxt::CurrentUser);
+        const RegisterLists lists = registerLists();
+        QCOMPARE(lists.caseNumbers, (QStringList{QStringLiteral("A001"), QStringLiteral("B002"), QStringLiteral("C003"), QStringLiteral("D004")}));
+        QCOMPARE(lists.occupations, (QStringList{QStringLiteral("农民"), QStringLiteral("教师")}));
+
+        const auto found = findCase(QStringLiteral(" C003 "));
+        QVERIFY(found);
+        QCOMPARE(found->blsj, QStringLiteral("2024-03-01"));
+        QCOMPARE(found->blnl, QStringLiteral("45"));
+        QCOMPARE(found->blzy, QStringLiteral("农民"));
+        QVERIFY(!findCase(QStringLiteral("Z999")));
+        QVERIFY(!findCase(QStringLiteral("' or ''='")));
+
+        QVERIFY(visitsOf(QStringLiteral("A001")).empty());
+        auto s = clinic.open();
+        s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, bzqk, zdys) values(?, ?, ?, ?, ?)"), QStringLiteral("A001"),
+               QStringLiteral("内科"), QDate(2024, 3, 9), QStringLiteral("咳嗽三天"), QStringLiteral("王医生"));
+        s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, bzqk, zdys) values(?, ?, ?, ?, ?)"), QStringLiteral("A001"),
+               QStringLiteral("外科"), QDate(2024, 3, 2), QStringLiteral("扭伤"), QStringLiteral("李医生"));
+        const auto visits = visitsOf(QStringLiteral("A001"));
+        QCOMPARE(int(visits.size()), 2);
+        QCOMPARE(visits[0].date, QStringLiteral("2024-03-02"));
+        QCOMPARE(visits[0].dept, QStringLiteral("外科"));
+        QCOMPARE(visits[1].doctor, QStringLiteral("王医生"));
+        QCOMPARE(visits[1].history, QStringLiteral("咳嗽三天"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCaseRegister)
+#include "tst_caseregister.moc"
