@@ -1,0 +1,348 @@
+#include "clinic/printdoc.h"
+
+#include "clinic/printing.h"
+#include "core/messages.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringList>
+#include <QXmlStreamWriter>
+#include <array>
+
+namespace qh::clinic {
+
+namespace {
+
+const QString Office = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
+const QString Style = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
+const QString Text = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+const QString Fo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
+const QString Svg = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
+const QString Manifest = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:manifest:1.0");
+const QString MimeType = QStringLiteral("application/vnd.oasis.opendocument.text");
+const QString FontName = QString::fromUtf16(PrintFontFamily);
+
+void declareNamespaces(QXmlStreamWriter &w)
+{
+    w.writeNamespace(Office, QStringLiteral("office"));
+    w.writeNamespace(Style, QStringLiteral("style"));
+    w.writeNamespace(Text, QStringLiteral("text"));
+    w.writeNamespace(Fo, QStringLiteral("fo"));
+    w.writeNamespace(Svg, QStringLiteral("svg"));
+}
+
+void writeFontFaces(QXmlStreamWriter &w)
+{
+    w.writeStartElement(Office, QStringLiteral("font-face-decls"));
+    w.writeEmptyElement(Style, QStringLiteral("font-face"));
+    w.writeAttribute(Style, QStringLiteral("name"), FontName);
+    w.writeAttribute(Svg, QStringLiteral("font-family"), FontName);
+    w.writeAttribute(Style, QStringLiteral("font-family-generic"), QStringLiteral("roman"));
+    w.writeAttribute(Style, QStringLiteral("font-pitch"), QStringLiteral("variable"));
+    w.writeEndElement();
+}
+
+// "宋体" 11 pt, not bold, for Western, Asian and complex text.
+void writeTextProperties(QXmlStreamWriter &w)
+{
+    w.writeEmptyElement(Style, QStringLiteral("text-properties"));
+    for (const auto *script : {"", "-asian", "-complex"}) {
+        const QString suffix = QString::fromLatin1(script);
+        w.writeAttribute(Style, QStringLiteral("font-name") + suffix, FontName);
+        w.writeAttribute(suffix.isEmpty() ? Fo : Style, QStringLiteral("font-size") + suffix, QStringLiteral("11pt"));
+        w.writeAttribute(suffix.isEmpty() ? Fo : Style, QStringLiteral("font-weight") + suffix, QStringLiteral("normal"));
+    }
+}
+
+// Writes one line as paragraph content: runs of blanks as text:s, tabs as text:tab.
+void writeLine(QXmlStreamWriter &w, const QString &line)
+{
+    QString run;
+    qsizetype i = 0;
+    while (i < line.size()) {
+        const QChar c = line.at(i);
+        if (c == u'\t') {
+            w.writeCharacters(run);
+            run.clear();
+            w.writeEmptyElement(Text, QStringLiteral("tab"));
+            ++i;
+        } else if (c == u' ' && (i == 0 || (i + 1 < line.size() && line.at(i + 1) == u' ') || i + 1 == line.size())) {
+            // Blanks that a word processor would collapse: a leading, trailing or repeated blank.
+            qsizetype count = 0;
+            while (i < line.size() && line.at(i) == u' ') {
+                ++count;
+                ++i;
+            }
+            w.writeCharacters(run);
+            run.clear();
+            w.writeEmptyElement(Text, QStringLiteral("s"));
+            if (count > 1)
+                w.writeAttribute(Text, QStringLiteral("c"), QString::number(count));
+        } else {
+            if (c.unicode() >= 0x20 || c == u'\u00a0')
+                run += c;
+            ++i;
+        }
+    }
+    w.writeCharacters(run);
+}
+
+QStringList splitLines(const QString &text)
+{
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(u'\r', u'\n');
+    return t.split(u'\n');
+}
+
+// ZIP package with stored (uncompressed) entries; the first entry is "mimetype".
+quint32 crc32(const QByteArray &data)
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    quint32 c = 0xFFFFFFFFu;
+    for (char ch : data)
+        c = table[(c ^ quint8(ch)) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+void put16(QByteArray &b, quint32 v)
+{
+    b.append(char(v & 0xFF));
+    b.append(char((v >> 8) & 0xFF));
+}
+
+void put32(QByteArray &b, quint32 v)
+{
+    put16(b, v & 0xFFFF);
+    put16(b, v >> 16);
+}
+
+QByteArray storedZip(const QList<std::pair<QByteArray, QByteArray>> &entries, const QDateTime &when)
+{
+    const QDate d = when.date();
+    const QTime t = when.time();
+    const quint32 dosTime = quint32(t.hour() << 11 | t.minute() << 5 | t.second() / 2);
+    const quint32 dosDate = quint32(std::max(0, d.year() - 1980) << 9 | d.month() << 5 | d.day());
+    QByteArray out, central;
+    for (const auto &[name, data] : entries) {
+        const quint32 crc = crc32(data);
+        const quint32 offset = quint32(out.size());
+        put32(out, 0x04034b50);
+        put16(out, 10);      // version needed
+        put16(out, 0x0800);  // names in UTF-8
+        put16(out, 0);       // stored
+        put16(out, dosTime);
+        put16(out, dosDate);
+        put32(out, crc);
+        put32(out, quint32(data.size()));
+        put32(out, quint32(data.size()));
+        put16(out, quint32(name.size()));
+        put16(out, 0);
+        out += name;
+        out += data;
+
+        put32(central, 0x02014b50);
+        put16(central, 20);  // made by
+        put16(central, 10);
+        put16(central, 0x0800);
+        put16(central, 0);
+        put16(central, dosTime);
+        put16(central, dosDate);
+        put32(central, crc);
+        put32(central, quint32(data.size()));
+        put32(central, quint32(data.size()));
+        put16(central, quint32(name.size()));
+        put16(central, 0);   // extra
+        put16(central, 0);   // comment
+        put16(central, 0);   // disk
+        put16(central, 0);   // internal attributes
+        put32(central, 0);   // external attributes
+        put32(central, offset);
+        central += name;
+    }
+    const quint32 centralOffset = quint32(out.size());
+    out += central;
+    put32(out, 0x06054b50);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, quint32(entries.size()));
+    put16(out, quint32(entries.size()));
+    put32(out, quint32(central.size()));
+    put32(out, centralOffset);
+    put16(out, 0);
+    return out;
+}
+
+} // namespace
+
+QByteArray odtContentXml(const QString &text)
+{
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.writeStartDocument();
+    declareNamespaces(w);
+    w.writeStartElement(Office, QStringLiteral("document-content"));
+    w.writeAttribute(Office, QStringLiteral("version"), QStringLiteral("1.2"));
+    writeFontFaces(w);
+
+    w.writeStartElement(Office, QStringLiteral("automatic-styles"));
+    w.writeStartElement(Style, QStringLiteral("style"));
+    w.writeAttribute(Style, QStringLiteral("name"), QStringLiteral("P1"));
+    w.writeAttribute(Style, QStringLiteral("family"), QStringLiteral("paragraph"));
+    w.writeAttribute(Style, QStringLiteral("parent-style-name"), QStringLiteral("Standard"));
+    writeTextProperties(w);
+    w.writeEndElement();
+    w.writeEndElement();
+
+    w.writeStartElement(Office, QStringLiteral("body"));
+    w.writeStartElement(Office, QStringLiteral("text"));
+    for (const QString &line : splitLines(text)) {
+        w.writeStartElement(Text, QStringLiteral("p"));
+        w.writeAttribute(Text, QStringLiteral("style-name"), QStringLiteral("P1"));
+        writeLine(w, line);
+        w.writeEndElement();
+    }
+    w.writeEndElement();
+    w.writeEndElement();
+    w.writeEndElement();
+    w.writeEndDocument();
+    return out;
+}
+
+QByteArray odtStylesXml()
+{
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.writeStartDocument();
+    declareNamespaces(w);
+    w.writeStartElement(Office, QStringLiteral("document-styles"));
+    w.writeAttribute(Office, QStringLiteral("version"), QStringLiteral("1.2"));
+    writeFontFaces(w);
+
+    w.writeStartElement(Office, QStringLiteral("styles"));
+    w.writeStartElement(Style, QStringLiteral("default-style"));
+    w.writeAttribute(Style, QStringLiteral("family"), QStringLiteral("paragraph"));
+    writeTextProperties(w);
+    w.writeEndElement();
+    w.writeStartElement(Style, QStringLiteral("style"));
+    w.writeAttribute(Style, QStringLiteral("name"), QStringLiteral("Standard"));
+    w.writeAttribute(Style, QStringLiteral("family"), QStringLiteral("paragraph"));
+    w.writeAttribute(Style, QStringLiteral("class"), QStringLiteral("text"));
+    writeTextProperties(w);
+    w.writeEndElement();
+    w.writeEndElement();
+
+    // A4 portrait with the customary margins.
+    w.writeStartElement(Office, QStringLiteral("automatic-styles"));
+    w.writeStartElement(Style, QStringLiteral("page-layout"));
+    w.writeAttribute(Style, QStringLiteral("name"), QStringLiteral("pm1"));
+    w.writeEmptyElement(Style, QStringLiteral("page-layout-properties"));
+    w.writeAttribute(Fo, QStringLiteral("page-width"), QStringLiteral("21cm"));
+    w.writeAttribute(Fo, QStringLiteral("page-height"), QStringLiteral("29.7cm"));
+    w.writeAttribute(Style, QStringLiteral("print-orientation"), QStringLiteral("portrait"));
+    w.writeAttribute(Fo, QStringLiteral("margin-top"), QStringLiteral("2.54cm"));
+    w.writeAttribute(Fo, QStringLiteral("margin-bottom"), QStringLiteral("2.54cm"));
+    w.writeAttribute(Fo, QStringLiteral("margin-left"), QStringLiteral("3.17cm"));
+    w.writeAttribute(Fo, QStringLiteral("margin-right"), QStringLiteral("3.17cm"));
+    w.writeEndElement();
+    w.writeEndElement();
+
+    w.writeStartElement(Office, QStringLiteral("master-styles"));
+    w.writeEmptyElement(Style, QStringLiteral("master-page"));
+    w.writeAttribute(Style, QStringLiteral("name"), QStringLiteral("Standard"));
+    w.writeAttribute(Style, QStringLiteral("page-layout-name"), QStringLiteral("pm1"));
+    w.writeEndElement();
+
+    w.writeEndElement();
+    w.writeEndDocument();
+    return out;
+}
+
+QByteArray odtManifestXml()
+{
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.writeStartDocument();
+    w.writeNamespace(Manifest, QStringLiteral("manifest"));
+    w.writeStartElement(Manifest, QStringLiteral("manifest"));
+    w.writeAttribute(Manifest, QStringLiteral("version"), QStringLiteral("1.2"));
+    const std::pair<const char *, QString> files[] = {
+        {"/", MimeType},
+        {"content.xml", QStringLiteral("text/xml")},
+        {"styles.xml", QStringLiteral("text/xml")},
+    };
+    for (const auto &[path, type] : files) {
+        w.writeEmptyElement(Manifest, QStringLiteral("file-entry"));
+        w.writeAttribute(Manifest, QStringLiteral("full-path"), QString::fromLatin1(path));
+        if (QByteArrayView(path) == "/")
+            w.writeAttribute(Manifest, QStringLiteral("version"), QStringLiteral("1.2"));
+        w.writeAttribute(Manifest, QStringLiteral("media-type"), type);
+    }
+    w.writeEndElement();
+    w.writeEndDocument();
+    return out;
+}
+
+QString writeOdt(const QString &path, const QString &text)
+{
+    const QByteArray package = storedZip({{"mimetype", MimeType.toLatin1()},
+                                          {"META-INF/manifest.xml", odtManifestXml()},
+                                          {"content.xml", odtContentXml(text)},
+                                          {"styles.xml", odtStylesXml()}},
+                                         QDateTime::currentDateTime());
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("文件不能写入：") + shown;
+    if (file.write(package) != package.size() || !file.commit())
+        return QStringLiteral("文件不能写入：") + shown;
+    return {};
+}
+
+QString freshDocumentPath(const QString &folder, const QString &name)
+{
+    const QDir dir(folder);
+    const QString base = fileNamePart(name) + u'-' + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString candidate = dir.filePath(base + QStringLiteral(".odt"));
+    for (int n = 2; QFileInfo::exists(candidate); ++n)
+        candidate = dir.filePath(base + u'-' + QString::number(n) + QStringLiteral(".odt"));
+    return candidate;
+}
+
+QString PrintTextInWord(const QString &text, const QString &documentName)
+{
+    const QString folder = outputFolder();
+    if (!QFileInfo(folder).isDir()) {
+        msg::plain(printErrorReport(printerr::FileIo,
+                                    QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(folder)));
+        return {};
+    }
+    const QString path = freshDocumentPath(folder, documentName);
+    const QString failure = writeOdt(path, text);
+    if (!failure.isEmpty()) {
+        msg::plain(printErrorReport(printerr::FileIo, failure));
+        return {};
+    }
+    PrintDesktop *desktop = printDesktop();
+    desktop->setClipboardText(text);
+    if (!desktop->openFile(path))
+        msg::plain(printErrorReport(printerr::NoApplication, QStringLiteral("没有可以打开文档的文字处理程序：") +
+                                                                 QDir::toNativeSeparators(path)));
+    return path;
+}
+
+} // namespace qh::clinic
