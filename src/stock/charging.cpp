@@ -1,0 +1,127 @@
+#include "stock/charging.h"
+#include "core/textutil.h"
+#include "stock/posting.h"
+
+namespace qh::stock {
+
+InsufficientStock::InsufficientStock(const QString &name)
+    : DbError(err::General, QStringLiteral("库存中药材“%1”余量不足，本处方未出库。").arg(name)), herb(name)
+{
+}
+
+QStringList Charging::departments(db::Session &s)
+{
+    QStringList out;
+    auto st = s.query(QStringLiteral("select distinct blkb from hzzdzl"));
+    while (st.next())
+        if (!st.isNull(0))
+            out << st.text(0);
+    return out;
+}
+
+std::variant<ChargeRefusal, ChargeDiagnosis> Charging::findDiagnosis(db::Session &s, const QString &dateText,
+                                                                     const QString &caseNo, const QString &department)
+{
+    if (dateText.size() < 10 || dateText.contains(QChar(MaskBlank)))
+        return ChargeRefusal{QStringLiteral("诊断时间输入内容错误"), QStringLiteral("MasZdsj")};
+    const auto day = parseDateText(dateText);
+    if (!day)
+        return ChargeRefusal{QStringLiteral("诊断时间输入错误"), QStringLiteral("MasZdsj")};
+    const QString blbm = trimSpaces(caseNo);
+    const QString blkb = trimSpaces(department);
+    if (blbm.isEmpty())
+        return ChargeRefusal{QStringLiteral("请输入病历号码"), QStringLiteral("TxtBlhm")};
+    if (blkb.isEmpty())
+        return ChargeRefusal{QStringLiteral("诊断科室请输入诊断科室"), QStringLiteral("CboZdks")};
+    auto st = s.query(QStringLiteral("select blcf, zdys from hzzdzl where blbm = ? and blkb = ? and blsj = ?"), blbm, blkb,
+                      *day);
+    if (!st.next())
+        return ChargeRefusal{QStringLiteral("病历号码、诊断科室及诊断时间输入错误"), QStringLiteral("TxtBlhm")};
+    return ChargeDiagnosis{st.text(0), st.text(1)};
+}
+
+namespace {
+std::optional<ChargeDrug> drugWhere(db::Session &s, const QString &where, const QString &value)
+{
+    auto st = s.query(QStringLiteral("select ycbm, ycmc, ycdj from ycjg where ") + where, value);
+    if (!st.next())
+        return std::nullopt;
+    return ChargeDrug{st.text(0), st.text(1), st.money(2)};
+}
+} // namespace
+
+std::optional<ChargeDrug> Charging::drugByCode(db::Session &s, const QString &code)
+{
+    return drugWhere(s, QStringLiteral("ycbm = ?"), trimSpaces(code));
+}
+
+std::optional<ChargeDrug> Charging::drugByName(db::Session &s, const QString &name)
+{
+    return drugWhere(s, QStringLiteral("ycmc = ?"), trimSpaces(name));
+}
+
+Money Charging::lineAmount(Money price, Money dose) { return (price * dose).roundedEven(2); }
+
+Money Charging::total(const QList<ChargeLine> &lines)
+{
+    Money sum;
+    for (const auto &l : lines)
+        sum += l.amount;
+    return sum;
+}
+
+std::variant<ChargeRefusal, ChargeLine> Charging::addLine(db::Session &s, const QString &code, const QString &name,
+                                                          const QString &doseText, const QString &prescription,
+                                                          const QList<ChargeLine> &lines)
+{
+    const auto dose = isNumeric(doseText) ? Money::parse(doseText) : std::nullopt;
+    if (!dose)
+        return ChargeRefusal{QStringLiteral("药材用量输入错误。"), QStringLiteral("TxtYcjl")};
+    const QString c = trimSpaces(code);
+    const QString n = trimSpaces(name);
+    auto drug = s.query(QStringLiteral("select ycdj from ycjg where ycbm = ? and ycmc = ?"), c, n);
+    if (!drug.next())
+        return ChargeRefusal{QStringLiteral("药材编码与名称不符"), QStringLiteral("Txtycbm")};
+    const Money price = drug.money(0);
+    auto stock = s.query(QStringLiteral("select 1 from ycyltb where ycbm = ? and ycyl >= ?"), n, *dose);
+    if (!stock.next())
+        return ChargeRefusal{QStringLiteral("库存中此药材余量不足"), QStringLiteral("Txtycbm")};
+    if (!trimSpaces(prescription).contains(n))
+        return ChargeRefusal{QStringLiteral("处方中无此药材"), QStringLiteral("Txtycbm"), true};
+    for (const auto &l : lines)
+        if (l.code.compare(c, Qt::CaseInsensitive) == 0)
+            return ChargeRefusal{n + QStringLiteral(" 的用量已经输过。"), QStringLiteral("Txtycbm")};
+    ChargeLine line{c, n, *dose, price, lineAmount(price, *dose)};
+    return line;
+}
+
+void Charging::post(db::Session &s, const QList<ChargeLine> &lines, const QString &caseNo, const QString &department,
+                    const QString &doctor, const QString &user, const QDate &today)
+{
+    if (lines.isEmpty())
+        return;
+    db::Transaction t(s);
+    for (const auto &l : lines) {
+        const auto balance = balanceOf(s, l.name);
+        if (!balance || balance->ycyl < l.dose)
+            throw InsufficientStock(l.name);
+        Movement m;
+        m.crsj = QDateTime(today, QTime(0, 0));
+        m.ycbm = l.name;
+        m.ywzy = SummaryDispensing;
+        m.yccd = QStringLiteral("  ");
+        m.ycly = QStringLiteral("  ");
+        m.ywph = QStringLiteral(" ");
+        m.yxqx = QDateTime(QDate(2050, 1, 1), QTime(0, 0));
+        m.blhm = trimSpaces(caseNo);
+        m.blks = trimSpaces(department);
+        m.cksl = l.dose;
+        m.xsje = l.amount;
+        m.jbxm = doctor;
+        m.bgxm = user;
+        postMovementInTransaction(s, m, MovementKind::Issue);
+    }
+    t.commit();
+}
+
+} // namespace qh::stock

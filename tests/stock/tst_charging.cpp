@@ -1,0 +1,280 @@
+#include "core/modutarnxt.h"
+#include "core/textutil.h"
+#include "core/ui/taskwindows.h"
+#include "stock/charging.h"
+#include "stock/posting.h"
+#include "stock/ui/Frmycjj.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+
+using namespace qh;
+using namespace qh::stock;
+
+namespace {
+
+void addVisit(test::TempClinic &c, const QString &blbm, const QString &dept, const QDate &day, const QString &rx,
+              const QString &doctor = QStringLiteral("李明德"))
+{
+    c.open().exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, blcf, zdys) values(?, ?, ?, ?, ?)"), blbm, dept, day, rx, doctor);
+}
+
+void addBalance(test::TempClinic &c, const QString &name, const QString &qty)
+{
+    c.open().exec(QStringLiteral("insert into ycyltb(ycbm, rksl, rkje, ycyl) values(?, ?, ?, ?)"), name, *Money::parse(qty),
+                  *Money::parse(qty), *Money::parse(qty));
+}
+
+Money balance(test::TempClinic &c, const QString &name)
+{
+    auto s = c.open();
+    return balanceOf(s, name).value_or(Balance{}).ycyl;
+}
+
+ChargeLine line(const QString &code, const QString &name, const char *dose, const char *price)
+{
+    const Money d = *Money::parse(QString::fromLatin1(dose));
+    const Money p = *Money::parse(QString::fromLatin1(price));
+    return {code, name, d, p, Charging::lineAmount(p, d)};
+}
+
+template <class T> const ChargeRefusal &refusal(const T &r) { return std::get<ChargeRefusal>(r); }
+
+} // namespace
+
+class TstCharging : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lineAmountsRoundToEvenHundredths()
+    {
+        const Money price = *Money::parse(QStringLiteral("0.125"));
+        QCOMPARE(Charging::lineAmount(price, Money::fromInt(1)).toDisplay(), QStringLiteral("0.12"));
+        QCOMPARE(Charging::lineAmount(price, Money::fromInt(3)).toDisplay(), QStringLiteral("0.38"));
+        QList<ChargeLine> lines{line(QStringLiteral("A"), QStringLiteral("甲"), "1", "999.50"),
+                                line(QStringLiteral("B"), QStringLiteral("乙"), "1", "5.00")};
+        QCOMPARE(Charging::total(lines).toDisplay(), QStringLiteral("1,004.50"));
+        lines << line(QStringLiteral("C"), QStringLiteral("丙"), "3", "0.125");
+        QCOMPARE(Charging::total(lines).toDisplay(), QStringLiteral("1,004.88"));
+    }
+
+    void diagnosisLookupChecksInOrder()
+    {
+        test::TempClinic c;
+        addVisit(c, QStringLiteral("0007"), QStringLiteral("中医内科"), QDate(2024, 5, 6), QStringLiteral("麻黄9克，桂枝6克，"));
+        auto s = c.open();
+        QCOMPARE(refusal(Charging::findDiagnosis(s, QStringLiteral("2024-05-0_"), QStringLiteral("0007"), QStringLiteral("中医内科"))).message,
+                 QStringLiteral("诊断时间输入内容错误"));
+        QCOMPARE(refusal(Charging::findDiagnosis(s, QStringLiteral("2024-02-30"), QString(), QString())).message,
+                 QStringLiteral("诊断时间输入错误"));
+        QCOMPARE(refusal(Charging::findDiagnosis(s, QStringLiteral("2024-05-06"), QStringLiteral("  "), QString())).focus,
+                 QStringLiteral("TxtBlhm"));
+        const auto noDept = refusal(Charging::findDiagnosis(s, QStringLiteral("2024-05-06"), QStringLiteral("0007"), QStringLiteral(" ")));
+        QCOMPARE(noDept.message, QStringLiteral("诊断科室请输入诊断科室"));
+        QCOMPARE(noDept.focus, QStringLiteral("CboZdks"));
+        QCOMPARE(refusal(Charging::findDiagnosis(s, QStringLiteral("2024-05-07"), QStringLiteral("0007"), QStringLiteral("中医内科"))).message,
+                 QStringLiteral("病历号码、诊断科室及诊断时间输入错误"));
+        auto found = std::get<ChargeDiagnosis>(Charging::findDiagnosis(s, QStringLiteral("2024-05-06"), QStringLiteral(" 0007 "), QStringLiteral("中医内科")));
+        QCOMPARE(found.prescription, QStringLiteral("麻黄9克，桂枝6克，"));
+        QCOMPARE(found.doctor, QStringLiteral("李明德"));
+        QCOMPARE(Charging::departments(s), QStringList{QStringLiteral("中医内科")});
+    }
+
+    void doseLineChecksInOrder()
+    {
+        test::TempClinic c;
+        c.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("0.125"));
+        c.addDrug(QStringLiteral("MHG"), QStringLiteral("麻黄根"), QStringLiteral("0.20"));
+        c.addDrug(QStringLiteral("GZ'"), QStringLiteral("桂'枝"), QStringLiteral("0.30"));
+        c.addDrug(QStringLiteral("XX"), QStringLiteral("细辛"), QStringLiteral("1.00"));
+        addBalance(c, QStringLiteral("麻黄"), QStringLiteral("10"));
+        addBalance(c, QStringLiteral("桂'枝"), QStringLiteral("100"));
+        addBalance(c, QStringLiteral("细辛"), QStringLiteral("100"));
+        addBalance(c, QStringLiteral("麻黄根"), QStringLiteral("100"));
+        const QString rx = QStringLiteral(" 麻黄根9克，桂'枝6克， ");
+        auto s = c.open();
+        QCOMPARE(refusal(Charging::addLine(s, QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("x"), rx, {})).message,
+                 QStringLiteral("药材用量输入错误。"));
+        QCOMPARE(refusal(Charging::addLine(s, QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("99999999999999999999"), rx, {})).message,
+                 QStringLiteral("药材用量输入错误。"));
+        QCOMPARE(refusal(Charging::addLine(s, QStringLiteral("MH"), QStringLiteral("桂'枝"), QStringLiteral("3"), rx, {})).message,
+                 QStringLiteral("药材编码与名称不符"));
+        QCOMPARE(refusal(Charging::addLine(s, QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("11"), rx, {})).message,
+                 QStringLiteral("库存中此药材余量不足"));
+        const auto notPrescribed = refusal(Charging::addLine(s, QStringLiteral("XX"), QStringLiteral("细辛"), QStringLiteral("3"), rx, {}));
+        QCOMPARE(notPrescribed.message, QStringLiteral("处方中无此药材"));
+        QVERIFY(notPrescribed.clearDrug);
+        // "麻黄" is found inside "麻黄根": a plain substring search.
+        auto ok = std::get<ChargeLine>(Charging::addLine(s, QStringLiteral("mh"), QStringLiteral("麻黄"), QStringLiteral("10"), rx, {}));
+        QCOMPARE(ok.amount.toDisplay(), QStringLiteral("1.25"));
+        QCOMPARE(ok.price.toDisplay(4), QStringLiteral("0.1250"));
+        auto apostrophe = std::get<ChargeLine>(Charging::addLine(s, QStringLiteral("GZ'"), QStringLiteral("桂'枝"), QStringLiteral("6"), rx, {ok}));
+        QCOMPARE(apostrophe.amount.toDisplay(), QStringLiteral("1.80"));
+        QCOMPARE(refusal(Charging::addLine(s, QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("1"), rx, {ok, apostrophe})).message,
+                 QStringLiteral("麻黄 的用量已经输过。"));
+    }
+
+    void postingWritesEveryFieldAndLowersBalances()
+    {
+        test::TempClinic c;
+        c.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("0.50"));
+        c.addDrug(QStringLiteral("GZ"), QStringLiteral("桂枝"), QStringLiteral("0.30"));
+        addBalance(c, QStringLiteral("麻黄"), QStringLiteral("100"));
+        addBalance(c, QStringLiteral("桂枝"), QStringLiteral("50"));
+        auto s = c.open();
+        Charging::post(s, {line(QStringLiteral("MH"), QStringLiteral("麻黄"), "9", "0.50"), line(QStringLiteral("GZ"), QStringLiteral("桂枝"), "6", "0.30")},
+                       QStringLiteral(" 0007 "), QStringLiteral("中医内科 "), QStringLiteral("李明德"), QStringLiteral("王会计"), QDate(2024, 5, 6));
+        QCOMPARE(balance(c, QStringLiteral("麻黄")), Money::fromInt(91));
+        QCOMPARE(balance(c, QStringLiteral("桂枝")), Money::fromInt(44));
+        auto st = s.query(QStringLiteral("select crsj, ycbm, ywzy, yccd, ycly, ywph, yxqx, blhm, blks, rksl, rkje, cksl, ckje, xsje, jbxm, bgxm "
+                                         "from yccrtb order by ycbm desc"));
+        QVERIFY(st.next());
+        QCOMPARE(st.text(0), QStringLiteral("2024-05-06 00:00:00"));
+        QCOMPARE(st.text(1), QStringLiteral("麻黄"));
+        QCOMPARE(st.text(2), QStringLiteral("处方收款出库"));
+        QCOMPARE(st.text(3), QStringLiteral("  "));
+        QCOMPARE(st.text(4), QStringLiteral("  "));
+        QCOMPARE(st.text(5), QStringLiteral(" "));
+        QCOMPARE(st.text(6), QStringLiteral("2050-01-01 00:00:00"));
+        QCOMPARE(st.text(7), QStringLiteral("0007"));
+        QCOMPARE(st.text(8), QStringLiteral("中医内科"));
+        QCOMPARE(st.money(9), Money());
+        QCOMPARE(st.money(10), Money());
+        QCOMPARE(st.money(11), Money::fromInt(9));
+        QCOMPARE(st.money(12), Money());
+        QCOMPARE(st.money(13), Money::fromCents(450));
+        QCOMPARE(st.text(14), QStringLiteral("李明德"));
+        QCOMPARE(st.text(15), QStringLiteral("王会计"));
+        QVERIFY(st.next());
+        QVERIFY(!st.next());
+    }
+
+    void postingIsAllOrNothing()
+    {
+        test::TempClinic c;
+        addBalance(c, QStringLiteral("麻黄"), QStringLiteral("100"));
+        addBalance(c, QStringLiteral("桂枝"), QStringLiteral("5"));
+        auto s = c.open();
+        bool refused = false;
+        try {
+            Charging::post(s, {line(QStringLiteral("MH"), QStringLiteral("麻黄"), "9", "0.50"), line(QStringLiteral("GZ"), QStringLiteral("桂枝"), "6", "0.30")},
+                           QStringLiteral("0007"), QStringLiteral("中医内科"), QStringLiteral("李明德"), QStringLiteral("王会计"), QDate(2024, 5, 6));
+        } catch (const InsufficientStock &e) {
+            refused = e.herb == QStringLiteral("桂枝") && e.description().contains(QStringLiteral("桂枝"));
+        }
+        QVERIFY(refused);
+        QCOMPARE(balance(c, QStringLiteral("麻黄")), Money::fromInt(100));
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from yccrtb")), 0);
+
+        // A failure of the engine in the middle (a trigger refuses the second movement) leaves nothing either.
+        s.exec(QStringLiteral("create trigger fail_second before insert on yccrtb when new.ycbm = '桂枝' "
+                              "begin select raise(abort, 'disk gone'); end"));
+        addBalance(c, QStringLiteral("甘草"), QStringLiteral("5"));
+        QVERIFY_THROWS_EXCEPTION(DbError, Charging::post(s, {line(QStringLiteral("MH"), QStringLiteral("麻黄"), "9", "0.50"),
+                                                              line(QStringLiteral("GZ"), QStringLiteral("桂枝"), "1", "0.30")},
+                                                         QStringLiteral("0007"), QStringLiteral("中医内科"), QString(), QString(), QDate(2024, 5, 6)));
+        QCOMPARE(balance(c, QStringLiteral("麻黄")), Money::fromInt(100));
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from yccrtb")), 0);
+    }
+
+    void windowWithoutDiagnosesClosesItself()
+    {
+        test::TempClinic c;
+        test::RecordingMessages rec;
+        QPointer<stock::ui::Frmycjj> w = new stock::ui::Frmycjj;
+        qh::ui::DisableMainMenus();
+        w->show();
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(rec.texts(), QStringList{QStringLiteral("没有诊断处方，该功能不能使用")});
+        QCOMPARE(rec.shown[0].icon, MsgIcon::Question);
+        QVERIFY(qh::ui::mainMenusEnabled());
+    }
+
+    void windowChargesASavedVisitEndToEnd()
+    {
+        test::TempClinic c;
+        test::RecordingMessages rec;
+        c.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("0.50"));
+        c.addDrug(QStringLiteral("GZ"), QStringLiteral("桂枝"), QStringLiteral("0.125"));
+        addBalance(c, QStringLiteral("麻黄"), QStringLiteral("100"));
+        addBalance(c, QStringLiteral("桂枝"), QStringLiteral("100"));
+        const QDate today = QDate::currentDate();
+        addVisit(c, QStringLiteral("0007"), QStringLiteral("中医内科"), today, QStringLiteral("麻黄9克，桂枝3克，"));
+
+        stock::ui::Frmycjj w;
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(QApplication::focusWidget(), w.TxtBlhm);
+        QCOMPARE(w.MasZdsj->displayText(), qh::dateText(today));
+
+        QTest::keyClicks(w.TxtBlhm, QStringLiteral("00 07"));
+        QCOMPARE(w.TxtBlhm->text(), QStringLiteral("0007")); // the space is discarded
+        QTest::keyClick(w.TxtBlhm, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), w.CboZdks);
+        w.CboZdks->setCurrentIndex(0);
+        QTest::keyClick(w.CboZdks, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), w.MasZdsj);
+        QTest::keyClick(w.MasZdsj, Qt::Key_Return);
+        QVERIFY(rec.shown.empty());
+        QCOMPARE(w.TxtCfnr->toPlainText(), QStringLiteral("麻黄9克，桂枝3克，"));
+        QCOMPARE(QApplication::focusWidget(), w.Txtycbm);
+
+        QTest::keyClicks(w.Txtycbm, QStringLiteral("MH"));
+        QTest::keyClick(w.Txtycbm, Qt::Key_Return);
+        QCOMPARE(w.Txtycmc->text(), QStringLiteral("麻黄"));
+        QCOMPARE(QApplication::focusWidget(), w.TxtYcjl);
+        QTest::keyClicks(w.TxtYcjl, QStringLiteral("9a."));
+        QCOMPARE(w.TxtYcjl->text(), QStringLiteral("9")); // digits only
+        QTest::keyClick(w.TxtYcjl, Qt::Key_Return);
+        QCOMPARE(w.MSFGridyfjg->rowCount(), 1);
+        QCOMPARE(w.TxtYchj->text(), QStringLiteral("4.50"));
+
+        QTest::keyClicks(w.Txtycbm, QStringLiteral("GZ"));
+        QTest::keyClick(w.Txtycbm, Qt::Key_Return);
+        QTest::keyClicks(w.TxtYcjl, QStringLiteral("3"));
+        QTest::keyClick(w.TxtYcjl, Qt::Key_Return);
+        QCOMPARE(w.MSFGridyfjg->rowCount(), 2);
+        QCOMPARE(w.MSFGridyfjg->item(1, 4)->text(), QStringLiteral("0.38"));
+        QCOMPARE(w.TxtYchj->text(), QStringLiteral("4.88"));
+
+        // The same herb again is refused.
+        QTest::keyClicks(w.Txtycbm, QStringLiteral("MH"));
+        QTest::keyClick(w.Txtycbm, Qt::Key_Return);
+        QTest::keyClicks(w.TxtYcjl, QStringLiteral("1"));
+        QTest::keyClick(w.TxtYcjl, Qt::Key_Return);
+        QCOMPARE(rec.last(), QStringLiteral("麻黄 的用量已经输过。"));
+        QCOMPARE(w.MSFGridyfjg->rowCount(), 2);
+
+        // Taking the last line back puts it into the boxes and out of the total.
+        const QRect cell = w.MSFGridyfjg->visualItemRect(w.MSFGridyfjg->item(1, 0));
+        QTest::mouseClick(w.MSFGridyfjg->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(w.MSFGridyfjg->rowCount(), 1);
+        QCOMPARE(w.Txtycbm->text(), QStringLiteral("GZ"));
+        QCOMPARE(w.TxtYcjl->text(), QStringLiteral("3"));
+        QCOMPARE(w.TxtYchj->text(), QStringLiteral("4.5"));
+        w.TxtYcjl->setFocus();
+        QTest::keyClick(w.TxtYcjl, Qt::Key_Return);
+        QCOMPARE(w.MSFGridyfjg->rowCount(), 2);
+
+        QTest::mouseClick(w.Cmdcksf, Qt::LeftButton);
+        QCOMPARE(balance(c, QStringLiteral("麻黄")), Money::fromInt(91));
+        QCOMPARE(balance(c, QStringLiteral("桂枝")), Money::fromInt(97));
+        auto s = c.open();
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from yccrtb where ywzy = '处方收款出库' and blhm = '0007' and bgxm = ?"),
+                             Modutarnxt::CurrentUser),
+                 2);
+        QCOMPARE(s.scalarInt(QStringLiteral("select sum(xsje) from yccrtb")), Money::fromCents(488).units());
+        QCOMPARE(w.MSFGridyfjg->rowCount(), 0);
+        QCOMPARE(w.TxtYchj->text(), QStringLiteral("0.00"));
+        QCOMPARE(QApplication::focusWidget(), w.Txtycbm);
+    }
+};
+
+QTEST_MAIN(TstCharging)
+#include "tst_charging.moc"
