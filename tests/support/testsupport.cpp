@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/modutarnxt.h"
 #include "core/money.h"
+#include "core/passwords.h"
 #include "core/schema.h"
 
 #include <QDir>
@@ -79,7 +80,8 @@ void TempClinic::addStatusRow(const QString &unit)
 
 void TempClinic::addUser(const QString &name, const QString &password)
 {
-    open().exec(QStringLiteral("insert into yckpass(passuser, passwods, passpids) values(?, ?, 1)"), name, password);
+    open().exec(QStringLiteral("insert into yckpass(passuser, passwods, passpids) values(?, ?, 1)"), name,
+                  passwords::hash(password));
 }
 
 void TempClinic::addDrug(const QString &code, const QString &name, const QString &price, const QString &unit,

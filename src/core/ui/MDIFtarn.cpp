@@ -214,9 +214,13 @@ void MDIFtarn::showInArea(QWidget *window)
             return;
         }
     }
-    // A task window is left through its own exit command, which enables the menus again; its
-    // frame therefore offers no close box.
-    QMdiSubWindow *sub = m_area->addSubWindow(window, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // A window that asks for a frame without a close box (the setup window) keeps it so inside
+    // the area; the others get the usual frame and handle their own closing.
+    const Qt::WindowFlags own = window->windowFlags();
+    const bool noCloseBox = own.testFlag(Qt::CustomizeWindowHint) && !own.testFlag(Qt::WindowCloseButtonHint);
+    QMdiSubWindow *sub = noCloseBox
+        ? m_area->addSubWindow(window, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+        : m_area->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->adjustSize();
     // Centred in the area, a third of the free height above it.
