@@ -348,14 +348,13 @@ bool Frmyjwh::event(QEvent *e)
 {
     switch (e->type()) {
     case QEvent::WindowDeactivate:
-        // Coming back from a message box, a dialog or another program is no new visit.
+        // Going to a message box, a dialog or another program and back is no new visit; the
+        // answer holds until the window is left again.
         m_skipActivation = QApplication::activeModalWidget() || QApplication::activePopupWidget()
                            || !QApplication::activeWindow();
         break;
     case QEvent::WindowActivate:
-        if (m_skipActivation)
-            m_skipActivation = false;
-        else if (isVisible())
+        if (!m_skipActivation && isVisible())
             Qpcls();
         break;
     default:
@@ -383,12 +382,6 @@ void Frmyjwh::showEvent(QShowEvent *e)
         if (area.isValid())
             frame->move(area.left() + qMax(0, (area.width() - width()) / 4),
                         area.top() + qMax(0, (area.height() - height()) / 5));
-        // Returning to the drug list (and arriving at it) starts from clean entries.
-        if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-            connect(sub, &QMdiSubWindow::aboutToActivate, this, [this] {
-                if (isVisible())
-                    Qpcls();
-            });
     }
     if (!e->spontaneous())
         Qpcls();
