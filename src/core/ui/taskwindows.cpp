@@ -1,5 +1,7 @@
 #include "core/ui/taskwindows.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QHash>
 #include <QMdiSubWindow>
 #include <QWidget>
@@ -20,6 +22,32 @@ QHash<QString, std::function<void()>> &commands()
 std::function<void(bool)> g_switch;
 std::function<void(QWidget *)> g_host;
 bool g_menusEnabled = false;
+bool g_deliberate = false;
+
+// A task window clears its entries when it becomes the active window. Inside the main area it
+// would also receive the main window's activation each time a message box, the help window or
+// another program hands the focus back, and lose what the user typed. Only the activation
+// that showTaskWindow delivers when the window is opened counts for a task window.
+class ActivationRule : public QObject {
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::WindowActivate || g_deliberate || !watched->isWidgetType())
+            return false;
+        auto *w = static_cast<QWidget *>(watched);
+        return qobject_cast<QMdiSubWindow *>(w->parentWidget()) != nullptr;
+    }
+};
+
+void installActivationRule()
+{
+    static ActivationRule *rule = nullptr;
+    if (!rule && QCoreApplication::instance()) {
+        rule = new ActivationRule;
+        rule->setParent(QCoreApplication::instance());
+        QCoreApplication::instance()->installEventFilter(rule);
+    }
+}
 } // namespace
 
 void registerTaskWindow(const QString &menuItem, TaskWindowFactory factory) { factories().insert(menuItem, std::move(factory)); }
@@ -45,12 +73,23 @@ void EnableMainMenus()
 
 bool mainMenusEnabled() { return g_menusEnabled; }
 
-void setTaskWindowHost(std::function<void(QWidget *)> show) { g_host = std::move(show); }
+void setTaskWindowHost(std::function<void(QWidget *)> show)
+{
+    g_host = std::move(show);
+    if (g_host)
+        installActivationRule();
+}
 
 void showTaskWindow(QWidget *window)
 {
     if (g_host) {
         g_host(window);
+        if (window && qobject_cast<QMdiSubWindow *>(window->parentWidget())) {
+            g_deliberate = true;
+            QEvent activate(QEvent::WindowActivate);
+            QCoreApplication::sendEvent(window, &activate);
+            g_deliberate = false;
+        }
         return;
     }
     window->show();

@@ -140,6 +140,13 @@ void Frmycjj::showEvent(QShowEvent *event)
         TxtBlhm->setFocus();
 }
 
+bool Frmycjj::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate && isVisible() && Qpcls())
+        TxtBlhm->setFocus();
+    return QWidget::event(event);
+}
+
 bool Frmycjj::Qpcls()
 {
     QStringList depts;
