@@ -1,0 +1,561 @@
+#include "clinic/caseregister.h"
+#include "clinic/ui/FrmZymz.h"
+#include "clinic/ui/entryboxes.h"
+#include "core/modutarnxt.h"
+#include "core/textutil.h"
+#include "core/ui/taskwindows.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace qh;
+using namespace qh::clinic;
+using qh::clinic::ui::FrmZymz;
+
+namespace {
+
+QString today() { return dateText(QDate::currentDate()); }
+
+QWidget *focused() { return QApplication::focusWidget(); }
+
+// The control that has the focus, with an editable combo box's line edit counted as the box.
+QString focusName()
+{
+    QWidget *f = focused();
+    if (!f)
+        return {};
+    if (auto *combo = qobject_cast<QComboBox *>(f->parentWidget()); combo && combo->lineEdit() == f)
+        return combo->objectName();
+    return f->objectName();
+}
+
+void enter(QWidget *w) { QTest::keyClick(w, Qt::Key_Return); }
+
+// Types as a user does: ASCII characters as key presses, Chinese text committed by the input
+// method (which sends no key presses).
+void type(QWidget *w, const QString &text)
+{
+    QWidget *target = w;
+    if (auto *combo = qobject_cast<QComboBox *>(w); combo && combo->lineEdit())
+        target = combo->lineEdit();
+    for (QChar c : text) {
+        if (c.unicode() < 128) {
+            QTest::keyClicks(w, QString(c));
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(QString(c));
+            QApplication::sendEvent(target, &commit);
+        }
+    }
+}
+
+QTreeWidgetItem *node(FrmZymz *w, const QString &number)
+{
+    QTreeWidgetItem *root = w->TreeView1->topLevelItem(0);
+    for (int i = 0; i < root->childCount(); ++i)
+        if (root->child(i)->text(0) == number)
+            return root->child(i);
+    return nullptr;
+}
+
+void clickNode(FrmZymz *w, QTreeWidgetItem *item)
+{
+    w->TreeView1->scrollToItem(item);
+    QTest::mouseClick(w->TreeView1->viewport(), Qt::LeftButton, {}, w->TreeView1->visualItemRect(item).center());
+}
+
+void doubleClickItem(QListWidget *list, QListWidgetItem *item)
+{
+    list->scrollToItem(item);
+    const QPoint at = list->visualItemRect(item).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+void chooseByKeys(QComboBox *box, const QString &text)
+{
+    box->setFocus();
+    const int target = box->findText(text);
+    QVERIFY(target >= 0);
+    while (box->currentIndex() != target)
+        QTest::keyClick(box, box->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+}
+
+} // namespace
+
+class TstFrmZymz : public QObject {
+    Q_OBJECT
+
+    FrmZymz *open()
+    {
+        auto *w = new FrmZymz;
+        w->show();
+        QApplication::setActiveWindow(w);
+        if (!QTest::qWaitForWindowActive(w))
+            qWarning("window not active");
+        return w;
+    }
+
+    // Fills the register of a new patient through the keyboard, as a clerk does.
+    void typeRegister(FrmZymz *w, const QString &number, test::RecordingMessages &rec)
+    {
+        w->TxtBlbh->setFocus();
+        type(w->TxtBlbh, number);
+        enter(w->TxtBlbh);
+        type(w->TxtHzxm, QStringLiteral("张三"));
+        enter(w->TxtHzxm);
+        chooseByKeys(w->CboHzxb, QStringLiteral("女"));
+        enter(w->CboHzxb);
+        chooseByKeys(w->CboHzag, QStringLiteral("3"));
+        enter(w->CboHzag);
+        chooseByKeys(w->CboHyqk, QStringLiteral("未婚"));
+        enter(w->CboHyqk);
+        QCOMPARE(focusName(), QStringLiteral("MaskCzsj"));
+        type(w->MaskCzsj, QStringLiteral("20240301"));
+        enter(w->MaskCzsj);
+        QCOMPARE(focusName(), QStringLiteral("CboHzzy"));
+        type(w->CboHzzy, QStringLiteral("教师"));
+        enter(w->CboHzzy);
+        type(w->TxtHzdz, QStringLiteral("青禾路1号"));
+        enter(w->TxtHzdz);
+        type(w->TxtHzdw, QStringLiteral("第一中学"));
+        enter(w->TxtHzdw);
+        type(w->TxtMail, QStringLiteral("zs@example.com"));
+        enter(w->TxtMail);
+        type(w->TxtTele, QStringLiteral("12345678"));
+        enter(w->TxtTele);
+        QCOMPARE(focusName(), QStringLiteral("CmdHzbc"));
+        QVERIFY2(rec.shown.empty(), qPrintable(rec.texts().join(u'|')));
+    }
+
+private slots:
+    void registerKeysAndChecks()
+    {
+        test::TempClinic clinic;
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+        QCOMPARE(w->windowTitle(), QStringLiteral("门诊疾病诊断"));
+        QCOMPARE(w->SSTab1->currentIndex(), 0);
+        QCOMPARE(w->MaskCzsj->displayText(), today());
+        QVERIFY(!w->TxtZlxd->isVisible());
+        QVERIFY(!w->CmdZdzl->isVisible());
+        QCOMPARE(w->CboHzag->count(), 100);
+        QCOMPARE(w->CboHzxb->currentText(), QString());
+
+        // Enter in an empty case number: message, focus stays; spaces are refused.
+        w->TxtBlbh->setFocus();
+        enter(w->TxtBlbh);
+        QCOMPARE(rec.last(), QStringLiteral("请输入病历号码"));
+        QCOMPARE(focusName(), QStringLiteral("TxtBlbh"));
+        type(w->TxtBlbh, QStringLiteral("A 1 2"));
+        QCOMPARE(w->TxtBlbh->text(), QStringLiteral("A12"));
+        enter(w->TxtBlbh);
+        QCOMPARE(focusName(), QStringLiteral("TxtHzxm"));
+        type(w->TxtHzxm, QStringLiteral("张"));
+        enter(w->TxtHzxm);
+        QCOMPARE(rec.last(), QStringLiteral("请输入患者姓名，患者姓名至少应为2个汉字"));
+        QCOMPARE(focusName(), QStringLiteral("TxtHzxm"));
+        QCOMPARE(w->TxtHzxm->selectedText(), QStringLiteral("张"));
+        // An input method commits its text without a space key; it is taken whole.
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("三"));
+        QApplication::sendEvent(w->TxtHzxm, &commit);
+        QCOMPARE(w->TxtHzxm->text(), QStringLiteral("三"));
+        w->TxtHzxm->setText(QStringLiteral("张三"));
+        enter(w->TxtHzxm);
+        QCOMPARE(focusName(), QStringLiteral("CboHzxb"));
+        enter(w->CboHzxb);
+        QCOMPARE(rec.last(), QStringLiteral("输入患者性别"));
+        QCOMPARE(focusName(), QStringLiteral("CboHzxb"));
+
+        // The date box always holds 10 characters; impossible, incomplete and future dates.
+        w->MaskCzsj->setFocus();
+        w->MaskCzsj->selectAll();
+        type(w->MaskCzsj, QStringLiteral("20240230"));
+        QCOMPARE(w->MaskCzsj->displayText(), QStringLiteral("2024-02-30"));
+        enter(w->MaskCzsj);
+        QCOMPARE(rec.last(), QStringLiteral("初诊时间输入错误"));
+        QCOMPARE(w->MaskCzsj->selectedText().size(), 10);
+        w->MaskCzsj->selectAll();
+        QTest::keyClick(w->MaskCzsj, Qt::Key_Backspace);
+        type(w->MaskCzsj, QStringLiteral("20241"));
+        QCOMPARE(w->MaskCzsj->displayText(), QStringLiteral("2024-1_-__"));
+        QCOMPARE(w->MaskCzsj->displayText().size(), 10);
+        enter(w->MaskCzsj);
+        QCOMPARE(rec.last(), QStringLiteral("初诊时间输入错误"));
+        w->MaskCzsj->setText(dateText(QDate::currentDate().addDays(1)));
+        enter(w->MaskCzsj);
+        QCOMPARE(rec.last(), QStringLiteral("初诊时间不能大于系统目前时间"));
+        QCOMPARE(focusName(), QStringLiteral("MaskCzsj"));
+        QTest::keyClick(w->MaskCzsj, Qt::Key_Space);
+        QCOMPARE(w->MaskCzsj->displayText(), dateText(QDate::currentDate().addDays(1)));
+
+        // Mail and telephone Enter checks.
+        w->TxtMail->setFocus();
+        type(w->TxtMail, QStringLiteral("zs@example"));
+        enter(w->TxtMail);
+        QCOMPARE(rec.last(), QStringLiteral("电子信箱输入错误"));
+        QCOMPARE(w->TxtMail->selectedText(), QStringLiteral("zs@example"));
+        w->TxtTele->setFocus();
+        type(w->TxtTele, QStringLiteral("1"));
+        enter(w->TxtTele);
+        QCOMPARE(rec.last(), QStringLiteral("请输入患者联系电话"));
+        QCOMPARE(focusName(), QStringLiteral("TxtTele"));
+
+        // The save check: the first failure in its order, focus on the box, nothing written.
+        rec.clear();
+        QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
+        QCOMPARE(rec.texts(), (QStringList{QStringLiteral("保存后病历编号和患者姓名不能进行修改或删除，继续吗？"),
+                                           QStringLiteral("请选择患者婚姻情况")}));
+        QCOMPARE(rec.shown.front().icon, MsgIcon::Question);
+        QCOMPARE(focusName(), QStringLiteral("CboHyqk"));
+        QCOMPARE(w->srjybl, qint16(1));
+        w->CboHyqk->setCurrentIndex(0);
+        w->CboHzag->setCurrentIndex(29);
+        w->CboHzxb->setCurrentIndex(0);
+        rec.clear();
+        QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
+        QCOMPARE(rec.last(), QStringLiteral("电子信箱地址输入错误"));
+        QCOMPARE(focusName(), QStringLiteral("TxtMail"));
+        QCOMPARE(w->TxtMail->selectedText(), QStringLiteral("zs@example"));
+        // Declining the question writes nothing either.
+        w->TxtMail->clear();
+        w->TxtTele->clear();
+        w->TxtHzdz->setText(QStringLiteral("青禾路"));
+        rec.answers = {false};
+        QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
+        {
+            auto s = clinic.open();
+            QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from hzblzl")), 0);
+        }
+        // A future first-visit date passes the save check; the empty mail and phone become " ".
+        rec.clear();
+        QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
+        QCOMPARE(rec.texts().size(), 1);
+        QCOMPARE(w->srjybl, qint16(0));
+        QCOMPARE(focusName(), QStringLiteral("TxtBlbh"));
+        QCOMPARE(w->TxtBlbh->text(), QString());
+        QVERIFY(node(w, QStringLiteral("A12")));
+        auto s = clinic.open();
+        auto q = s.query(QStringLiteral("select blxm, blnl, mail, blte, blsj from hzblzl where blbm = 'A12'"));
+        QVERIFY(q.next());
+        QCOMPARE(q.text(0), QStringLiteral("张三"));
+        QCOMPARE(q.integer(1), 30);
+        QCOMPARE(q.text(2), QStringLiteral(" "));
+        QCOMPARE(q.text(3), QStringLiteral(" "));
+        QCOMPARE(*q.date(4), QDate::currentDate().addDays(1));
+        delete w;
+    }
+
+    void fullVisit()
+    {
+        test::TempClinic clinic;
+        clinic.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("解表药"));
+        clinic.addDrug(QStringLiteral("GZ"), QStringLiteral("桂枝"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("解表药"));
+        clinic.addDrug(QStringLiteral("HQ"), QStringLiteral("黄芪"), QStringLiteral("2.00"), QStringLiteral("钱"), QStringLiteral("补益药"));
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+
+        // Register the patient.
+        typeRegister(w, QStringLiteral("20240001"), rec);
+        QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
+        QCOMPARE(rec.texts(), QStringList{QStringLiteral("保存后病历编号和患者姓名不能进行修改或删除，继续吗？")});
+        QTreeWidgetItem *patient = node(w, QStringLiteral("20240001"));
+        QVERIFY(patient);
+        QCOMPARE(patient->data(0, Qt::UserRole).toString(), QStringLiteral("1c"));
+        QCOMPARE(w->CboHzzy->count(), 1);
+
+        // Pick the patient: the record comes back, the grid is empty.
+        rec.clear();
+        clickNode(w, patient);
+        QCOMPARE(rec.last(), QStringLiteral("没有 20240001 诊断资料"));
+        QCOMPARE(w->TxtHzxm->text(), QStringLiteral("张三"));
+        QCOMPARE(w->CboHyqk->currentText(), QStringLiteral("未婚"));
+        QCOMPARE(w->MaskCzsj->displayText(), QStringLiteral("2024-03-01"));
+        QCOMPARE(w->CboHzzy->currentText(), QStringLiteral("教师"));
+
+        // New visit.
+        QTest::mouseClick(w->CmdMzzd, Qt::LeftButton);
+        QCOMPARE(w->SSTab1->currentIndex(), 1);
+        QCOMPARE(focusName(), QStringLiteral("CboZdks"));
+        QCOMPARE(w->TxtStb1_0->text(), QStringLiteral("20240001"));
+        QVERIFY(!w->TxtStb1_0->isEnabled());
+        QVERIFY(!w->MasZdsj[0]->isEnabled());
+        QCOMPARE(w->MasZdsj[0]->displayText(), today());
+        QCOMPARE(w->MasZdsj[1]->displayText(), QStringLiteral("15/20"));
+        QCOMPARE(w->MasZdsj[2]->displayText(), QStringLiteral("70"));
+        QCOMPARE(w->CboYpfl->count(), 2);
+        QCOMPARE(w->LisYpsl->count(), 200); // no department used yet: the dose list keeps 1 to 200
+        QVERIFY(w->CboZdks->currentText().isEmpty());
+
+        rec.clear();
+        enter(w->CboZdks);
+        QCOMPARE(rec.last(), QStringLiteral("输入诊断科室"));
+        type(w->CboZdks, QStringLiteral("内 科"));
+        QCOMPARE(w->CboZdks->currentText(), QStringLiteral("内科"));
+        enter(w->CboZdks);
+        QCOMPARE(focusName(), QStringLiteral("TxtStb1(1)"));
+        type(w->TxtStb1_1, QStringLiteral("王医生"));
+        enter(w->TxtStb1_1);
+        QCOMPARE(focusName(), QStringLiteral("MasZdsj(1)"));
+        QCOMPARE(w->MasZdsj[1]->selectedText(), QStringLiteral("15/20"));
+        type(w->MasZdsj[1], QStringLiteral("12"));
+        enter(w->MasZdsj[1]);
+        QCOMPARE(rec.last(), QStringLiteral("请输入患者血压。"));
+        w->MasZdsj[1]->setText(QStringLiteral("120/80"));
+        enter(w->MasZdsj[1]);
+        QCOMPARE(focusName(), QStringLiteral("MasZdsj(2)"));
+        w->MasZdsj[2]->selectAll();
+        type(w->MasZdsj[2], QStringLiteral("7"));
+        QCOMPARE(w->MasZdsj[2]->displayText(), QStringLiteral("7_"));
+        enter(w->MasZdsj[2]); // two characters shown: Enter moves on, the save check refuses later
+        QCOMPARE(focusName(), QStringLiteral("MasZdsj(3)"));
+        enter(w->MasZdsj[3]);
+        QCOMPARE(focusName(), QStringLiteral("TxtStb1(2)"));
+        enter(w->TxtStb1_2); // empty history: on to the plan
+        QCOMPARE(focusName(), QStringLiteral("TxtStb1(3)"));
+        rec.clear();
+        enter(w->TxtStb1_3);
+        QCOMPARE(rec.last(), QStringLiteral("输入诊断治疗内容。"));
+        type(w->TxtStb1_3, QStringLiteral("疏风解表"));
+        enter(w->TxtStb1_3);
+        type(w->TxtStb1_3, QStringLiteral("宣肺"));
+        QCOMPARE(w->TxtStb1_3->text(), QStringLiteral("疏风解表\n宣肺"));
+
+        // Compose the prescription with the mouse.
+        chooseByKeys(w->CboYpfl, QStringLiteral("解表药"));
+        QCOMPARE(w->LisYpfl->count(), 2);
+        QCOMPARE(focusName(), QStringLiteral("LisYpfl"));
+        QListWidgetItem *mahuang = w->LisYpfl->findItems(QStringLiteral("麻黄"), Qt::MatchExactly).value(0);
+        QVERIFY(mahuang);
+        doubleClickItem(w->LisYpfl, mahuang);
+        QCOMPARE(focusName(), QStringLiteral("LisYpsl"));
+        QCOMPARE(w->LisYpsl->currentItem()->text(), QStringLiteral("1"));
+        doubleClickItem(w->LisYpsl, w->LisYpsl->findItems(QStringLiteral("10"), Qt::MatchExactly).value(0));
+        QCOMPARE(w->TxtStb1_4->text(), QStringLiteral("麻黄10克，"));
+        chooseByKeys(w->CboYpfl, QStringLiteral("补益药"));
+        doubleClickItem(w->LisYpfl, w->LisYpfl->item(0));
+        doubleClickItem(w->LisYpsl, w->LisYpsl->findItems(QStringLiteral("3"), Qt::MatchExactly).value(0));
+        QCOMPARE(w->TxtStb1_4->text(), QStringLiteral("麻黄10克，黄芪3钱，"));
+
+        // Follow-up.
+        QTest::mouseClick(w->CheFzbz, Qt::LeftButton);
+        QVERIFY(w->MasZdsj[4]->isEnabled());
+        QCOMPARE(w->MasZdsj[4]->displayText(), dateText(QDate::currentDate().addDays(10)));
+        QCOMPARE(focusName(), QStringLiteral("MasZdsj(4)"));
+        QCOMPARE(w->MasZdsj[4]->selectedText().size(), 10);
+
+        // The one-digit pulse is refused at save.
+        rec.clear();
+        QTest::mouseClick(w->CmdZdzl, Qt::LeftButton);
+        QCOMPARE(rec.texts(), (QStringList{QStringLiteral("保存后病历内容不能删除，继续吗？"), QStringLiteral("患者脉搏输入错误")}));
+        QCOMPARE(focusName(), QStringLiteral("MasZdsj(2)"));
+        QCOMPARE(w->jybl, qint16(1));
+        {
+            auto s = clinic.open();
+            QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from hzzdzl")), 0);
+        }
+        w->MasZdsj[2]->setText(QStringLiteral("72"));
+        rec.clear();
+        QTest::mouseClick(w->CmdZdzl, Qt::LeftButton);
+        QCOMPARE(rec.last(), QStringLiteral("资料内容保存完毕，点击打印键进行打印\r\n或按返回首页键，返回首页输入新的内容。"));
+        QCOMPARE(w->jybl, qint16(0));
+        QCOMPARE(w->SSTab1->currentIndex(), 1);
+        {
+            auto s = clinic.open();
+            auto q = s.query(QStringLiteral("select blkb, bzxy, bzmb, blfa, blcf, zdys from hzzdzl where blbm = '20240001'"));
+            QVERIFY(q.next());
+            QCOMPARE(q.text(0), QStringLiteral("内科"));
+            QCOMPARE(q.text(1), QStringLiteral("120/80"));
+            QCOMPARE(q.integer(2), 72);
+            QCOMPARE(q.text(3), QStringLiteral("疏风解表宣肺")); // a lone line feed is not kept
+            QCOMPARE(q.text(4), QStringLiteral("麻黄10克，黄芪3钱，"));
+            QCOMPARE(q.text(5), QStringLiteral("王医生"));
+            QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from fzzl where blbm = '20240001' and date(blfz) = ?"),
+                                 dateText(QDate::currentDate().addDays(10))),
+                     1);
+            QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from hzblzl where date(bljz) = ?"),
+                                 dateText(QDate::currentDate().addDays(10))),
+                     1);
+        }
+
+        // Back to the register and find the visit again in the grid.
+        QTest::mouseClick(w->CmdCkba, Qt::LeftButton);
+        QCOMPARE(w->SSTab1->currentIndex(), 0);
+        QVERIFY(!w->CmdZdzl->isVisible());
+        rec.clear();
+        clickNode(w, node(w, QStringLiteral("20240001")));
+        QVERIFY(rec.shown.empty());
+        QCOMPARE(w->MSFGrid->rowCount(), 1);
+        QCOMPARE(w->MSFGrid->item(0, 0)->text(), today());
+        QCOMPARE(w->MSFGrid->item(0, 1)->text(), QStringLiteral("内科"));
+        QCOMPARE(w->MSFGrid->item(0, 2)->text(), QStringLiteral("王医生"));
+        const QRect cell = w->MSFGrid->visualItemRect(w->MSFGrid->item(0, 3));
+        QTest::mouseClick(w->MSFGrid->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(w->SSTab1->currentIndex(), 1);
+        QCOMPARE(w->CboZdks->currentText(), QStringLiteral("内科"));
+        QCOMPARE(w->TxtStb1_4->text(), QStringLiteral("麻黄10克，黄芪3钱，"));
+        QCOMPARE(w->MasZdsj[2]->displayText(), QStringLiteral("72"));
+        QVERIFY(w->CheFzbz->isChecked());
+        QVERIFY(w->MasZdsj[4]->isEnabled());
+        QCOMPARE(w->MasZdsj[4]->displayText(), dateText(QDate::currentDate().addDays(10)));
+        QCOMPARE(w->LisYpsl->count(), 101); // a department is known now: doses 0 to 100
+
+        // Saving the reviewed visit again edits it.
+        w->TxtStb1_5->setText(QStringLiteral("水煎服,日一剂."));
+        rec.clear();
+        QTest::mouseClick(w->CmdZdzl, Qt::LeftButton);
+        auto s = clinic.open();
+        QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from hzzdzl")), 1);
+        QCOMPARE(*s.scalarText(QStringLiteral("select blsx from hzzdzl")), QStringLiteral("水煎服，日一剂。"));
+        delete w;
+    }
+
+    void newVisitNeedsACaseNumber()
+    {
+        test::TempClinic clinic;
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+        w->TxtBlbh->setText(QStringLiteral("12"));
+        QTest::mouseClick(w->CmdMzzd, Qt::LeftButton);
+        QCOMPARE(rec.last(), QStringLiteral("请指明病历号码"));
+        QCOMPARE(focusName(), QStringLiteral("TreeView1"));
+        QCOMPARE(w->SSTab1->currentIndex(), 0);
+        rec.clear();
+        QTest::mouseClick(w->CmdZdxd, Qt::LeftButton);
+        QCOMPARE(rec.last(), QStringLiteral("请指明病历号码"));
+        QVERIFY(!w->TxtZlxd->isVisible());
+        delete w;
+    }
+
+    void caseNotes()
+    {
+        test::TempClinic clinic;
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+        typeRegister(w, QStringLiteral("N0001"), rec);
+
+        // Notes typed before the register is saved are not stored by the notes save.
+        QTest::mouseClick(w->CmdZdxd, Qt::LeftButton);
+        QCOMPARE(w->SSTab1->currentIndex(), 2);
+        QVERIFY(w->TxtZlxd->isVisible());
+        enter(w->TxtZlxd);
+        QCOMPARE(focusName(), QStringLiteral("CmdBack"));
+        type(w->TxtZlxd, QStringLiteral("舌红"));
+        enter(w->TxtZlxd);
+        type(w->TxtZlxd, QStringLiteral("脉数"));
+        QTest::mouseClick(w->CmdXdbc, Qt::LeftButton);
+        QCOMPARE(w->SSTab1->currentIndex(), 2);
+        QVERIFY(rec.shown.empty());
+        // ... but by the register save, since the tab was not closed with its back command.
+        w->SSTab1->setCurrentIndex(0);
+        QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
+        QCOMPARE(*notesOf(QStringLiteral("N0001")), QStringLiteral("舌红\n脉数"));
+
+        // Open, edit and save the notes of the stored case.
+        clickNode(w, node(w, QStringLiteral("N0001")));
+        QTest::mouseClick(w->CmdZdxd, Qt::LeftButton);
+        QCOMPARE(w->TxtZlxd->text(), QStringLiteral("舌红\n脉数"));
+        QCOMPARE(w->TxtZlxd->textCursor().selectedText().size(), 5);
+        w->TxtZlxd->setText(QStringLiteral("舌淡苔白"));
+        QTest::mouseClick(w->CmdXdbc, Qt::LeftButton);
+        QCOMPARE(w->SSTab1->currentIndex(), 0);
+        QVERIFY(!w->TxtZlxd->isVisible());
+        QCOMPARE(focusName(), QStringLiteral("TreeView1"));
+        QCOMPARE(*notesOf(QStringLiteral("N0001")), QStringLiteral("舌淡苔白"));
+
+        // Closing the notes with the back command discards the box, not the stored notes.
+        QTest::mouseClick(w->CmdZdxd, Qt::LeftButton);
+        w->TxtZlxd->setText(QStringLiteral("未保存的修改"));
+        QTest::mouseClick(w->CmdBack, Qt::LeftButton);
+        QCOMPARE(w->SSTab1->currentIndex(), 0);
+        QCOMPARE(w->TxtZlxd->text(), QString());
+        rec.clear();
+        QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
+        QCOMPARE(rec.texts().size(), 1);
+        QCOMPARE(*notesOf(QStringLiteral("N0001")), QStringLiteral("舌淡苔白"));
+        delete w;
+    }
+
+    void treeNodeWhoseRecordIsGone()
+    {
+        test::TempClinic clinic;
+        {
+            auto s = clinic.open();
+            s.exec(QStringLiteral("insert into hzblzl(blbm, blxm, blsj, bljz) values('G01', '王五', ?, ?)"), QDate(2024, 1, 2),
+                   QDate(2024, 1, 2));
+        }
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+        QTreeWidgetItem *gone = node(w, QStringLiteral("G01"));
+        QVERIFY(gone);
+        {
+            auto s = clinic.open();
+            s.exec(QStringLiteral("delete from hzblzl"));
+        }
+        w->TxtHzxm->setText(QStringLiteral("原来的"));
+        clickNode(w, gone);
+        QCOMPARE(rec.last(), QStringLiteral("病历号 G01 属于新的患者资料"));
+        QCOMPARE(w->TxtHzxm->text(), QStringLiteral("原来的"));
+        // Clicking the root shows nothing.
+        rec.clear();
+        clickNode(w, w->TreeView1->topLevelItem(0));
+        QVERIFY(rec.shown.empty());
+        delete w;
+    }
+
+    void mailLinkHelpAndExit()
+    {
+        test::TempClinic clinic;
+        test::RecordingMessages rec;
+        QList<QUrl> opened;
+        qh::clinic::ui::setMailOpener([&opened](const QUrl &url) {
+            opened << url;
+            return true;
+        });
+        QPointer<FrmZymz> w = open();
+        w->TxtMail->setText(QStringLiteral(" zs@example.com "));
+        QTest::mouseMove(w->TxtMail);
+        QTest::mouseClick(w->TxtMail, Qt::LeftButton);
+        QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("mailto:zs@example.com"))});
+        w->TxtMail->setText(QStringLiteral("zs@example"));
+        QTest::mouseClick(w->TxtMail, Qt::LeftButton);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(rec.last(), QStringLiteral("电子信箱输入错误"));
+        qh::clinic::ui::setMailOpener({});
+
+        QTest::mouseClick(w->CmdHelp, Qt::LeftButton);
+        QCOMPARE(Modutarnxt::HelpTopic, QStringLiteral("MZ"));
+        QVERIFY(!w->isEnabled());
+        w->setEnabled(true);
+
+        qh::ui::DisableMainMenus();
+        QTest::mouseClick(w->CmdMztc, Qt::LeftButton);
+        QVERIFY(qh::ui::mainMenusEnabled());
+        QTRY_VERIFY(w.isNull());
+    }
+
+    void registration()
+    {
+        test::TempClinic clinic;
+        qh::clinic::ui::registerOutpatientWindow();
+        auto factory = qh::ui::taskWindowFactory(QStringLiteral("sad"));
+        QVERIFY(factory);
+        QWidget *first = factory();
+        QCOMPARE(factory(), first);
+        QCOMPARE(first->objectName(), QStringLiteral("FrmZymz"));
+        delete first;
+    }
+};
+
+QTEST_MAIN(TstFrmZymz)
+#include "tst_frmzymz.moc"
