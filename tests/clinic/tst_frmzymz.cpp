@@ -425,6 +425,12 @@ private slots:
         test::TempClinic clinic;
         test::RecordingMessages rec;
         QPointer<FrmZymz> w = open();
+        // A long case number reaches the visit whole.
+        w->TxtBlbh->setText(QStringLiteral("ABCDEFGHIJKLMNOPQRST"));
+        QTest::mouseClick(w->CmdMzzd, Qt::LeftButton);
+        QCOMPARE(w->TxtStb1_0->text(), QStringLiteral("ABCDEFGHIJKLMNOPQRST"));
+        QTest::mouseClick(w->CmdCkba, Qt::LeftButton);
+        QVERIFY(!w->TxtStb1_0->isVisible());
         w->TxtBlbh->setText(QStringLiteral("12"));
         QTest::mouseClick(w->CmdMzzd, Qt::LeftButton);
         QCOMPARE(rec.last(), QStringLiteral("请指明病历号码"));
@@ -523,11 +529,24 @@ private slots:
             return true;
         });
         QPointer<FrmZymz> w = open();
+        // Hovering shows a valid address as a link; leaving the box shows it plainly again.
         w->TxtMail->setText(QStringLiteral(" zs@example.com "));
         QTest::mouseMove(w->TxtMail);
+        QVERIFY(w->TxtMail->font().italic() && w->TxtMail->font().underline());
+        QCOMPARE(w->TxtMail->palette().color(QPalette::Text), QColor(255, 0, 0));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(w->TxtMail, &leave);
+        QVERIFY(!w->TxtMail->font().italic() && !w->TxtMail->font().underline());
+        QVERIFY(rec.shown.empty());
         QTest::mouseClick(w->TxtMail, Qt::LeftButton);
         QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("mailto:zs@example.com"))});
+        // An invalid address is pointed out when the mouse comes over it, once, not at every move.
         w->TxtMail->setText(QStringLiteral("zs@example"));
+        QTest::mouseMove(w->TxtMail, QPoint(5, 5));
+        QTest::mouseMove(w->TxtMail, QPoint(8, 6));
+        QCOMPARE(rec.texts(), QStringList{QStringLiteral("电子信箱输入错误")});
+        QVERIFY(!w->TxtMail->font().italic());
+        rec.clear();
         QTest::mouseClick(w->TxtMail, Qt::LeftButton);
         QCOMPARE(opened.size(), 1);
         QCOMPARE(rec.last(), QStringLiteral("电子信箱输入错误"));

@@ -261,7 +261,8 @@ void FrmZymz::buildDiagnosisTab(QWidget *page)
     }
     TxtStb1_0 = new QLineEdit;
     TxtStb1_1 = new QLineEdit;
-    TxtStb1_0->setMaxLength(15);
+    // Shows the case number of the register, which may be longer than the 15 typed characters.
+    TxtStb1_0->setMaxLength(20);
     TxtStb1_1->setMaxLength(15);
     TxtStb1_2 = new MemoBox;
     TxtStb1_3 = new MemoBox;
