@@ -61,6 +61,30 @@ QString shownNumber(double v, const QString &format)
 
 QByteArray utf8(const QString &s) { return s.toUtf8(); }
 
+QString describe(lxw_error rc)
+{
+    switch (rc) {
+    case LXW_ERROR_CREATING_XLSX_FILE:
+        return QStringLiteral("不能建立文件，可能没有写入权限或磁盘已满。");
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+        return QStringLiteral("不能使用临时文件。");
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return QStringLiteral("内存不足。");
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+        return QStringLiteral("单元格中的文字超过 32767 个字符。");
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_PARAMETER_ERROR:
+    case LXW_ERROR_ZIP_BAD_ZIP_FILE:
+    case LXW_ERROR_ZIP_INTERNAL_ERROR:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return QStringLiteral("写入文件时出错，可能磁盘已满。");
+    default:
+        return QString::fromUtf8(lxw_strerror(rc));
+    }
+}
+
 } // namespace
 
 std::optional<CellRef> parseCellAddress(const QString &address)
@@ -367,15 +391,15 @@ void Spreadsheet::save(const QString &path) const
         rc = closed;
     if (rc != LXW_NO_ERROR) {
         QFile::remove(partial);
-        throw DbError(err::FileIo, QStringLiteral("不能写入表格文件“%1”：%2")
-                                       .arg(QDir::toNativeSeparators(path), QString::fromUtf8(lxw_strerror(rc))));
+        throw DbError(err::FileIo,
+                      QStringLiteral("不能写入表格文件“%1”：%2").arg(QDir::toNativeSeparators(path), describe(rc)));
     }
     std::error_code ec;
     std::filesystem::rename(std::filesystem::path(partialName.toStdString()),
                             std::filesystem::path(QFile::encodeName(path).toStdString()), ec);
     if (ec) {
         QFile::remove(partial);
-        throw DbError(err::FileIo, QStringLiteral("不能替换文件“%1”：%2")
+        throw DbError(err::FileIo, QStringLiteral("不能替换文件“%1”，它可能正被其他程序使用。（%2）")
                                        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(ec.message().c_str())));
     }
 }

@@ -180,6 +180,21 @@ private slots:
         QCOMPARE(errorOf([&] { s.save(dir.filePath(QStringLiteral("a folder.xlsx"))); }), err::FileIo);
         QCOMPARE(errorOf([&] { s.save(QString()); }), err::FileIo);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+
+        // A failure inside the writer keeps the previous file as it was.
+        const QString path = dir.filePath(QStringLiteral("报表.xlsx"));
+        s.save(path);
+        Spreadsheet tooLong;
+        tooLong.setText(1, 1, QString(32768, u'x'));
+        try {
+            tooLong.save(path);
+            QFAIL("a cell beyond the format's limit was written");
+        } catch (const DbError &e) {
+            QCOMPARE(e.number(), err::FileIo);
+            QVERIFY(e.description().contains(QStringLiteral("32767")));
+        }
+        QCOMPARE(test::readXlsx(path).text(QStringLiteral("A1")), QStringLiteral("x"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("报表.xlsx")});
     }
 
     void documentsFolderAndReportNames()
