@@ -320,6 +320,20 @@ private slots:
         delete ui::MDIFtarn::instance();
     }
 
+    void aLongerUserNameIsShownAndStoredWhole()
+    {
+        test::TempClinic clinic;
+        clinic.addStatusRow(QStringLiteral("诊所"));
+        clinic.addUser(QStringLiteral("欧阳主任医师甲"), QStringLiteral("secret1"));
+        test::RecordingMessages rec;
+        QPointer<FrmJczl> w = openSetup();
+        QCOMPARE(w->TxtYhxm->text(), QStringLiteral("欧阳主任医师甲"));
+        QTest::mouseClick(w->CmdOext, Qt::LeftButton);
+        QVERIFY(rec.shown.empty());
+        QCOMPARE(status(clinic).user, QStringLiteral("欧阳主任医师甲"));
+        delete ui::MDIFtarn::instance();
+    }
+
     void aFileThatIsNoPictureIsNotStored()
     {
         test::TempClinic clinic;

@@ -112,6 +112,8 @@ void FrmJczl::Form_Load()
             picture = QPixmap();
         showPicture(picture);
         if (status.hasRow) {
+            TxtYhdw->setMaxLength(qMax(TxtYhdw->maxLength(), int(status.unit.size())));
+            TxtYhxm->setMaxLength(qMax(TxtYhxm->maxLength(), int(status.firstUser.size())));
             TxtYhdw->setText(status.unit);
             TxtYhxm->setText(status.firstUser);
         }
@@ -131,6 +133,8 @@ void FrmJczl::Form_Activate()
     }
     if (!first)
         return;
+    // A user added later in the user window may have a longer name than the first-run box takes.
+    TxtYhxm->setMaxLength(qMax(TxtYhxm->maxLength(), int(first->size())));
     TxtYhxm->setText(*first);
     // The stored value is a hash: the box only shows that a password exists.
     TxtPass->setText(passwords::maskedPlaceholder());
