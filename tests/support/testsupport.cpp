@@ -80,8 +80,13 @@ void TempClinic::addStatusRow(const QString &unit)
 
 void TempClinic::addUser(const QString &name, const QString &password)
 {
-    open().exec(QStringLiteral("insert into yckpass(passuser, passwods, passpids) values(?, ?, 1)"), name,
-                  passwords::hash(password));
+    // Stored as the program stores it: a salted hash. Salted hashes never collide in the unique
+    // index, so the rule "no two users share a password" is checked here as the program does.
+    db::Session s = open();
+    if (passwords::inUse(s, password))
+        throw DbError(err::Duplicate, QStringLiteral("另一个用户已经使用这个密码。"));
+    s.exec(QStringLiteral("insert into yckpass(passuser, passwods, passpids) values(?, ?, 1)"), name,
+           passwords::hash(password));
 }
 
 void TempClinic::addDrug(const QString &code, const QString &name, const QString &price, const QString &unit,
