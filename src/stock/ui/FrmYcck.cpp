@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -170,6 +171,9 @@ void FrmYcck::showEvent(QShowEvent *event)
         if (isWindow())
             qh::ui::placeWindow(this, 5);
     }
+    // Shown again from the menu: a fresh entry, as on every activation.
+    if (!event->spontaneous())
+        Qpcls();
     m_clearOnActivate = true;
     QWidget::showEvent(event);
 }

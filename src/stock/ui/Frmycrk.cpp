@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -220,6 +221,9 @@ void Frmycrk::showEvent(QShowEvent *event)
         if (isWindow())
             qh::ui::placeWindow(this, 5);
     }
+    // Shown again from the menu: a fresh entry, as on every activation.
+    if (!event->spontaneous())
+        Qpcls();
     m_clearOnActivate = true;
     QWidget::showEvent(event);
 }
