@@ -306,26 +306,26 @@ private slots:
 
         auto s = clinic.open();
         {
-        auto st = s.query(QStringLiteral("select crsj, ycbm, ywzy, yccd, ycly, ywph, yxqx, blhm, blks, rksl, rkje, cksl, "
-                                         "ckje, xsje, jbxm, bgxm from yccrtb"));
-        QVERIFY(st.next());
-        QCOMPARE(st.text(0), QStringLiteral("2024-06-15 00:00:00"));
-        QCOMPARE(st.text(1), QStringLiteral("麻黄"));
-        QCOMPARE(st.text(2), QStringLiteral("购进"));
-        QCOMPARE(st.text(3), QStringLiteral("甘肃"));
-        QCOMPARE(st.text(4), QStringLiteral("药材公司"));
-        QCOMPARE(st.text(5), QStringLiteral("B'7"));
-        QCOMPARE(st.text(6), QStringLiteral("2026-06-05 00:00:00"));
-        QCOMPARE(st.text(7), QStringLiteral(" "));
-        QCOMPARE(st.text(8), QStringLiteral(" "));
-        QCOMPARE(st.money(9), m("1234"));
-        QCOMPARE(st.money(10), m("2468.5"));
-        QCOMPARE(st.money(11), Money());
-        QCOMPARE(st.money(12), Money());
-        QCOMPARE(st.money(13), Money());
-        QCOMPARE(st.text(14), QStringLiteral("李四"));
-        QCOMPARE(st.text(15), QStringLiteral("测试员"));
-        QVERIFY(!st.next());
+            auto st = s.query(QStringLiteral("select crsj, ycbm, ywzy, yccd, ycly, ywph, yxqx, blhm, blks, rksl, rkje, cksl, "
+                                             "ckje, xsje, jbxm, bgxm from yccrtb"));
+            QVERIFY(st.next());
+            QCOMPARE(st.text(0), QStringLiteral("2024-06-15 00:00:00"));
+            QCOMPARE(st.text(1), QStringLiteral("麻黄"));
+            QCOMPARE(st.text(2), QStringLiteral("购进"));
+            QCOMPARE(st.text(3), QStringLiteral("甘肃"));
+            QCOMPARE(st.text(4), QStringLiteral("药材公司"));
+            QCOMPARE(st.text(5), QStringLiteral("B'7"));
+            QCOMPARE(st.text(6), QStringLiteral("2026-06-05 00:00:00"));
+            QCOMPARE(st.text(7), QStringLiteral(" "));
+            QCOMPARE(st.text(8), QStringLiteral(" "));
+            QCOMPARE(st.money(9), m("1234"));
+            QCOMPARE(st.money(10), m("2468.5"));
+            QCOMPARE(st.money(11), Money());
+            QCOMPARE(st.money(12), Money());
+            QCOMPARE(st.money(13), Money());
+            QCOMPARE(st.text(14), QStringLiteral("李四"));
+            QCOMPARE(st.text(15), QStringLiteral("测试员"));
+            QVERIFY(!st.next());
         }
 
         // A second purchase adds to all three balance fields; a return (negative) lowers them.
