@@ -11,21 +11,21 @@ namespace qh::clinic {
 void clickPrintCaseRecord(QAbstractButton *button, const DiagnosisPrintBoxes &boxes)
 {
     if (auto doc = caseRecordToPrint(boxes)) {
-        ui::setMousePointer(ui::PointerBusy);
+        qh::ui::setMousePointer(qh::ui::PointerBusy);
         PrintCaseRecord(*doc);
-        ui::PauseWithButton(button);
+        qh::ui::PauseWithButton(button);
     }
-    ui::setMousePointer(ui::PointerArrow);
+    qh::ui::setMousePointer(qh::ui::PointerArrow);
 }
 
 void clickPrintPrescription(QAbstractButton *button, const DiagnosisPrintBoxes &boxes)
 {
     if (auto doc = prescriptionToPrint(boxes)) {
-        ui::setMousePointer(ui::PointerBusy);
+        qh::ui::setMousePointer(qh::ui::PointerBusy);
         PrintPrescription(*doc);
-        ui::PauseWithButton(button);
+        qh::ui::PauseWithButton(button);
     }
-    ui::setMousePointer(ui::PointerArrow);
+    qh::ui::setMousePointer(qh::ui::PointerArrow);
 }
 
 bool clickPrintSummary(QAbstractButton *button, const SummaryFields &fields)
@@ -33,7 +33,7 @@ bool clickPrintSummary(QAbstractButton *button, const SummaryFields &fields)
     const SummaryPrint s = summaryToPrint(fields, QDate::currentDate());
     if (!s.ok)
         return false;
-    ui::PauseWithButton(button);
+    qh::ui::PauseWithButton(button);
     PrintTextInWord(s.text, s.documentName);
     return true;
 }
