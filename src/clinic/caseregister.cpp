@@ -139,10 +139,13 @@ RegisterLists registerLists()
     auto cases = s.query(QStringLiteral("select blbm from hzblzl order by blbm"));
     while (cases.next())
         lists.caseNumbers << cases.text(0);
-    auto jobs = s.query(QStringLiteral("select distinct blzy from hzblzl where blzy is not null and trim(blzy) <> '' "
-                                       "order by blzy"));
-    while (jobs.next())
-        lists.occupations << jobs.text(0);
+    // Blank occupations (stored as " ") are left out here rather than in SQL: the plain distinct
+    // is the one pass over the table that a large register can afford.
+    auto jobs = s.query(QStringLiteral("select distinct blzy from hzblzl order by blzy"));
+    while (jobs.next()) {
+        if (!jobs.isNull(0) && !trimSpaces(jobs.text(0)).isEmpty())
+            lists.occupations << jobs.text(0);
+    }
     return lists;
 }
 
