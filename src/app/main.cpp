@@ -3,6 +3,9 @@
 #include "core/ui/startup.h"
 #include "core/ui/uikit.h"
 #include "maint/ui/Frmmmwh.h"
+#include "stock/ui/Frmycjj.h"
+#include "stock/ui/Frmycrk.h"
+#include "stock/ui/Frmyjwh.h"
 
 #include <QApplication>
 
@@ -18,6 +21,9 @@ int main(int argc, char *argv[])
 
     // Task windows of the subsystems: each registers the window of its menu item.
     qh::maint::ui::registerUserWindow();
+    qh::stock::ui::registerDrugListWindow();
+    qh::stock::ui::registerStockMovementWindows();
+    qh::stock::ui::registerChargingWindow();
     // (further registrations of the other subsystems go here)
 
     qh::ui::setStartWindows({qh::ui::showFirstRunSetup, qh::ui::showMainWindowAndSplash});
