@@ -20,6 +20,7 @@
 using namespace qh;
 using namespace qh::clinic;
 using qh::clinic::ui::FrmZymz;
+namespace cui = qh::clinic::ui;
 
 namespace {
 
@@ -489,6 +490,8 @@ private slots:
         QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
         QCOMPARE(rec.texts().size(), 1);
         QCOMPARE(*notesOf(QStringLiteral("N0001")), QStringLiteral("舌淡苔白"));
+        // Saved three times: the tree holds the case number once.
+        QCOMPARE(w->TreeView1->topLevelItem(0)->childCount(), 1);
         delete w;
     }
 
@@ -524,7 +527,7 @@ private slots:
         test::TempClinic clinic;
         test::RecordingMessages rec;
         QList<QUrl> opened;
-        qh::clinic::ui::setMailOpener([&opened](const QUrl &url) {
+        cui::setMailOpener([&opened](const QUrl &url) {
             opened << url;
             return true;
         });
@@ -550,7 +553,7 @@ private slots:
         QTest::mouseClick(w->TxtMail, Qt::LeftButton);
         QCOMPARE(opened.size(), 1);
         QCOMPARE(rec.last(), QStringLiteral("电子信箱输入错误"));
-        qh::clinic::ui::setMailOpener({});
+        cui::setMailOpener({});
 
         QTest::mouseClick(w->CmdHelp, Qt::LeftButton);
         QCOMPARE(Modutarnxt::HelpTopic, QStringLiteral("MZ"));
@@ -563,10 +566,28 @@ private slots:
         QTRY_VERIFY(w.isNull());
     }
 
+    void memoBoxLimitsWhatIsTyped()
+    {
+        cui::MemoBox box;
+        box.setMaxLength(5);
+        box.show();
+        box.setFocus();
+        QTest::keyClicks(&box, QStringLiteral("abcdefg"));
+        QCOMPARE(box.text(), QStringLiteral("abcde"));
+        // Text set by the program (picked herbs) is kept whole; typing beyond it is still cut.
+        box.setText(QStringLiteral("1234567"));
+        QCOMPARE(box.text(), QStringLiteral("1234567"));
+        box.moveCursor(QTextCursor::End);
+        QTest::keyClicks(&box, QStringLiteral("x"));
+        QCOMPARE(box.text(), QStringLiteral("1234567"));
+        QTest::keyClick(&box, Qt::Key_Backspace);
+        QCOMPARE(box.text(), QStringLiteral("123456"));
+    }
+
     void registration()
     {
         test::TempClinic clinic;
-        qh::clinic::ui::registerOutpatientWindow();
+        cui::registerOutpatientWindow();
         auto factory = qh::ui::taskWindowFactory(QStringLiteral("sad"));
         QVERIFY(factory);
         QWidget *first = factory();
