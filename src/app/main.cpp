@@ -2,6 +2,7 @@
 #include "core/ui/frmSplash.h"
 #include "core/ui/startup.h"
 #include "core/ui/uikit.h"
+#include "clinic/ui/FrmZymz.h"
 #include "maint/ui/Frmmmwh.h"
 #include "stock/ui/Frmycjj.h"
 #include "stock/ui/Frmycrk.h"
@@ -21,6 +22,7 @@ int main(int argc, char *argv[])
 
     // Task windows of the subsystems: each registers the window of its menu item.
     qh::maint::ui::registerUserWindow();
+    qh::clinic::ui::registerOutpatientWindow();
     qh::stock::ui::registerDrugListWindow();
     qh::stock::ui::registerStockMovementWindows();
     qh::stock::ui::registerChargingWindow();
