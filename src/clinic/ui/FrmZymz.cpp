@@ -1,5 +1,6 @@
 #include "clinic/ui/FrmZymz.h"
 #include "clinic/ui/entryboxes.h"
+#include "clinic/ui/printbuttons.h"
 #include "core/dberror.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
@@ -1147,13 +1148,27 @@ void FrmZymz::CmdCkba_Click()
     SSTab1->setCurrentIndex(0);
 }
 
-// Printing: the print commands belong to the printing work.
+// Printing: the case record, the prescription slip and the notes summary.
 void FrmZymz::CmdPrbl_Click() { printCaseRecord(); }
 void FrmZymz::CmdZdde_Click() { printPrescription(); }
 void FrmZymz::CmdPrxd_Click() { printNotesSummary(); }
-void FrmZymz::printCaseRecord() {}
-void FrmZymz::printPrescription() {}
-void FrmZymz::printNotesSummary() {}
+
+static DiagnosisPrintBoxes printBoxesOf(const CaseRecord &c, const VisitRecord &v)
+{
+    return {c.blbm, c.blxm, c.blxb, c.blnl, v.blbm, v.blsj, v.bzxy, v.bzmb,
+            v.bzhx, v.zdys, v.bzqk, v.blfa, v.blcf, v.blsx, v.blkb};
+}
+
+void FrmZymz::printCaseRecord() { clickPrintCaseRecord(CmdPrbl, printBoxesOf(caseFromBoxes(), visitFromBoxes())); }
+void FrmZymz::printPrescription() { clickPrintPrescription(CmdZdde, printBoxesOf(caseFromBoxes(), visitFromBoxes())); }
+
+void FrmZymz::printNotesSummary()
+{
+    const CaseRecord c = caseFromBoxes();
+    if (!clickPrintSummary(CmdPrxd, SummaryFields{c.blbm, c.blxm, c.blnl, c.blhf, c.blxb, c.blzy, c.bldw, c.blte,
+                                                  c.mail, c.blsj, c.bljz, c.blxd}))
+        CmdQcls->setFocus(Qt::OtherFocusReason);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Tab 2: case notes

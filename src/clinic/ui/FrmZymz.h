@@ -114,8 +114,7 @@ public:
     VisitRecord visitFromBoxes() const;
     void visitToBoxes(const VisitRecord &v);
 
-    // Printing of the case record, the prescription slip and the notes summary. These belong to
-    // the printing work and do nothing yet.
+    // Printing of the case record, the prescription slip and the notes summary.
     void printCaseRecord();
     void printPrescription();
     void printNotesSummary();
