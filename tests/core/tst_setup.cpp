@@ -240,7 +240,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), w->CmdLoad);
 
         QTest::mouseClick(w->CmdLoad, Qt::LeftButton);
-        QCOMPARE(files.folders.value(0), QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+        const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        QCOMPARE(files.folders.value(0), QDir(pictures).exists() ? pictures : QDir::homePath());
         for (const char *ext : {"*.jpg", "*.jpeg", "*.bmp", "*.png"})
             QVERIFY(files.filters.value(0).contains(QLatin1String(ext)));
         QVERIFY(!w->ImageXt->pixmap().isNull());

@@ -84,8 +84,9 @@ FrmJczl::FrmJczl(QWidget *parent) : QWidget(parent, Qt::Window | Qt::CustomizeWi
 
 QString FrmJczl::pictureFolder()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    return folder.isEmpty() ? QDir::homePath() : folder;
+    // The user's Pictures folder; the home folder where there is none.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return folder.isEmpty() || !QDir(folder).exists() ? QDir::homePath() : folder;
 }
 
 QString FrmJczl::pictureFilter() { return QStringLiteral("图片文件 (*.jpg *.jpeg *.bmp *.png)"); }
@@ -233,10 +234,11 @@ void FrmJczl::CmdOext_Click()
     }
     setMousePointer(PointerArrow);
 
+    // The main window shows the new picture at once (painted in place, see FrmPict).
     MDIFtarn *main = MDIFtarn::instance();
-    main->hide();
     main->setBackgroundPicture(m_picture);
-    main->showMaximized();
+    if (!main->isVisible())
+        main->showMaximized();
     doEvents();
     doEvents();
     m_leaving = true;

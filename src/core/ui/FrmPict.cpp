@@ -33,11 +33,11 @@ void FrmPict::Form_Load()
     Picture1->setPixmap(picture);
     if (!m_main)
         return;
+    // The new background is painted in place. Hiding and re-showing the main window to redraw
+    // it races the window manager, which can leave the window unmapped.
     m_main->setBackgroundPicture(picture);
-    m_main->hide();
     doEvents();
     doEvents();
-    m_main->showMaximized();
 }
 
 } // namespace qh::ui
