@@ -140,9 +140,10 @@ void Frmmmwh::focusName()
     Cboyhmc->setFocus();
 }
 
-void Frmmmwh::apply(const UserResult &r)
+void Frmmmwh::apply(const UserResult &r, bool checked)
 {
-    srjybl = r.inputAccepted ? 0 : 1;
+    if (checked)
+        srjybl = r.inputAccepted ? 0 : 1;
     if (r.ok) {
         Qpcls();
         focusName();
@@ -172,7 +173,7 @@ void Frmmmwh::CmdSave_Click()
 {
     trimInPlace();
     try {
-        apply(addUser(input()));
+        apply(addUser(input()), true);
     } catch (const DbError &e) {
         msg::info(e.description());
         setMousePointer(PointerArrow);
@@ -183,7 +184,7 @@ void Frmmmwh::Cmdedit_Click()
 {
     trimInPlace();
     try {
-        apply(changePassword(Modutarnxt::CurrentUser, input()));
+        apply(changePassword(Modutarnxt::CurrentUser, input()), true);
     } catch (const DbError &e) {
         msg::info(e.description());
         setMousePointer(PointerArrow);
@@ -194,7 +195,7 @@ void Frmmmwh::Cmddele_Click()
 {
     trimInPlace();
     try {
-        apply(removeUser(Modutarnxt::CurrentUser, input()));
+        apply(removeUser(Modutarnxt::CurrentUser, input()), false);
     } catch (const DbError &e) {
         msg::info(e.description());
         setMousePointer(PointerArrow);

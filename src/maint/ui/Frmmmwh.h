@@ -46,7 +46,8 @@ protected:
 private:
     UserInput input();
     void trimInPlace();
-    void apply(const UserResult &r);
+    // Shows a refusal and moves the focus; checked: the command ran the input check.
+    void apply(const UserResult &r, bool checked);
     void focusName();
     QWidget *boxOf(UserBox box) const;
     bool m_left = false;
