@@ -9,7 +9,7 @@ PACKAGES=(
   libgl-dev
   libsqlcipher-dev sqlcipher
   libxlsxwriter-dev
-  libsodium-dev
+  libsodium-dev libzip-dev
   libbenchmark-dev
   fonts-arphic-uming fonts-noto-cjk fontconfig
   unzip xauth libssl-dev poppler-utils

@@ -10,7 +10,7 @@
 #include <QSaveFile>
 #include <QStringList>
 #include <QXmlStreamWriter>
-#include <array>
+#include <zip.h>
 
 namespace qh::clinic {
 
@@ -98,90 +98,51 @@ QStringList splitLines(const QString &text)
     return t.split(u'\n');
 }
 
-// ZIP package with stored (uncompressed) entries; the first entry is "mimetype".
-quint32 crc32(const QByteArray &data)
+// The ODF package: "mimetype" first and stored uncompressed, as the format requires, then
+// the other parts compressed. Written in memory so the file itself is replaced in one step.
+QByteArray zipPackage(const QList<std::pair<QByteArray, QByteArray>> &entries)
 {
-    static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> t{};
-        for (quint32 n = 0; n < 256; ++n) {
-            quint32 c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    quint32 c = 0xFFFFFFFFu;
-    for (char ch : data)
-        c = table[(c ^ quint8(ch)) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
-
-void put16(QByteArray &b, quint32 v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char((v >> 8) & 0xFF));
-}
-
-void put32(QByteArray &b, quint32 v)
-{
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
-
-QByteArray storedZip(const QList<std::pair<QByteArray, QByteArray>> &entries, const QDateTime &when)
-{
-    const QDate d = when.date();
-    const QTime t = when.time();
-    const quint32 dosTime = quint32(t.hour() << 11 | t.minute() << 5 | t.second() / 2);
-    const quint32 dosDate = quint32(std::max(0, d.year() - 1980) << 9 | d.month() << 5 | d.day());
-    QByteArray out, central;
-    for (const auto &[name, data] : entries) {
-        const quint32 crc = crc32(data);
-        const quint32 offset = quint32(out.size());
-        put32(out, 0x04034b50);
-        put16(out, 10);      // version needed
-        put16(out, 0x0800);  // names in UTF-8
-        put16(out, 0);       // stored
-        put16(out, dosTime);
-        put16(out, dosDate);
-        put32(out, crc);
-        put32(out, quint32(data.size()));
-        put32(out, quint32(data.size()));
-        put16(out, quint32(name.size()));
-        put16(out, 0);
-        out += name;
-        out += data;
-
-        put32(central, 0x02014b50);
-        put16(central, 20);  // made by
-        put16(central, 10);
-        put16(central, 0x0800);
-        put16(central, 0);
-        put16(central, dosTime);
-        put16(central, dosDate);
-        put32(central, crc);
-        put32(central, quint32(data.size()));
-        put32(central, quint32(data.size()));
-        put16(central, quint32(name.size()));
-        put16(central, 0);   // extra
-        put16(central, 0);   // comment
-        put16(central, 0);   // disk
-        put16(central, 0);   // internal attributes
-        put32(central, 0);   // external attributes
-        put32(central, offset);
-        central += name;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+    if (!buffer)
+        return {};
+    zip_t *archive = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
+    if (!archive) {
+        zip_source_free(buffer);
+        return {};
     }
-    const quint32 centralOffset = quint32(out.size());
-    out += central;
-    put32(out, 0x06054b50);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, quint32(entries.size()));
-    put16(out, quint32(entries.size()));
-    put32(out, quint32(central.size()));
-    put32(out, centralOffset);
-    put16(out, 0);
+    zip_source_keep(buffer);
+    bool ok = true;
+    for (const auto &[name, data] : entries) {
+        zip_source_t *part = zip_source_buffer(archive, data.constData(), zip_uint64_t(data.size()), 0);
+        const zip_int64_t index = part ? zip_file_add(archive, name.constData(), part, ZIP_FL_ENC_UTF_8) : -1;
+        if (index < 0) {
+            zip_source_free(part);
+            ok = false;
+            break;
+        }
+        zip_set_file_compression(archive, zip_uint64_t(index), name == "mimetype" ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
+    }
+    if (!ok || zip_close(archive) != 0) {
+        if (!ok)
+            zip_discard(archive);
+        zip_source_free(buffer);
+        return {};
+    }
+    QByteArray out;
+    if (zip_source_open(buffer) == 0) {
+        zip_source_seek(buffer, 0, SEEK_END);
+        const zip_int64_t size = zip_source_tell(buffer);
+        zip_source_seek(buffer, 0, SEEK_SET);
+        if (size > 0) {
+            out.resize(qsizetype(size));
+            if (zip_source_read(buffer, out.data(), zip_uint64_t(size)) != size)
+                out.clear();
+        }
+        zip_source_close(buffer);
+    }
+    zip_source_free(buffer);
     return out;
 }
 
@@ -297,12 +258,13 @@ QByteArray odtManifestXml()
 
 QString writeOdt(const QString &path, const QString &text)
 {
-    const QByteArray package = storedZip({{"mimetype", MimeType.toLatin1()},
-                                          {"META-INF/manifest.xml", odtManifestXml()},
-                                          {"content.xml", odtContentXml(text)},
-                                          {"styles.xml", odtStylesXml()}},
-                                         QDateTime::currentDateTime());
+    const QByteArray package = zipPackage({{"mimetype", MimeType.toLatin1()},
+                                           {"META-INF/manifest.xml", odtManifestXml()},
+                                           {"content.xml", odtContentXml(text)},
+                                           {"styles.xml", odtStylesXml()}});
     const QString shown = QDir::toNativeSeparators(path);
+    if (package.isEmpty())
+        return QStringLiteral("文档不能生成：") + shown;
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(QFileInfo(path).absolutePath());
     QSaveFile file(path);

@@ -13,7 +13,7 @@ QByteArray odtContentXml(const QString &text); // the paragraphs
 QByteArray odtStylesXml();                     // fonts, paragraph style and page layout
 QByteArray odtManifestXml();
 
-// Writes the text as a complete .odt file (a stored ZIP package). Empty result: written;
+// Writes the text as a complete .odt file (a ZIP package). Empty result: written;
 // otherwise the failure's text.
 QString writeOdt(const QString &path, const QString &text);
 
