@@ -4,6 +4,7 @@
 #include "core/ui/uikit.h"
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLockFile>
@@ -112,6 +113,14 @@ private slots:
         QVERIFY(ui::programEnded());
         QCOMPARE(ui::mousePointer(), ui::PointerArrow);
         QCOMPARE(firstRuns + mainWindows, 0);
+    }
+
+    void standardButtonsSpeakChinese()
+    {
+        ui::installChineseTranslations(*qApp);
+        QVERIFY(QCoreApplication::translate("QPlatformTheme", "&Yes").contains(QStringLiteral("是")));
+        QVERIFY(QCoreApplication::translate("QPlatformTheme", "&No").contains(QStringLiteral("否")));
+        QVERIFY(QCoreApplication::translate("QPlatformTheme", "OK").contains(QStringLiteral("确定")));
     }
 
     void pauseWithButtonDisablesForItsDuration()
