@@ -127,7 +127,12 @@ DrugCheck srnrJy(DrugEntry &e)
     return succeeded({});
 }
 
-DrugCheck add(DrugEntry &e)
+namespace {
+
+// Checks the entry, then runs write in one transaction. write returns a refusal to stop
+// (nothing is written then) or nothing to commit; a database failure comes back short.
+template <typename Write>
+DrugCheck checkedWrite(DrugEntry &e, const QString &focusAfter, Write write)
 {
     DrugCheck check = srnrJy(e);
     if (!check.ok)
@@ -135,96 +140,71 @@ DrugCheck add(DrugEntry &e)
     try {
         auto s = Modutarnxt::openClinic();
         db::Transaction t(s);
+        if (const std::optional<DrugCheck> refusal = write(s))
+            return *refusal;
+        t.commit();
+    } catch (const DbError &err) {
+        return failed(err);
+    }
+    return succeeded(focusAfter);
+}
+
+// An update or delete that changed no row met an entry that was never saved.
+std::optional<DrugCheck> unlessUnchanged(int changedRows)
+{
+    if (changedRows == 0)
+        return refuse(kNotSaved, kSave);
+    return std::nullopt;
+}
+
+} // namespace
+
+DrugCheck add(DrugEntry &e)
+{
+    return checkedWrite(e, kCategory, [&](db::Session &s) -> std::optional<DrugCheck> {
         if (codeExists(s, e.code))
             return refuse(kDuplicateCode, kCode, true);
         if (nameExists(s, e.name))
             return refuse(kDuplicateName, kName, true);
         s.exec(QStringLiteral("insert into ycjg(ycbm, ycmc, ycdj, jldw, yplb) values(?, ?, ?, ?, ?)"), e.code, e.name,
                *Money::parse(e.price), e.unit, e.category);
-        t.commit();
-    } catch (const DbError &err) {
-        return failed(err);
-    }
-    return succeeded(kCategory);
+        return std::nullopt;
+    });
 }
 
 DrugCheck changeOthers(DrugEntry &e)
 {
-    DrugCheck check = srnrJy(e);
-    if (!check.ok)
-        return check;
-    try {
-        auto s = Modutarnxt::openClinic();
-        db::Transaction t(s);
-        const int n = s.exec(QStringLiteral("update ycjg set ycdj = ?, jldw = ?, yplb = ? where ycbm = ?"),
-                             *Money::parse(e.price), e.unit, e.category, e.code);
-        if (n == 0)
-            return refuse(kNotSaved, kSave);
-        t.commit();
-    } catch (const DbError &err) {
-        return failed(err);
-    }
-    return succeeded(kCategory);
+    return checkedWrite(e, kCategory, [&](db::Session &s) {
+        return unlessUnchanged(s.exec(QStringLiteral("update ycjg set ycdj = ?, jldw = ?, yplb = ? where ycbm = ?"),
+                                      *Money::parse(e.price), e.unit, e.category, e.code));
+    });
 }
 
 DrugCheck changeName(DrugEntry &e)
 {
-    DrugCheck check = srnrJy(e);
-    if (!check.ok)
-        return check;
-    try {
-        auto s = Modutarnxt::openClinic();
-        db::Transaction t(s);
+    return checkedWrite(e, kCategory, [&](db::Session &s) -> std::optional<DrugCheck> {
         if (nameExists(s, e.name))
             return refuse(kDuplicateName, kName, true);
-        const int n = s.exec(QStringLiteral("update ycjg set ycmc = ?, ycdj = ?, jldw = ?, yplb = ? where ycbm = ?"),
-                             e.name, *Money::parse(e.price), e.unit, e.category, e.code);
-        if (n == 0)
-            return refuse(kNotSaved, kSave);
-        t.commit();
-    } catch (const DbError &err) {
-        return failed(err);
-    }
-    return succeeded(kCategory);
+        return unlessUnchanged(s.exec(QStringLiteral("update ycjg set ycmc = ?, ycdj = ?, jldw = ?, yplb = ? where ycbm = ?"),
+                                      e.name, *Money::parse(e.price), e.unit, e.category, e.code));
+    });
 }
 
 DrugCheck changeCode(DrugEntry &e)
 {
-    DrugCheck check = srnrJy(e);
-    if (!check.ok)
-        return check;
-    try {
-        auto s = Modutarnxt::openClinic();
-        db::Transaction t(s);
+    return checkedWrite(e, kCategory, [&](db::Session &s) -> std::optional<DrugCheck> {
         if (codeExists(s, e.code))
             return refuse(kDuplicateCode, kCode, true);
-        const int n = s.exec(QStringLiteral("update ycjg set ycbm = ?, ycdj = ?, jldw = ?, yplb = ? where ycmc = ?"),
-                             e.code, *Money::parse(e.price), e.unit, e.category, e.name);
-        if (n == 0)
-            return refuse(kNotSaved, kSave);
-        t.commit();
-    } catch (const DbError &err) {
-        return failed(err);
-    }
-    return succeeded(kCategory);
+        return unlessUnchanged(s.exec(QStringLiteral("update ycjg set ycbm = ?, ycdj = ?, jldw = ?, yplb = ? where ycmc = ?"),
+                                      e.code, *Money::parse(e.price), e.unit, e.category, e.name));
+    });
 }
 
 DrugCheck remove(DrugEntry &e)
 {
-    DrugCheck check = srnrJy(e);
-    if (!check.ok)
-        return check;
-    try {
-        auto s = Modutarnxt::openClinic();
-        db::Transaction t(s);
-        const int n = s.exec(QStringLiteral("delete from ycjg where ycbm = ?"), e.code);
-        if (n == 0)
-            return refuse(kNotSaved, kSave);
-        t.commit();
-    } catch (const DbError &err) {
-        return failed(err);
-    }
-    return succeeded(kCode);
+    return checkedWrite(e, kCode, [&](db::Session &s) {
+        return unlessUnchanged(s.exec(QStringLiteral("delete from ycjg where ycbm = ?"), e.code));
+    });
 }
 
 QString exportFilePath() { return documentFilePath(QStringLiteral("药品编码名称对照表.xls")); }

@@ -3,18 +3,16 @@
 #include "core/textutil.h"
 #include "stock/posting.h"
 #include "stock/stockin.h"
+#include "stockfixtures.h"
 #include "testsupport.h"
 
 #include <QtTest>
 
 using namespace qh;
 using namespace qh::stock;
+using namespace stockfixtures;
 
 namespace {
-
-const QDate Today(2024, 6, 15);
-
-Money m(const char *text) { return *Money::parse(QString::fromUtf8(text)); }
 
 // A complete, valid entry for the drug 麻黄 (code MH).
 StockInEntry goodEntry()

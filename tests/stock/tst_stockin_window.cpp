@@ -3,6 +3,7 @@
 #include "core/ui/taskwindows.h"
 #include "stock/posting.h"
 #include "stock/ui/Frmycrk.h"
+#include "stockfixtures.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -10,34 +11,11 @@
 
 using namespace qh;
 using namespace qh::stock;
+using namespace stockfixtures;
 using qh::stock::ui::Frmycrk;
-
-namespace {
-
-Money m(const char *text) { return *Money::parse(QString::fromUtf8(text)); }
-
-void enter(QWidget *w) { QTest::keyClick(w, Qt::Key_Return); }
-
-// Chinese text arrives from the input method as a committed string.
-void typeChinese(QWidget *w, const QString &text)
-{
-    QInputMethodEvent ev;
-    ev.setCommitString(text);
-    QApplication::sendEvent(w, &ev);
-}
-
-} // namespace
 
 class TstStockInWindow : public QObject {
     Q_OBJECT
-
-private:
-    static void activate(QWidget *w)
-    {
-        w->show();
-        QApplication::setActiveWindow(w);
-        QVERIFY(QTest::qWaitForWindowActive(w));
-    }
 
 private slots:
     void typesAWholePurchaseWithEnterAndSavesIt()

@@ -2,18 +2,16 @@
 #include "core/modutarnxt.h"
 #include "stock/posting.h"
 #include "stock/stockout.h"
+#include "stockfixtures.h"
 #include "testsupport.h"
 
 #include <QtTest>
 
 using namespace qh;
 using namespace qh::stock;
+using namespace stockfixtures;
 
 namespace {
-
-const QDate Today(2024, 6, 15);
-
-Money m(const char *text) { return *Money::parse(QString::fromUtf8(text)); }
 
 StockOutEntry goodEntry()
 {
@@ -26,14 +24,6 @@ StockOutEntry goodEntry()
     e.TxtYcje = QStringLiteral("7,500.00");
     e.Txtjbxm = QStringLiteral("王五");
     return e;
-}
-
-// A clinic with 甘草 (GC, 5.00) and 2000 on hand.
-void stockUp(test::TempClinic &clinic, const char *onHand = "2000")
-{
-    clinic.addDrug(QStringLiteral("GC"), QStringLiteral("甘草"), QStringLiteral("5.00"));
-    clinic.open().exec(QStringLiteral("insert into ycyltb(ycbm, rksl, rkje, ycyl) values('甘草', ?, ?, ?)"), m(onHand),
-                       m("300"), m(onHand));
 }
 
 Money onHand(const test::TempClinic &clinic, const QString &name = QStringLiteral("甘草"))

@@ -4,6 +4,7 @@
 #include "stock/posting.h"
 #include "stock/ui/FrmYcck.h"
 #include "stock/ui/Frmycrk.h"
+#include "stockfixtures.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -11,40 +12,11 @@
 
 using namespace qh;
 using namespace qh::stock;
+using namespace stockfixtures;
 using qh::stock::ui::FrmYcck;
-
-namespace {
-
-Money m(const char *text) { return *Money::parse(QString::fromUtf8(text)); }
-
-void enter(QWidget *w) { QTest::keyClick(w, Qt::Key_Return); }
-
-void typeChinese(QWidget *w, const QString &text)
-{
-    QInputMethodEvent ev;
-    ev.setCommitString(text);
-    QApplication::sendEvent(w, &ev);
-}
-
-void stockUp(test::TempClinic &clinic)
-{
-    clinic.addDrug(QStringLiteral("GC"), QStringLiteral("甘草"), QStringLiteral("5.00"));
-    clinic.open().exec(QStringLiteral("insert into ycyltb(ycbm, rksl, rkje, ycyl) values('甘草', ?, ?, ?)"), m("2000"),
-                       m("300"), m("2000"));
-}
-
-} // namespace
 
 class TstStockOutWindow : public QObject {
     Q_OBJECT
-
-private:
-    static void activate(QWidget *w)
-    {
-        w->show();
-        QApplication::setActiveWindow(w);
-        QVERIFY(QTest::qWaitForWindowActive(w));
-    }
 
 private slots:
     void typesAWholeIssueWithEnterAndSavesIt()

@@ -1,15 +1,13 @@
 #pragma once
 // The other stock-out window "药材出库" (menu "药品其它出库"): one issue per save, checked
-// against the balance and posted in the same transaction. Its logic lives in stock/stockout.h.
+// against the balance and posted in the same transaction. Its logic lives in stock/stockout.h;
+// what it shares with the stock-in window in stock/ui/movementwindow.h.
 #include "stock/stockout.h"
-
-#include <QLineEdit>
-#include <QPushButton>
-#include <QWidget>
+#include "stock/ui/movementwindow.h"
 
 namespace qh::stock::ui {
 
-class FrmYcck : public QWidget {
+class FrmYcck : public EntryWindow<StockOut, StockOutEntry> {
     Q_OBJECT
 
 public:
@@ -23,30 +21,13 @@ public:
     QLineEdit *TxtYcsl;
     QLineEdit *TxtYcje;
     QLineEdit *Txtjbxm;
-    QPushButton *CmdSave;
-    QPushButton *CmdQcls;
-    QPushButton *CmdExit;
 
-    StockOut &logic() { return m_logic; }
-
-    StockOutEntry entry() const;
-    void setEntry(const StockOutEntry &e);
-    void Qpcls();
+    StockOutEntry entry() const override;
+    void setEntry(const StockOutEntry &e) override;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    bool event(QEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-
-private:
-    void onEnter(QLineEdit *box);
-    void CmdSave_Click();
-    void CmdQcls_Click();
-    void CmdExit_Click();
-
-    StockOut m_logic;
-    bool m_clearOnActivate = true;
-    bool m_placed = false;
+    // The quantity takes typed digits only.
+    bool refusesKey(const QLineEdit *box, const QKeyEvent *key) const override;
 };
 
 } // namespace qh::stock::ui

@@ -1,0 +1,180 @@
+#include "stock/ui/movementwindow.h"
+
+#include "core/ui/taskwindows.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace qh::stock::ui {
+
+namespace {
+
+// Whether the window should clear itself when it becomes active again after losing the
+// activation to newActive: yes for another window of the program, no for its own message
+// boxes and dialogs or another program.
+bool clearsAfterLosingTo(const QWidget *window, const QWidget *newActive)
+{
+    if (!newActive)
+        return false; // another program took the activation
+    if (newActive == window->window())
+        return false;
+    if (qobject_cast<const QDialog *>(newActive) || QApplication::activeModalWidget())
+        return false; // a message box or dialog of this window
+    return true;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(true); // Enter on a focused button presses it
+    return b;
+}
+
+} // namespace
+
+QLineEdit *MovementWindow::box(QWidget *parent, const char *name, int limit, bool right)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    if (limit > 0)
+        e->setMaxLength(limit);
+    if (right)
+        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return e;
+}
+
+QLineEdit *MovementWindow::dateBox(QWidget *parent, const char *name)
+{
+    auto *e = box(parent, name);
+    e->setInputMask(QStringLiteral("9999-99-99;_"));
+    return e;
+}
+
+void MovementWindow::buildForm(std::initializer_list<std::pair<const char *, QLineEdit *>> boxes, QLineEdit *code,
+                               QLineEdit *name)
+{
+    CmdSave = button(this, "CmdSave", QStringLiteral("登录"));
+    CmdQcls = button(this, "CmdQcls", QStringLiteral("清屏"));
+    CmdExit = button(this, "CmdExit", QStringLiteral("退出"));
+
+    auto *grid = new QGridLayout;
+    int i = 0;
+    for (const auto &[caption, edit] : boxes) {
+        auto *label = new QLabel(QString::fromUtf8(caption), this);
+        label->setBuddy(edit);
+        grid->addWidget(label, i / 4, i % 4 * 2);
+        grid->addWidget(edit, i / 4, i % 4 * 2 + 1);
+        ++i;
+    }
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(CmdSave);
+    buttons->addWidget(CmdQcls);
+    buttons->addWidget(CmdExit);
+    buttons->addStretch();
+    auto *outer = new QHBoxLayout(this);
+    outer->addLayout(grid, 1);
+    outer->addLayout(buttons);
+
+    for (const auto &entry : boxes)
+        entry.second->installEventFilter(this);
+    m_code = code;
+    m_name = name;
+    // A changed code always needs a new lookup, also when it was pasted.
+    connect(code, &QLineEdit::textEdited, this, [name] { name->clear(); });
+
+    connect(CmdSave, &QPushButton::clicked, this, &MovementWindow::CmdSave_Click);
+    connect(CmdQcls, &QPushButton::clicked, this, &MovementWindow::CmdQcls_Click);
+    connect(CmdExit, &QPushButton::clicked, this, &MovementWindow::CmdExit_Click);
+}
+
+bool MovementWindow::takesSpace(const QLineEdit *) const { return false; }
+
+bool MovementWindow::refusesKey(const QLineEdit *, const QKeyEvent *) const { return false; }
+
+void MovementWindow::showStep(const StepResult &r)
+{
+    if (!r.message.isEmpty())
+        msg::show(r.icon, MsgButtons::Ok, r.message);
+}
+
+void MovementWindow::focusBox(const QString &name, Selection select)
+{
+    auto *w = findChild<QWidget *>(name);
+    if (!w)
+        return;
+    w->setFocus(Qt::OtherFocusReason);
+    if (auto *edit = qobject_cast<QLineEdit *>(w)) {
+        switch (select) {
+        case Selection::None: break;
+        case Selection::All: edit->selectAll(); break;
+        case Selection::FirstTen: edit->setSelection(0, 10); break;
+        case Selection::End: edit->end(false); break;
+        }
+    }
+}
+
+bool MovementWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *edit = qobject_cast<QLineEdit *>(watched);
+    if (edit && event->type() == QEvent::KeyPress) {
+        auto *k = static_cast<QKeyEvent *>(event);
+        const bool enter = k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
+        if (k->key() == Qt::Key_Space && !takesSpace(edit))
+            return true;
+        if (!enter && refusesKey(edit, k))
+            return true;
+        if (edit == m_code && !k->text().isEmpty())
+            m_name->clear();
+        if (enter) {
+            onEnter(edit);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool MovementWindow::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        if (m_clearOnActivate)
+            Qpcls();
+        m_clearOnActivate = false;
+    } else if (event->type() == QEvent::WindowDeactivate) {
+        m_clearOnActivate = clearsAfterLosingTo(this, QApplication::activeWindow());
+    }
+    return QWidget::event(event);
+}
+
+void MovementWindow::showEvent(QShowEvent *event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        if (isWindow())
+            qh::ui::placeWindow(this, 5);
+    }
+    // Shown again from the menu: a fresh entry, as on every activation.
+    if (!event->spontaneous())
+        Qpcls();
+    m_clearOnActivate = true;
+    QWidget::showEvent(event);
+}
+
+void MovementWindow::CmdQcls_Click()
+{
+    Qpcls();
+    focusBox(QStringLiteral("Txtycbm"), Selection::None);
+}
+
+void MovementWindow::CmdExit_Click()
+{
+    qh::ui::EnableMainMenus();
+    qh::ui::closeTaskWindow(this);
+}
+
+} // namespace qh::stock::ui
