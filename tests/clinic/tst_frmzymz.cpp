@@ -312,7 +312,14 @@ private slots:
         type(w->MasZdsj[1], QStringLiteral("12"));
         enter(w->MasZdsj[1]);
         QCOMPARE(rec.last(), QStringLiteral("请输入患者血压。"));
-        w->MasZdsj[1]->setText(QStringLiteral("120/80"));
+        // The box has no mask: its blanks count, as typed.
+        w->MasZdsj[1]->setText(QStringLiteral("12 "));
+        rec.clear();
+        enter(w->MasZdsj[1]);
+        QVERIFY(rec.shown.empty());
+        QCOMPARE(focusName(), QStringLiteral("MasZdsj(2)"));
+        w->MasZdsj[1]->setText(QStringLiteral(" 120/80 "));
+        w->MasZdsj[1]->setFocus();
         enter(w->MasZdsj[1]);
         QCOMPARE(focusName(), QStringLiteral("MasZdsj(2)"));
         w->MasZdsj[2]->selectAll();
@@ -330,7 +337,8 @@ private slots:
         type(w->TxtStb1_3, QStringLiteral("疏风解表"));
         enter(w->TxtStb1_3);
         type(w->TxtStb1_3, QStringLiteral("宣肺"));
-        QCOMPARE(w->TxtStb1_3->text(), QStringLiteral("疏风解表\n宣肺"));
+        // A typed line break is the CR LF pair the stored texts and the printed paragraphs use.
+        QCOMPARE(w->TxtStb1_3->text(), QStringLiteral("疏风解表\r\n宣肺"));
 
         // Compose the prescription with the mouse.
         chooseByKeys(w->CboYpfl, QStringLiteral("解表药"));
@@ -370,15 +378,16 @@ private slots:
         QTest::mouseClick(w->CmdZdzl, Qt::LeftButton);
         QCOMPARE(rec.last(), QStringLiteral("资料内容保存完毕，点击打印键进行打印\r\n或按返回首页键，返回首页输入新的内容。"));
         QCOMPARE(w->jybl, qint16(0));
+        QCOMPARE(w->MasZdsj[1]->text(), QStringLiteral("120/80"));
         QCOMPARE(w->SSTab1->currentIndex(), 1);
         {
             auto s = clinic.open();
             auto q = s.query(QStringLiteral("select blkb, bzxy, bzmb, blfa, blcf, zdys from hzzdzl where blbm = '20240001'"));
             QVERIFY(q.next());
             QCOMPARE(q.text(0), QStringLiteral("内科"));
-            QCOMPARE(q.text(1), QStringLiteral("120/80"));
+            QCOMPARE(q.text(1), QStringLiteral("120/80")); // stored trimmed
             QCOMPARE(q.integer(2), 72);
-            QCOMPARE(q.text(3), QStringLiteral("疏风解表宣肺")); // a lone line feed is not kept
+            QCOMPARE(q.text(3), QStringLiteral("疏风解表\r\n宣肺")); // the typed line break is kept
             QCOMPARE(q.text(4), QStringLiteral("麻黄10克，黄芪3钱，"));
             QCOMPARE(q.text(5), QStringLiteral("王医生"));
             QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from fzzl where blbm = '20240001' and date(blfz) = ?"),
@@ -466,12 +475,12 @@ private slots:
         // ... but by the register save, since the tab was not closed with its back command.
         w->SSTab1->setCurrentIndex(0);
         QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
-        QCOMPARE(*notesOf(QStringLiteral("N0001")), QStringLiteral("舌红\n脉数"));
+        QCOMPARE(*notesOf(QStringLiteral("N0001")), QStringLiteral("舌红\r\n脉数"));
 
         // Open, edit and save the notes of the stored case.
         clickNode(w, node(w, QStringLiteral("N0001")));
         QTest::mouseClick(w->CmdZdxd, Qt::LeftButton);
-        QCOMPARE(w->TxtZlxd->text(), QStringLiteral("舌红\n脉数"));
+        QCOMPARE(w->TxtZlxd->text(), QStringLiteral("舌红\r\n脉数"));
         QCOMPARE(w->TxtZlxd->textCursor().selectedText().size(), 5);
         w->TxtZlxd->setText(QStringLiteral("舌淡苔白"));
         QTest::mouseClick(w->CmdXdbc, Qt::LeftButton);
@@ -582,6 +591,19 @@ private slots:
         QCOMPARE(box.text(), QStringLiteral("1234567"));
         QTest::keyClick(&box, Qt::Key_Backspace);
         QCOMPARE(box.text(), QStringLiteral("123456"));
+
+        // Line breaks come and go as CR LF and count as two characters.
+        box.setText(QStringLiteral("甲\r\n乙"));
+        QCOMPARE(box.blockCount(), 2);
+        QCOMPARE(box.toPlainText(), QStringLiteral("甲\n乙"));
+        QCOMPARE(box.text(), QStringLiteral("甲\r\n乙"));
+        box.moveCursor(QTextCursor::End);
+        QTest::keyClick(&box, Qt::Key_Return); // 6 characters: refused
+        QCOMPARE(box.text(), QStringLiteral("甲\r\n乙"));
+        QTest::keyClicks(&box, QStringLiteral("x"));
+        QCOMPARE(box.text(), QStringLiteral("甲\r\n乙x"));
+        box.setText(QStringLiteral("a\nb"));
+        QCOMPARE(box.text(), QStringLiteral("a\r\nb"));
     }
 
     void registration()

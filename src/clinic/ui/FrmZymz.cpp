@@ -871,7 +871,7 @@ bool FrmZymz::handleEnter(const QString &name)
         else
             stay(QStringLiteral("输入诊断医师"), TxtStb1_1, true);
     } else if (name == u"MasZdsj(1)") {
-        if (trimmed(MasZdsj[1]->maskText()).size() < 3)
+        if (MasZdsj[1]->maskText().size() < 3)
             stay(QStringLiteral("请输入患者血压。"), MasZdsj[1], true);
         else
             focusControl(QStringLiteral("MasZdsj(2)"), Selection::None);
@@ -1115,6 +1115,8 @@ void FrmZymz::SrnrJyzd()
     const Check c = clinic::SrnrJyzd(v);
     setStbText(0, v.blbm);
     CboZdks->setEditText(v.blkb);
+    // The blood pressure box has no mask: it holds what was typed, blanks included.
+    MasZdsj[1]->setText(v.bzxy);
     for (int i = 1; i <= 5; ++i)
         if (stbText(i) != (i == 1 ? v.zdys : i == 2 ? v.bzqk : i == 3 ? v.blfa : i == 4 ? v.blcf : v.blsx))
             setStbText(i, i == 1 ? v.zdys : i == 2 ? v.bzqk : i == 3 ? v.blfa : i == 4 ? v.blcf : v.blsx);

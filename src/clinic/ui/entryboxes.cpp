@@ -11,11 +11,21 @@ MemoBox::MemoBox(QWidget *parent) : QPlainTextEdit(parent)
     connect(this, &QPlainTextEdit::textChanged, this, &MemoBox::enforceLimit);
 }
 
+QString MemoBox::text() const
+{
+    QString t = toPlainText();
+    t.replace(u'\n', QStringLiteral("\r\n"));
+    return t;
+}
+
 void MemoBox::setText(const QString &text)
 {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
     m_programmatic = true;
-    m_allowed = int(text.size());
-    setPlainText(text);
+    setPlainText(shown);
+    m_allowed = int(this->text().size());
     m_programmatic = false;
 }
 
@@ -30,7 +40,7 @@ void MemoBox::enforceLimit()
 {
     if (m_programmatic || m_max <= 0)
         return;
-    const QString t = toPlainText();
+    const QString t = text();
     const int limit = std::max(m_max, m_allowed);
     if (t.size() <= limit) {
         if (t.size() <= m_max)
@@ -38,6 +48,7 @@ void MemoBox::enforceLimit()
         return;
     }
     // Cut what was typed beyond the limit at the cursor, keeping the text before and after it.
+    // (A line break among the cut characters counts twice, so the cut never leaves too much.)
     QTextCursor c = textCursor();
     const int over = int(t.size()) - limit;
     const int end = c.position();

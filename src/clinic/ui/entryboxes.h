@@ -1,6 +1,8 @@
 #pragma once
 // Entry boxes of the outpatient window: a multi-line box with a length limit for what the user
 // types (texts set by the program, such as picked herbs, are kept whole) and the masked boxes.
+// A multi-line box gives and takes its line breaks as CR LF, the way the stored texts, the
+// printed paragraphs and the summaries hold them; a line break counts as two characters.
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
@@ -13,8 +15,9 @@ public:
     // 0: no limit.
     void setMaxLength(int chars) { m_max = chars; }
     int maxLength() const { return m_max; }
-    QString text() const { return toPlainText(); }
-    // Sets the text from the program; the limit does not cut it.
+    // The text with CR LF line breaks.
+    QString text() const;
+    // Sets the text from the program (CR LF, CR or LF line breaks); the limit does not cut it.
     void setText(const QString &text);
     void selectAll();
 
