@@ -33,8 +33,10 @@ std::variant<ChargeRefusal, ChargeDiagnosis> Charging::findDiagnosis(db::Session
         return ChargeRefusal{QStringLiteral("请输入病历号码"), QStringLiteral("TxtBlhm")};
     if (blkb.isEmpty())
         return ChargeRefusal{QStringLiteral("诊断科室请输入诊断科室"), QStringLiteral("CboZdks")};
-    auto st = s.query(QStringLiteral("select blcf, zdys from hzzdzl where blbm = ? and blkb = ? and blsj = ?"), blbm, blkb,
-                      *day);
+    // The visit of that calendar day, whatever time of day its date carries.
+    auto st = s.query(QStringLiteral("select blcf, zdys from hzzdzl where blbm = ? and blkb = ? and date(blsj) = ? "
+                                     "order by blsj limit 1"),
+                      blbm, blkb, qh::dateText(*day));
     if (!st.next())
         return ChargeRefusal{QStringLiteral("病历号码、诊断科室及诊断时间输入错误"), QStringLiteral("TxtBlhm")};
     return ChargeDiagnosis{st.text(0), st.text(1)};

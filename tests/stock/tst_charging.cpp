@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -83,6 +84,11 @@ private slots:
         QCOMPARE(found.prescription, QStringLiteral("麻黄9克，桂枝6克，"));
         QCOMPARE(found.doctor, QStringLiteral("李明德"));
         QCOMPARE(Charging::departments(s), QStringList{QStringLiteral("中医内科")});
+
+        // A visit whose date carries a time of day is found by its calendar day.
+        s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, blcf, zdys) values('0008', '中医内科', '2024-05-08 10:30:00', '甘草3克，', '王大夫')"));
+        const auto timed = std::get<ChargeDiagnosis>(Charging::findDiagnosis(s, QStringLiteral("2024-05-08"), QStringLiteral("0008"), QStringLiteral("中医内科")));
+        QCOMPARE(timed.doctor, QStringLiteral("王大夫"));
     }
 
     void doseLineChecksInOrder()
@@ -273,6 +279,63 @@ private slots:
         QCOMPARE(w.MSFGridyfjg->rowCount(), 0);
         QCOMPARE(w.TxtYchj->text(), QStringLiteral("0.00"));
         QCOMPARE(QApplication::focusWidget(), w.Txtycbm);
+    }
+
+    void windowKeepsLinesAfterItsMessagesAndClearsFromAnotherWindow()
+    {
+        test::TempClinic c;
+        c.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("0.50"));
+        addBalance(c, QStringLiteral("麻黄"), QStringLiteral("100"));
+        addVisit(c, QStringLiteral("0007"), QStringLiteral("中医内科"), QDate::currentDate(), QStringLiteral("麻黄9克，"));
+        test::RecordingMessages rec;
+        stock::ui::Frmycjj w;
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClicks(w.TxtBlhm, QStringLiteral("0007"));
+        w.CboZdks->setCurrentIndex(0);
+        w.MasZdsj->setFocus();
+        QTest::keyClick(w.MasZdsj, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), w.Txtycbm);
+        QTest::keyClicks(w.Txtycbm, QStringLiteral("MH"));
+        QTest::keyClick(w.Txtycbm, Qt::Key_Return);
+        QTest::keyClicks(w.TxtYcjl, QStringLiteral("9"));
+        QTest::keyClick(w.TxtYcjl, Qt::Key_Return);
+        QCOMPARE(w.MSFGridyfjg->rowCount(), 1);
+
+        // The dose box takes digits only, but Tab still leaves it.
+        QTest::keyClicks(w.Txtycbm, QStringLiteral("MH"));
+        QTest::keyClick(w.Txtycbm, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), w.TxtYcjl);
+        QVERIFY(w.TxtYcjl->contextMenuPolicy() == Qt::NoContextMenu);
+        QTest::keyClick(w.TxtYcjl, Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != w.TxtYcjl);
+
+        // Coming back from a message box or dialog of the window keeps the entry.
+        QDialog box(&w);
+        box.setModal(true);
+        box.show();
+        QApplication::setActiveWindow(&box);
+        QVERIFY(QTest::qWaitForWindowActive(&box));
+        box.hide();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.MSFGridyfjg->rowCount(), 1);
+        QCOMPARE(w.TxtBlhm->text(), QStringLiteral("0007"));
+        QCOMPARE(w.TxtYchj->text(), QStringLiteral("4.50"));
+
+        // Coming back from another window of the program starts a fresh charge.
+        QWidget other;
+        other.show();
+        QApplication::setActiveWindow(&other);
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.MSFGridyfjg->rowCount(), 0);
+        QVERIFY(w.TxtBlhm->text().isEmpty());
+        QCOMPARE(w.TxtYchj->text(), QStringLiteral("0.00"));
+        QCOMPARE(QApplication::focusWidget(), w.TxtBlhm);
+        QVERIFY(rec.shown.empty());
     }
 };
 

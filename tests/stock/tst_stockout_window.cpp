@@ -109,6 +109,14 @@ private slots:
         QCOMPARE(rec.last(), QStringLiteral("输入时间不能大于目前时间"));
         QCOMPARE(QApplication::focusWidget(), w.TxtGjsj);
 
+        // The quantity takes digits only, but Tab and Shift+Tab still leave it.
+        w.TxtYcsl->setFocus();
+        QTest::keyClick(w.TxtYcsl, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.TxtYcje);
+        w.TxtYcsl->setFocus();
+        QTest::keyClick(w.TxtYcsl, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), w.Txthwll);
+
         qh::ui::DisableMainMenus();
         w.CmdExit->click();
         QVERIFY(qh::ui::mainMenusEnabled());

@@ -55,7 +55,7 @@ void FrmYcck::setEntry(const StockOutEntry &e)
 
 bool FrmYcck::refusesKey(const QLineEdit *box, const QKeyEvent *k) const
 {
-    if (box != TxtYcsl || StockOut::quantityKeyAccepted(k->text()))
+    if (box != TxtYcsl || StockOut::quantityKeyAccepted(k->text()) || movesFocus(k))
         return false;
     // Every other key that would change the text is discarded.
     return !k->text().isEmpty() || k->key() == Qt::Key_Backspace || k->key() == Qt::Key_Delete

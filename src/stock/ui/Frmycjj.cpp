@@ -4,7 +4,9 @@
 #include "core/textutil.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
+#include "stock/ui/movementwindow.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGridLayout>
@@ -77,6 +79,9 @@ Frmycjj::Frmycjj(QWidget *parent) : QWidget(parent)
     Txtycmc->setReadOnly(true);
     TxtYcjl = lineEdit(this, "TxtYcjl");
     TxtYcjl->setAlignment(Qt::AlignRight);
+    // Only typed digits reach the dose: no pasting or dropping other text into it.
+    TxtYcjl->setContextMenuPolicy(Qt::NoContextMenu);
+    TxtYcjl->setAcceptDrops(false);
     TxtYchj = lineEdit(this, "TxtYchj");
     TxtYchj->setAlignment(Qt::AlignRight);
     TxtYchj->setReadOnly(true);
@@ -136,14 +141,24 @@ void Frmycjj::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     // Each opening of the window starts clean; a window without any diagnosis closes again.
-    if (!event->spontaneous() && Qpcls())
-        TxtBlhm->setFocus();
+    if (!event->spontaneous()) {
+        if (Qpcls())
+            TxtBlhm->setFocus();
+        m_clearOnActivate = false;
+    }
 }
 
 bool Frmycjj::event(QEvent *event)
 {
-    if (event->type() == QEvent::WindowActivate && isVisible() && Qpcls())
-        TxtBlhm->setFocus();
+    // Coming back from another window of the program starts clean too; coming back from this
+    // window's own message boxes or from another program keeps the lines entered so far.
+    if (event->type() == QEvent::WindowActivate) {
+        if (m_clearOnActivate && isVisible() && Qpcls())
+            TxtBlhm->setFocus();
+        m_clearOnActivate = false;
+    } else if (event->type() == QEvent::WindowDeactivate) {
+        m_clearOnActivate = clearsAfterLosingTo(this, QApplication::activeWindow());
+    }
     return QWidget::event(event);
 }
 
@@ -231,6 +246,8 @@ bool Frmycjj::eventFilter(QObject *watched, QEvent *event)
             onDoseEnter();
             return true;
         }
+        if (movesFocus(k))
+            return false;
         const QString t = k->text();
         return !(t.size() == 1 && t[0] >= u'0' && t[0] <= u'9');
     }

@@ -58,6 +58,7 @@ private:
     ChargeDiagnosis m_diagnosis;
     int ycjlhs = 0;
     bool m_closing = false;
+    bool m_clearOnActivate = false;
 };
 
 // Registers the window for the menu item "门诊处方计价".

@@ -12,11 +12,6 @@
 
 namespace qh::stock::ui {
 
-namespace {
-
-// Whether the window should clear itself when it becomes active again after losing the
-// activation to newActive: yes for another window of the program, no for its own message
-// boxes and dialogs or another program.
 bool clearsAfterLosingTo(const QWidget *window, const QWidget *newActive)
 {
     if (!newActive)
@@ -27,6 +22,14 @@ bool clearsAfterLosingTo(const QWidget *window, const QWidget *newActive)
         return false; // a message box or dialog of this window
     return true;
 }
+
+bool movesFocus(const QKeyEvent *key)
+{
+    return (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
+namespace {
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption)
 {

@@ -20,6 +20,14 @@ class QKeyEvent;
 
 namespace qh::stock::ui {
 
+// Whether a task window should clear itself when it becomes active again after losing the
+// activation to newActive: yes for another window of the program, no for its own message
+// boxes and dialogs or another program.
+bool clearsAfterLosingTo(const QWidget *window, const QWidget *newActive);
+// Whether key only moves the focus to the next or previous control (Tab, Shift+Tab): boxes
+// that take digits alone still let the user leave them this way.
+bool movesFocus(const QKeyEvent *key);
+
 class MovementWindow : public QWidget {
     Q_OBJECT
 
