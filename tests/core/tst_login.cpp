@@ -8,6 +8,7 @@
 #include "testsupport.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -207,12 +208,21 @@ private slots:
         test::RecordingMessages rec;
         auto w = openLogin();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QCOMPARE(w->windowTitle(), QStringLiteral("系统用户登录"));
+        QCOMPARE(w->lblLabels[0]->text(), QStringLiteral("用户名"));
+        QCOMPARE(w->lblLabels[1]->text(), QStringLiteral("密码(&P):"));
+        QCOMPARE(w->lblLabels[1]->buddy(), w->Txtpass);
+        QCOMPARE(w->cmdOK->text(), QStringLiteral("确定"));
+        QCOMPARE(w->cmdCancel->text(), QStringLiteral("取消"));
+        QVERIFY(!w->Cboyhmc->isEditable()); // a choice from the list only
+        QVERIFY(!w->windowFlags().testFlag(Qt::WindowCloseButtonHint));
         w->Cboyhmc->setFocus();
         QTest::keyClick(w->Cboyhmc, Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), w->Txtpass);
         QTest::keyClicks(w->Txtpass, QStringLiteral("a b"));
         QCOMPARE(w->Txtpass->text(), QStringLiteral("ab")); // spaces cannot be typed
         QTest::keyClicks(w->Txtpass, QStringLiteral("c"));
+        QCOMPARE(w->Txtpass->displayText(), QStringLiteral("***")); // each character shown as "*"
         QTest::keyClick(w->Txtpass, Qt::Key_Return);
         QCOMPARE(rec.last(), QStringLiteral("请输入四位字符以上密码"));
         QCOMPARE(QApplication::focusWidget(), w->Txtpass);

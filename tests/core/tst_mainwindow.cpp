@@ -239,7 +239,9 @@ private slots:
         QVERIFY(s.Form_Load());
         QCOMPARE(s.LblYhmc->text(), QStringLiteral("使用单位：青禾诊所"));
         QCOMPARE(s.lblProductName->text(), QStringLiteral("青禾中医门诊系统"));
-        QVERIFY(s.lblVersion->text().contains(Modutarnxt::versionText()));
+        // Major version, ".", minor version and revision, one after the other, nothing else.
+        QCOMPARE(s.lblVersion->text(), QString::number(QINGHE_VERSION_MAJOR) + u'.' + QString::number(QINGHE_VERSION_MINOR)
+                                            + QString::number(QINGHE_VERSION_PATCH));
         QVERIFY(s.Timer1->isActive());
         QCOMPARE(s.Timer1->interval(), 0); // 6 s in the program, shortened by the test clock
         QTest::keyClick(&s, Qt::Key_Space);
@@ -355,14 +357,17 @@ private slots:
         QVERIFY(mz.contains(QStringLiteral("\n\n门诊诊断：\n    注意：处方中的内容，既可手工录入也可用鼠标选录。")));
         QVERIFY(mz.endsWith(QStringLiteral("\n    在输入完毕诊断内容后，请按保存键对诊断内容进行保存，点击打印处方或打印病历键对诊断内容进行打印。"
                                            "\n    如果患者就诊后，需要复诊，用鼠标点击“复诊”的复选框，并标明复诊时间。")));
-        // The register's commands are described in the window's order.
-        const QStringList commands{QStringLiteral("资料保存/修改"), QStringLiteral("门诊诊断”键"),
-                                   QStringLiteral("编辑诊断心得"), QStringLiteral("退出门诊诊断")};
+        // The register's commands are described in the window's order: each is first named
+        // after the one before it.
+        const QStringList commands{QStringLiteral("资料保存/修改"), QStringLiteral("“门诊诊断”键"),
+                                   QStringLiteral("编辑诊断心得"), QStringLiteral("保存/修改诊断心得"),
+                                   QStringLiteral("打印诊断心得"), QStringLiteral("清空登录窗口"),
+                                   QStringLiteral("退出门诊诊断")};
         qsizetype at = mz.indexOf(QStringLiteral("门诊病案："));
         for (const QString &c : commands) {
-            const qsizetype next = mz.indexOf(c, at);
-            QVERIFY2(next > at, qPrintable(c));
-            at = next;
+            const qsizetype first = mz.indexOf(c);
+            QVERIFY2(first > at, qPrintable(c));
+            at = first;
         }
 
         const QString fd = helpTopicText(QStringLiteral("F-D"));

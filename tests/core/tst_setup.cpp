@@ -211,6 +211,20 @@ private slots:
         QVERIFY(w->TxtPass->isEnabled());
         QVERIFY(w->windowFlags().testFlag(Qt::CustomizeWindowHint));
         QVERIFY(!w->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        QCOMPARE(w->windowTitle(), QStringLiteral("系统资料登录"));
+        QCOMPARE(w->TxtYhdw->maxLength(), 6);
+        QCOMPARE(w->TxtYhxm->maxLength(), 5);
+        QCOMPARE(w->TxtPass->maxLength(), 30);
+        QCOMPARE(w->TxtYhdw->toolTip(), QStringLiteral(" 输入用户医疗门诊简称"));
+        QCOMPARE(w->TxtYhxm->toolTip(), QStringLiteral("输入系统管理员姓名"));
+        QCOMPARE(w->TxtPass->toolTip(), QStringLiteral("输入系统管理员密码，不要超过30位字符"));
+        QCOMPARE(w->CmdLoad->text(), QStringLiteral("选择图片(&L)"));
+        QCOMPARE(w->CmdOext->text(), QStringLiteral("确定退出(&O)"));
+        QStringList labels;
+        for (QLabel *l : w->findChildren<QLabel *>())
+            if (l != w->ImageXt)
+                labels << l->text();
+        QCOMPARE(labels, (QStringList{QStringLiteral("单位简称"), QStringLiteral("用户姓名"), QStringLiteral("系统密码")}));
 
         // Keys: spaces are discarded, Enter moves along when the entry is long enough.
         w->TxtYhdw->setFocus();
@@ -236,6 +250,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), w->TxtPass);
         QTest::keyClicks(w->TxtPass, QStringLiteral("cdE"));
         QCOMPARE(w->TxtPass->text(), QStringLiteral("abcdE"));
+        QCOMPARE(w->TxtPass->displayText(), QStringLiteral("*****"));
         QTest::keyClick(w->TxtPass, Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), w->CmdLoad);
 

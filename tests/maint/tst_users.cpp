@@ -9,6 +9,7 @@
 #include "testsupport.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -183,6 +184,22 @@ private slots:
         QPointer<Frmmmwh> w = openWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
         QCOMPARE(w->windowTitle(), QStringLiteral("系统密码维护"));
+        QStringList captions;
+        for (QPushButton *b : {w->CmdSave, w->Cmdedit, w->Cmddele, w->CmdQcls, w->CmdHelp, w->CmdExit})
+            captions << b->objectName() + u'=' + b->text();
+        QCOMPARE(captions, (QStringList{QStringLiteral("CmdSave=保存&B"), QStringLiteral("Cmdedit=修改&E"),
+                                        QStringLiteral("Cmddele=删除&D"), QStringLiteral("CmdQcls=清屏&Q"),
+                                        QStringLiteral("CmdHelp=帮助&H"), QStringLiteral("CmdExit=退出&E")}));
+        QStringList labels;
+        for (QLabel *l : w->findChildren<QLabel *>())
+            labels << l->text();
+        QCOMPARE(labels, (QStringList{QStringLiteral("用户姓名："), QStringLiteral("用户旧密码"),
+                                      QStringLiteral("输入新密码"), QStringLiteral("再输新密码")}));
+        for (QLineEdit *e : {w->Txtoldpass, w->Txtnewpass, w->Txtpassnew}) {
+            e->setText(QStringLiteral("abcd"));
+            QCOMPARE(e->displayText(), QStringLiteral("****"));
+            e->clear();
+        }
         QCOMPARE(w->Cboyhmc->count(), 1);
         QVERIFY(w->Cboyhmc->currentText().isEmpty());
 

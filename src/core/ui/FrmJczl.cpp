@@ -5,6 +5,7 @@
 #include "core/setup.h"
 #include "core/textutil.h"
 #include "core/ui/MDIFtarn.h"
+#include "core/ui/frmLogin.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 
@@ -47,7 +48,7 @@ FrmJczl::FrmJczl(QWidget *parent) : QWidget(parent, Qt::Window | Qt::CustomizeWi
     TxtYhdw = box(this, "TxtYhdw", 6, QStringLiteral(" 输入用户医疗门诊简称"));
     TxtYhxm = box(this, "TxtYhxm", 5, QStringLiteral("输入系统管理员姓名"));
     TxtPass = box(this, "TxtPass", 30, QStringLiteral("输入系统管理员密码，不要超过30位字符"));
-    TxtPass->setEchoMode(QLineEdit::Password);
+    showAsStars(TxtPass);
     ImageXt = new QLabel(this);
     ImageXt->setObjectName(QStringLiteral("ImageXt"));
     ImageXt->setScaledContents(true);

@@ -68,7 +68,7 @@ frmSplash::frmSplash(QWidget *over) : QWidget(nullptr, Qt::Window | Qt::Frameles
 bool frmSplash::Form_Load()
 {
     placeWindow(this, 3, m_over);
-    lblVersion->setText(QStringLiteral("版本 ") + Modutarnxt::versionText());
+    lblVersion->setText(Modutarnxt::versionText());
     lblProductName->setText(QStringLiteral("青禾中医门诊系统"));
     doEvents();
     Modutarnxt::StatusRow row;

@@ -3,6 +3,7 @@
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "core/ui/FrmHelp.h"
+#include "core/ui/frmLogin.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 
@@ -28,7 +29,7 @@ QLineEdit *passwordBox(QWidget *parent, const char *name)
 {
     auto *e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
-    e->setEchoMode(QLineEdit::Password);
+    showAsStars(e);
     return e;
 }
 
