@@ -12,34 +12,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProxyStyle>
 #include <QPushButton>
 
 namespace qh::ui {
 
 namespace {
-class StarEchoStyle : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *returnData) const override
-    {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return u'*';
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
-
 bool isEnter(const QKeyEvent *k) { return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter; }
 bool isSpace(const QKeyEvent *k) { return k->text() == QLatin1String(" ") || k->text() == QString(QChar(0x3000)); }
 } // namespace
-
-void showAsStars(QLineEdit *box)
-{
-    auto *style = new StarEchoStyle;
-    style->setParent(box); // the box refers to it through a guarded pointer
-    box->setStyle(style);
-    box->setEchoMode(QLineEdit::Password);
-}
 
 frmLogin::frmLogin(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)

@@ -11,9 +11,6 @@ class QPushButton;
 
 namespace qh::ui {
 
-// A password box: every character is shown as "*", whatever the style draws by default.
-void showAsStars(QLineEdit *box);
-
 class frmLogin : public QWidget {
     Q_OBJECT
 public:

@@ -6,8 +6,10 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QTranslator>
 
@@ -52,6 +54,17 @@ public:
     QString saveFileName(QWidget *parent, const QString &caption, const QString &folder, const QString &filter) override
     {
         return QFileDialog::getSaveFileName(parent, caption, folder, filter);
+    }
+};
+
+class StarEchoStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return u'*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
 
@@ -106,6 +119,14 @@ void PauseWithButton(QAbstractButton *button, int milliseconds)
     setMousePointer(PointerArrow);
     if (guard)
         guard->setEnabled(true);
+}
+
+void showAsStars(QLineEdit *box)
+{
+    auto *style = new StarEchoStyle;
+    style->setParent(box); // the box refers to it through a guarded pointer
+    box->setStyle(style);
+    box->setEchoMode(QLineEdit::Password);
 }
 
 void doEvents() { QCoreApplication::processEvents(); }

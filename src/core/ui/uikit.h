@@ -9,6 +9,7 @@
 
 class QAbstractButton;
 class QApplication;
+class QLineEdit;
 
 namespace qh::ui {
 
@@ -25,6 +26,9 @@ int mousePointer();
 
 // Busy pointer, disabled button, 4 seconds of elapsed time with events running, arrow, enabled.
 void PauseWithButton(QAbstractButton *button, int milliseconds = 4000);
+
+// A password box: every character is shown as "*", whatever the style draws by default.
+void showAsStars(QLineEdit *box);
 
 // Lets pending window events run.
 void doEvents();

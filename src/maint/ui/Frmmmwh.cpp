@@ -3,7 +3,6 @@
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "core/ui/FrmHelp.h"
-#include "core/ui/frmLogin.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 
