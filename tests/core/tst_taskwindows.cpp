@@ -1,3 +1,5 @@
+#include "core/modutarnxt.h"
+#include "core/ui/FrmHelp.h"
 #include "core/ui/taskwindows.h"
 
 #include <QMainWindow>
@@ -73,6 +75,19 @@ private slots:
         QApplication::setActiveWindow(&main);
         QVERIFY(QTest::qWaitForWindowActive(&main));
         QCOMPARE(task->activations, 1);
+
+        // Help disables the whole frame of the task window, and closing help gives it back.
+        QMdiSubWindow *frame = area->subWindowList().first();
+        showHelp(task, QStringLiteral("BM"));
+        QVERIFY(!frame->isEnabled());
+        QVERIFY(!task->isEnabled());
+        QCOMPARE(qh::Modutarnxt::HelpTopic, QStringLiteral("BM"));
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("FrmHelp") && w->isVisible())
+                w->close();
+        QVERIFY(frame->isEnabled());
+        QVERIFY(task->isEnabled());
+        QVERIFY(qh::Modutarnxt::HelpTopic.isEmpty());
 
         closeTaskWindow(task);
         QTRY_VERIFY(area->subWindowList().isEmpty() || !area->subWindowList().first()->isVisible());

@@ -4,6 +4,7 @@
 #include "core/ui/uikit.h"
 
 #include <QCloseEvent>
+#include <QMdiSubWindow>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -42,11 +43,17 @@ void FrmHelp::closeEvent(QCloseEvent *event)
 
 void showHelp(QWidget *taskWindow, const QString &topic)
 {
+    // Inside the main area the frame around the task window is disabled too, so its close box
+    // cannot end the task window while help is open.
+    QWidget *disabled = taskWindow;
     if (taskWindow)
-        taskWindow->setEnabled(false);
+        if (auto *frame = qobject_cast<QMdiSubWindow *>(taskWindow->parentWidget()))
+            disabled = frame;
+    if (disabled)
+        disabled->setEnabled(false);
     Modutarnxt::HelpTopic = topic;
     FrmHelp *help = singleWindow<FrmHelp>();
-    help->setRequester(taskWindow);
+    help->setRequester(disabled);
     help->DisHelp();
     help->show();
     help->raise();
