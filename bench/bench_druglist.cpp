@@ -1,5 +1,6 @@
 // The drug list window with an 800-drug list: reading the list, filling the grid (clearing
 // the window as it does each time it becomes active), and exporting the list to a workbook.
+#include "core/modutarnxt.h"
 #include "core/spreadsheet.h"
 #include "stock/druglist.h"
 #include "stock/ui/Frmyjwh.h"
@@ -72,7 +73,7 @@ BENCHMARK(BM_DrugGridFill800)->Unit(benchmark::kMillisecond);
 void BM_DrugExport800(benchmark::State &state)
 {
     QTemporaryDir docs;
-    setDocumentsFolder(docs.path());
+    qh::Modutarnxt::setDocumentsPath(docs.path());
     auto *w = window();
     w->Qpcls();
     test::RecordingMessages rec;
@@ -82,7 +83,7 @@ void BM_DrugExport800(benchmark::State &state)
     }
     if (rec.last() != QStringLiteral("生成图表已经存放在我的文档中，请查收"))
         state.SkipWithError("export failed");
-    setDocumentsFolder(QString());
+    qh::Modutarnxt::setDocumentsPath(QString());
 }
 BENCHMARK(BM_DrugExport800)->Unit(benchmark::kMillisecond);
 

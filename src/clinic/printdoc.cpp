@@ -2,6 +2,7 @@
 
 #include "clinic/printing.h"
 #include "core/messages.h"
+#include "core/modutarnxt.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -287,23 +288,23 @@ QString freshDocumentPath(const QString &folder, const QString &name)
 
 QString PrintTextInWord(const QString &text, const QString &documentName)
 {
-    const QString folder = outputFolder();
+    const QString folder = Modutarnxt::documentsPath();
     if (!QFileInfo(folder).isDir()) {
-        msg::plain(printErrorReport(printerr::FileIo,
-                                    QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(folder)));
+        msg::plain(numberedReport(
+            DbError(printerr::FileIo, QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(folder))));
         return {};
     }
     const QString path = freshDocumentPath(folder, documentName);
     const QString failure = writeOdt(path, text);
     if (!failure.isEmpty()) {
-        msg::plain(printErrorReport(printerr::FileIo, failure));
+        msg::plain(numberedReport(DbError(printerr::FileIo, failure)));
         return {};
     }
     PrintDesktop *desktop = printDesktop();
     desktop->setClipboardText(text);
     if (!desktop->openFile(path))
-        msg::plain(printErrorReport(printerr::NoApplication, QStringLiteral("没有可以打开文档的文字处理程序：") +
-                                                                 QDir::toNativeSeparators(path)));
+        msg::plain(numberedReport(DbError(printerr::NoApplication,
+                                          QStringLiteral("没有可以打开文档的文字处理程序：") + QDir::toNativeSeparators(path))));
     return path;
 }
 

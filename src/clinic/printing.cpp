@@ -1,6 +1,7 @@
 #include "clinic/printing.h"
 
 #include "core/messages.h"
+#include "core/modutarnxt.h"
 #include "core/textutil.h"
 
 #include <QClipboard>
@@ -16,7 +17,6 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace qh::clinic {
@@ -38,7 +38,6 @@ void PrintDesktop::setClipboardText(const QString &text)
 
 namespace {
 PrintDesktop *g_desktop = nullptr;
-QString g_outputFolder;
 } // namespace
 
 void setPrintDesktop(PrintDesktop *desktop) { g_desktop = desktop; }
@@ -47,24 +46,6 @@ PrintDesktop *printDesktop()
 {
     static PrintDesktop real;
     return g_desktop ? g_desktop : &real;
-}
-
-void setOutputFolder(const QString &folder) { g_outputFolder = folder; }
-
-QString outputFolder()
-{
-    QString folder = g_outputFolder;
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty())
-        folder = QDir::home().filePath(QStringLiteral("Documents"));
-    QDir().mkpath(folder);
-    return folder;
-}
-
-QString printErrorReport(int number, const QString &description)
-{
-    return QStringLiteral("错误号码：") + QString::number(number) + QStringLiteral("\r\n错误内容：") + description;
 }
 
 QString fileNamePart(const QString &text)
@@ -433,7 +414,7 @@ PrintResult printDocument(const QString &what, const QPageSize &size, const QStr
     if (desktop->hasPrinter()) {
         const QString failure = printOnPrinter(size, what, draw);
         if (!failure.isEmpty()) {
-            msg::plain(printErrorReport(printerr::Printer, failure));
+            msg::plain(numberedReport(DbError(printerr::Printer, failure)));
             return result;
         }
         result.ok = result.printed = true;
@@ -441,7 +422,7 @@ PrintResult printDocument(const QString &what, const QPageSize &size, const QStr
     }
     const QString failure = writePdf(pdfPath, size, what, draw);
     if (!failure.isEmpty()) {
-        msg::plain(printErrorReport(printerr::FileIo, failure));
+        msg::plain(numberedReport(DbError(printerr::FileIo, failure)));
         return result;
     }
     result.ok = true;
@@ -471,14 +452,14 @@ QString writePrescriptionPdf(const PrescriptionText &t, const QString &path)
 
 QString caseRecordPdfPath(const CaseRecordText &t)
 {
-    return QDir(outputFolder())
+    return QDir(Modutarnxt::documentsPath())
         .filePath(QStringLiteral("门诊病案-") + fileNamePart(t.caseNumber) + u'-' + fileNamePart(t.date) +
                   QStringLiteral(".pdf"));
 }
 
 QString prescriptionPdfPath(const PrescriptionText &t)
 {
-    return QDir(outputFolder())
+    return QDir(Modutarnxt::documentsPath())
         .filePath(QStringLiteral("处方笺-") + fileNamePart(t.caseNumber) + u'-' + fileNamePart(t.date) +
                   QStringLiteral(".pdf"));
 }

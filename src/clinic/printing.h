@@ -36,10 +36,7 @@ public:
 void setPrintDesktop(PrintDesktop *desktop); // nullptr restores the real desktop
 PrintDesktop *printDesktop();
 
-// The folder where PDFs and word-processor documents are written: the user's documents folder
-// (created when missing), or the folder set here ("" restores the standard one).
-void setOutputFolder(const QString &folder);
-QString outputFolder();
+// PDFs and word-processor documents are written into Modutarnxt::documentsPath().
 
 // Error numbers of the print routines (reported as "错误号码：n\r\n错误内容：...").
 namespace printerr {
@@ -176,9 +173,6 @@ PrintResult PrintPrescription(const QString &unit, const QString &caseNumber, co
                               const QString &sex, const QString &age, const QString &date,
                               const QString &doctor, const QString &prescription,
                               const QString &directions, const QString &department);
-
-// "错误号码：n\r\n错误内容：description".
-QString printErrorReport(int number, const QString &description);
 
 // A file name part: characters that no file name may hold become "_"; blanks become "_".
 QString fileNamePart(const QString &text);

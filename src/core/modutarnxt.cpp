@@ -21,6 +21,23 @@ QString defaultSystemRoot()
     return base + QStringLiteral("/qinghe");
 }
 
+namespace {
+QString g_documentsPath;
+}
+
+QString documentsPath()
+{
+    QString folder = g_documentsPath;
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::home().filePath(QStringLiteral("Documents"));
+    QDir().mkpath(folder);
+    return QDir(folder).absolutePath();
+}
+
+void setDocumentsPath(const QString &folder) { g_documentsPath = folder; }
+
 QString databasePath() { return SystemRoot + QStringLiteral("/system/zyqhmz.mdb"); }
 
 db::Session openClinic() { return db::Session::open(databasePath()); }

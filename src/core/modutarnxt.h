@@ -18,6 +18,12 @@ extern bool FirstUserMode;
 
 // The user's application data folder (XDG), where the clinic's data lives.
 QString defaultSystemRoot();
+// The folder where reports, PDFs and documents for the user are written: the user's Documents
+// folder (XDG), or the folder set by setDocumentsPath ("" restores the standard one; tests use
+// a temporary folder). Creation is attempted; callers check that it exists.
+QString documentsPath();
+void setDocumentsPath(const QString &folder);
+
 // SystemRoot + "/system/zyqhmz.mdb".
 QString databasePath();
 // Opens the clinic database for one action. Throws DbError.

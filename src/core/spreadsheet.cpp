@@ -1,4 +1,5 @@
 #include "core/spreadsheet.h"
+#include "core/modutarnxt.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,7 +15,6 @@ namespace qh {
 
 namespace {
 
-QString g_documentsOverride;
 
 [[noreturn]] void misuse(const QString &what)
 {
@@ -406,17 +406,11 @@ void Spreadsheet::save(const QString &path) const
 
 QString documentsFolder()
 {
-    QString folder = g_documentsOverride;
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty())
-        folder = QDir::home().filePath(QStringLiteral("Documents"));
-    if (!QDir().mkpath(folder))
+    const QString folder = Modutarnxt::documentsPath();
+    if (!QFileInfo(folder).isDir())
         throw DbError(err::FileIo, QStringLiteral("不能建立文件夹“%1”。").arg(QDir::toNativeSeparators(folder)));
-    return QDir(folder).absolutePath();
+    return folder;
 }
-
-void setDocumentsFolder(const QString &folder) { g_documentsOverride = folder; }
 
 QString documentFilePath(const QString &reportName)
 {

@@ -110,11 +110,9 @@ private:
     double m_fontSize = 11;
 };
 
-// The user's documents folder (the standard documents location), created when missing.
+// The user's documents folder (Modutarnxt::documentsPath), created when missing.
 // Throws DbError(err::FileIo) when it cannot be created.
 QString documentsFolder();
-// Points documentsFolder() somewhere else (tests use a temporary folder); "" restores the standard one.
-void setDocumentsFolder(const QString &folder);
 // The file a report is saved to: the documents folder, the report's name, ".xlsx" (a trailing
 // ".xls" or ".xlsx" of the given name is replaced): documentFilePath("药品盘点表.xls") ->
 // ".../Documents/药品盘点表.xlsx".

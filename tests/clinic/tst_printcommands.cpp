@@ -1,5 +1,6 @@
 // The print commands (checks, questions, what they hand to the printer), the printer-less PDF
 // fallback, the button handlers, and the word-processor document of PrintTextInWord.
+#include "core/modutarnxt.h"
 #include "clinic/printcommands.h"
 #include "clinic/printdoc.h"
 #include "clinic/printing.h"
@@ -143,9 +144,9 @@ private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        setOutputFolder(m_dir->path());
+        qh::Modutarnxt::setDocumentsPath(m_dir->path());
     }
-    void cleanup() { setOutputFolder(QString()); }
+    void cleanup() { qh::Modutarnxt::setDocumentsPath(QString()); }
 
     void withoutTheClinicRowNothingPrints()
     {
@@ -259,7 +260,7 @@ private slots:
         QFile blocker(m_out().filePath(QStringLiteral("blocker")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        setOutputFolder(blocker.fileName() + QStringLiteral("/sub"));
+        qh::Modutarnxt::setDocumentsPath(blocker.fileName() + QStringLiteral("/sub"));
 
         const PrintResult r = PrintPrescription(PrescriptionText{});
         QVERIFY(!r.ok);

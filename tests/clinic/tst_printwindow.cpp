@@ -1,5 +1,6 @@
 // The print buttons of the outpatient window: what they read from the boxes and where the
 // documents go on a machine without a printer.
+#include "core/modutarnxt.h"
 #include "clinic/caseregister.h"
 #include "clinic/printing.h"
 #include "clinic/ui/FrmZymz.h"
@@ -71,7 +72,7 @@ private slots:
         test::TempClinic clinic;
         clinic.addStatusRow(QStringLiteral("青禾诊所"));
         QTemporaryDir out;
-        setOutputFolder(out.path());
+        qh::Modutarnxt::setDocumentsPath(out.path());
         test::RecordingMessages rec;
         RecordingDesktop desktop;
         QPointer<FrmZymz> w = open();
@@ -109,7 +110,7 @@ private slots:
         QCOMPARE(rec.shown.front().title, QStringLiteral("打印门诊处方"));
         QCOMPARE(desktop.opened.size(), 2);
         QCOMPARE(QFileInfo(desktop.opened.last()).fileName(), QStringLiteral("处方笺-20240001-%1.pdf").arg(day));
-        setOutputFolder(QString());
+        qh::Modutarnxt::setDocumentsPath(QString());
         delete w;
     }
 
@@ -117,7 +118,7 @@ private slots:
     {
         test::TempClinic clinic;
         QTemporaryDir out;
-        setOutputFolder(out.path());
+        qh::Modutarnxt::setDocumentsPath(out.path());
         test::RecordingMessages rec;
         RecordingDesktop desktop;
         QPointer<FrmZymz> w = open();
@@ -138,7 +139,7 @@ private slots:
         QCOMPARE(desktop.opened.size(), 1);
         QVERIFY(desktop.clipboard.startsWith(QStringLiteral("病历号码：20240001\r\n患者姓名：张三\r\n")));
         QVERIFY(desktop.clipboard.contains(QStringLiteral("治疗心得：\r\n药后汗出热退。\r\n\r\n打印时间：")));
-        setOutputFolder(QString());
+        qh::Modutarnxt::setDocumentsPath(QString());
         delete w;
     }
 };

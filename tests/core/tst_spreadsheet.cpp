@@ -1,3 +1,4 @@
+#include "core/modutarnxt.h"
 #include "core/spreadsheet.h"
 #include "tst_spreadsheet.h"
 
@@ -201,7 +202,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString docs = dir.filePath(QStringLiteral("home/文档"));
-        setDocumentsFolder(docs);
+        qh::Modutarnxt::setDocumentsPath(docs);
         QVERIFY(!QDir(docs).exists());
         QCOMPARE(documentsFolder(), QDir(docs).absolutePath());
         QVERIFY(QDir(docs).exists()); // created when missing
@@ -214,11 +215,11 @@ private slots:
         QFile blocker(dir.filePath(QStringLiteral("plain-file")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        setDocumentsFolder(dir.filePath(QStringLiteral("plain-file/docs")));
+        qh::Modutarnxt::setDocumentsPath(dir.filePath(QStringLiteral("plain-file/docs")));
         QCOMPARE(errorOf([] { documentsFolder(); }), err::FileIo);
 
         // removeExistingFile: absent is fine, present goes, a folder is refused.
-        setDocumentsFolder(docs);
+        qh::Modutarnxt::setDocumentsPath(docs);
         const QString f = QDir(docs).filePath(QStringLiteral("a.xlsx"));
         removeExistingFile(f);
         QFile(f).open(QIODevice::WriteOnly);
@@ -226,7 +227,7 @@ private slots:
         removeExistingFile(f);
         QVERIFY(!QFile::exists(f));
         QCOMPARE(errorOf([&] { removeExistingFile(docs); }), err::FileIo);
-        setDocumentsFolder(QString());
+        qh::Modutarnxt::setDocumentsPath(QString());
     }
 };
 

@@ -317,7 +317,7 @@ private slots:
     void exportSheetLayout()
     {
         QTemporaryDir docs;
-        setDocumentsFolder(docs.path());
+        qh::Modutarnxt::setDocumentsPath(docs.path());
         QCOMPARE(druglist::exportFilePath(), docs.filePath(QStringLiteral("药品编码名称对照表.xlsx")));
         const std::vector<QStringList> rows{
             {QStringLiteral(" AB01 "), QStringLiteral("麻黄"), QStringLiteral("1,234.50"), QStringLiteral("克"), QStringLiteral("解表药")},
@@ -356,7 +356,7 @@ private slots:
             QVERIFY2(*x.width(col) >= asked[col - 1] && *x.width(col) < asked[col - 1] + 1, qPrintable(QString::number(*x.width(col))));
         }
         QVERIFY(!x.width(5));
-        setDocumentsFolder(QString());
+        qh::Modutarnxt::setDocumentsPath(QString());
     }
 };
 

@@ -75,7 +75,7 @@ private slots:
     void cleanup()
     {
         delete w.data();
-        setDocumentsFolder(QString());
+        qh::Modutarnxt::setDocumentsPath(QString());
     }
 
     void typeADrugWithEnterMoves()
@@ -316,7 +316,7 @@ private slots:
     {
         test::TempClinic clinic;
         QTemporaryDir docs;
-        setDocumentsFolder(docs.filePath(QStringLiteral("我的文档")));
+        qh::Modutarnxt::setDocumentsPath(docs.filePath(QStringLiteral("我的文档")));
         test::RecordingMessages rec;
         auto *f = open();
         QTest::mouseClick(f->CmdExit, Qt::LeftButton);
@@ -356,7 +356,7 @@ private slots:
         QFile blocker(docs.filePath(QStringLiteral("file")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        setDocumentsFolder(docs.filePath(QStringLiteral("file/我的文档")));
+        qh::Modutarnxt::setDocumentsPath(docs.filePath(QStringLiteral("file/我的文档")));
         rec.clear();
         QTest::mouseClick(f->CmdExit, Qt::LeftButton);
         QCOMPARE(rec.shown.size(), size_t(1));

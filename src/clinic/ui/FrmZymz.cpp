@@ -919,7 +919,7 @@ bool FrmZymz::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::KeyPress: {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        if (qh::ui::isEnterKey(key)) {
             return handleEnter(name);
         }
         if (key->key() == Qt::Key_Space) {
@@ -1117,9 +1117,10 @@ void FrmZymz::SrnrJyzd()
     CboZdks->setEditText(v.blkb);
     // The blood pressure box has no mask: it holds what was typed, blanks included.
     MasZdsj[1]->setText(v.bzxy);
+    const QString *texts[] = {&v.zdys, &v.bzqk, &v.blfa, &v.blcf, &v.blsx}; // boxes 1 to 5
     for (int i = 1; i <= 5; ++i)
-        if (stbText(i) != (i == 1 ? v.zdys : i == 2 ? v.bzqk : i == 3 ? v.blfa : i == 4 ? v.blcf : v.blsx))
-            setStbText(i, i == 1 ? v.zdys : i == 2 ? v.bzqk : i == 3 ? v.blfa : i == 4 ? v.blcf : v.blsx);
+        if (stbText(i) != *texts[i - 1])
+            setStbText(i, *texts[i - 1]);
     if (!c.ok) {
         showCheck(c);
         return;

@@ -22,8 +22,6 @@
 namespace qh::ui {
 
 namespace {
-bool isEnter(const QKeyEvent *k) { return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter; }
-bool isSpace(const QKeyEvent *k) { return k->text() == QLatin1String(" ") || k->text() == QString(QChar(0x3000)); }
 
 QLineEdit *box(QWidget *parent, const char *name, int maxLength, const QString &tip)
 {
@@ -156,9 +154,9 @@ bool FrmJczl::eventFilter(QObject *watched, QEvent *event)
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     auto *k = static_cast<QKeyEvent *>(event);
-    if (isSpace(k))
+    if (isSpaceKey(k))
         return true;
-    if (!isEnter(k))
+    if (!isEnterKey(k))
         return QWidget::eventFilter(watched, event);
     if (watched == TxtYhdw) {
         if (TxtYhdw->text().size() >= 2) {

@@ -16,11 +16,6 @@
 
 namespace qh::ui {
 
-namespace {
-bool isEnter(const QKeyEvent *k) { return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter; }
-bool isSpace(const QKeyEvent *k) { return k->text() == QLatin1String(" ") || k->text() == QString(QChar(0x3000)); }
-} // namespace
-
 frmLogin::frmLogin(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
@@ -90,7 +85,7 @@ bool frmLogin::eventFilter(QObject *watched, QEvent *event)
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     auto *k = static_cast<QKeyEvent *>(event);
-    if (watched == Cboyhmc && isEnter(k)) {
+    if (watched == Cboyhmc && isEnterKey(k)) {
         if (!Cboyhmc->currentText().isEmpty()) {
             Txtpass->selectAll();
             Txtpass->setFocus();
@@ -98,9 +93,9 @@ bool frmLogin::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     if (watched == Txtpass) {
-        if (isSpace(k))
+        if (isSpaceKey(k))
             return true;
-        if (isEnter(k)) {
+        if (isEnterKey(k)) {
             if (login::tooShort(Txtpass->text())) {
                 msg::info(login::TooShortOnEnter);
                 Txtpass->setSelection(0, 3);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLocale>
@@ -127,6 +128,13 @@ void showAsStars(QLineEdit *box)
     style->setParent(box); // the box refers to it through a guarded pointer
     box->setStyle(style);
     box->setEchoMode(QLineEdit::Password);
+}
+
+bool isEnterKey(const QKeyEvent *key) { return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter; }
+
+bool isSpaceKey(const QKeyEvent *key)
+{
+    return key->text() == QLatin1String(" ") || key->text() == QString(QChar(0x3000));
 }
 
 void doEvents() { QCoreApplication::processEvents(); }

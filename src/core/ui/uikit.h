@@ -9,6 +9,7 @@
 
 class QAbstractButton;
 class QApplication;
+class QKeyEvent;
 class QLineEdit;
 
 namespace qh::ui {
@@ -29,6 +30,11 @@ void PauseWithButton(QAbstractButton *button, int milliseconds = 4000);
 
 // A password box: every character is shown as "*", whatever the style draws by default.
 void showAsStars(QLineEdit *box);
+
+// Enter on the main keyboard or the keypad.
+bool isEnterKey(const QKeyEvent *key);
+// A typed blank: the space bar, or the ideographic space of a Chinese input method.
+bool isSpaceKey(const QKeyEvent *key);
 
 // Lets pending window events run.
 void doEvents();

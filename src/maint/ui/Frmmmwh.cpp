@@ -21,8 +21,6 @@ namespace qh::maint::ui {
 using namespace qh::ui;
 
 namespace {
-bool isEnter(const QKeyEvent *k) { return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter; }
-bool isSpace(const QKeyEvent *k) { return k->text() == QLatin1String(" ") || k->text() == QString(QChar(0x3000)); }
 
 QLineEdit *passwordBox(QWidget *parent, const char *name)
 {
@@ -248,9 +246,9 @@ bool Frmmmwh::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     auto *k = static_cast<QKeyEvent *>(event);
     const bool nameBox = watched == Cboyhmc || watched == Cboyhmc->lineEdit();
-    if (!nameBox && isSpace(k))
+    if (!nameBox && qh::ui::isSpaceKey(k))
         return true;
-    if (!isEnter(k))
+    if (!qh::ui::isEnterKey(k))
         return QWidget::eventFilter(watched, event);
     if (nameBox) {
         const QString name = trimSpaces(Cboyhmc->currentText());

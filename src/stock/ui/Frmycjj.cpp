@@ -33,7 +33,6 @@ QLineEdit *lineEdit(QWidget *parent, const char *name, int maxLength = 32767)
     return e;
 }
 
-bool isEnter(const QKeyEvent *k) { return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter; }
 } // namespace
 
 Frmycjj::Frmycjj(QWidget *parent) : QWidget(parent)
@@ -242,7 +241,7 @@ bool Frmycjj::eventFilter(QObject *watched, QEvent *event)
     auto *k = static_cast<QKeyEvent *>(event);
     if (watched == TxtYcjl) {
         // Only digits and Enter: a dose is a whole number of grams.
-        if (isEnter(k)) {
+        if (qh::ui::isEnterKey(k)) {
             onDoseEnter();
             return true;
         }
@@ -253,7 +252,7 @@ bool Frmycjj::eventFilter(QObject *watched, QEvent *event)
     }
     if (k->key() == Qt::Key_Space && watched != CboZdks)
         return true;
-    if (!isEnter(k))
+    if (!qh::ui::isEnterKey(k))
         return false;
     if (watched == TxtBlhm) {
         if (!trimSpaces(TxtBlhm->text()).isEmpty())

@@ -335,7 +335,7 @@ bool Frmyjwh::eventFilter(QObject *watched, QEvent *e)
         auto *k = static_cast<QKeyEvent *>(e);
         if (k->key() == Qt::Key_Space || k->text() == QStringLiteral(" ") || k->text() == QStringLiteral("\u3000"))
             return true; // no blanks are typed into these boxes
-        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter)
+        if (qh::ui::isEnterKey(k)
             && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
             return enterPressed(watched);
     }

@@ -2,6 +2,8 @@
 
 #include "core/ui/taskwindows.h"
 
+#include "core/ui/uikit.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QGridLayout>
@@ -127,7 +129,7 @@ bool MovementWindow::eventFilter(QObject *watched, QEvent *event)
     auto *edit = qobject_cast<QLineEdit *>(watched);
     if (edit && event->type() == QEvent::KeyPress) {
         auto *k = static_cast<QKeyEvent *>(event);
-        const bool enter = k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
+        const bool enter = qh::ui::isEnterKey(k);
         if (k->key() == Qt::Key_Space && !takesSpace(edit))
             return true;
         if (!enter && refusesKey(edit, k))
