@@ -18,28 +18,14 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include "printfixtures.h"
+
 using namespace qh;
 using namespace qh::clinic;
 
 namespace {
 
-// The desktop without a printer: records what is opened and put on the clipboard.
-class RecordingDesktop : public PrintDesktop {
-public:
-    RecordingDesktop() { setPrintDesktop(this); }
-    ~RecordingDesktop() override { setPrintDesktop(nullptr); }
-    bool hasPrinter() override { return false; }
-    bool openFile(const QString &path) override
-    {
-        opened << path;
-        return canOpen;
-    }
-    void setClipboardText(const QString &text) override { clipboard = text; }
-
-    QStringList opened;
-    QString clipboard;
-    bool canOpen = true;
-};
+using qh::clinic::printtest::RecordingDesktop;
 
 // Counts the times a button is disabled and enabled again.
 class EnableCounter : public QObject {

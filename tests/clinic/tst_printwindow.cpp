@@ -15,26 +15,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "printfixtures.h"
+
 using namespace qh;
 using namespace qh::clinic;
 using qh::clinic::ui::FrmZymz;
 
 namespace {
 
-class RecordingDesktop : public PrintDesktop {
-public:
-    RecordingDesktop() { setPrintDesktop(this); }
-    ~RecordingDesktop() override { setPrintDesktop(nullptr); }
-    bool hasPrinter() override { return false; }
-    bool openFile(const QString &path) override
-    {
-        opened << path;
-        return true;
-    }
-    void setClipboardText(const QString &text) override { clipboard = text; }
-    QStringList opened;
-    QString clipboard;
-};
+using qh::clinic::printtest::RecordingDesktop;
 
 CaseRecord patient()
 {
