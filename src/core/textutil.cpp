@@ -88,4 +88,16 @@ QString likeContains(const QString &text)
     return u'%' + esc + u'%';
 }
 
+int charCount(const QString &text)
+{
+    int n = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate())
+            ++i;
+        ++n;
+    }
+    return n;
+}
+
 } // namespace qh

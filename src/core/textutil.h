@@ -11,6 +11,10 @@ namespace qh {
 // ideographic space become their ASCII forms; everything else is kept.
 QString toHalfWidth(const QString &text);
 
+// Length as the database counts it: Unicode code points (a character outside the basic plane,
+// such as an emoji, counts once). Every length limit of the program is checked with this.
+int charCount(const QString &text);
+
 // Removes spaces (ASCII and ideographic) from both ends; other characters are kept.
 QString trimSpaces(const QString &text);
 

@@ -185,13 +185,13 @@ void MDIFtarn::runItem(const QString &name)
         return;
     doEvents();
     setMousePointer(PointerBusy);
-    DisableMainMenus();
+    MenusOff menus;
     QWidget *window = factory();
     if (!window) {
         setMousePointer(PointerArrow);
-        EnableMainMenus();
         return;
     }
+    menus.attachTo(window);
     showTaskWindow(window);
 }
 

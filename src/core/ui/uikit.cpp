@@ -1,5 +1,6 @@
 #include "core/ui/uikit.h"
 #include "core/clock.h"
+#include "core/ui/taskwindows.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -109,6 +110,99 @@ void setMousePointer(int pointer)
 }
 
 int mousePointer() { return g_pointer; }
+
+BusyPointer::BusyPointer() : m_saved(mousePointer()) { setMousePointer(PointerBusy); }
+
+BusyPointer::~BusyPointer() { reset(); }
+
+void BusyPointer::reset()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    setMousePointer(m_saved);
+}
+
+namespace {
+// Watches a task window and gives the main menus back once when it closes. A close that the
+// window refuses is followed by no hide, so only a close followed by the window's hiding (or
+// its destruction) counts.
+class MenusBack : public QObject {
+public:
+    explicit MenusBack(QWidget *window) : QObject(window) { window->installEventFilter(this); }
+    ~MenusBack() override { giveBack(); }
+
+    void keepOff() { m_done = true; }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::Close: m_closing = true; break;
+        case QEvent::Show: m_closing = false; break;
+        case QEvent::Hide:
+            if (m_closing)
+                giveBack();
+            break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    void giveBack()
+    {
+        if (m_done)
+            return;
+        m_done = true;
+        EnableMainMenus();
+        deleteLater();
+    }
+    bool m_closing = false;
+    bool m_done = false;
+};
+
+MenusBack *menusBackOf(QWidget *window)
+{
+    return window ? window->findChild<MenusBack *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+} // namespace
+
+MenusOff::MenusOff() { DisableMainMenus(); }
+
+MenusOff::~MenusOff()
+{
+    if (m_owned)
+        EnableMainMenus();
+}
+
+void MenusOff::attachTo(QWidget *window)
+{
+    if (!m_owned || !window)
+        return;
+    m_owned = false;
+    if (!menusBackOf(window))
+        new MenusBack(window);
+}
+
+void MenusOff::keepOff() { m_owned = false; }
+
+void keepMenusOffAfter(QWidget *window)
+{
+    if (MenusBack *back = menusBackOf(window))
+        back->keepOff();
+}
+
+DisabledWhile::DisabledWhile(QWidget *w) : m_widget(w)
+{
+    if (m_widget)
+        m_widget->setEnabled(false);
+}
+
+DisabledWhile::~DisabledWhile()
+{
+    if (m_widget)
+        m_widget->setEnabled(true);
+}
 
 void PauseWithButton(QAbstractButton *button, int milliseconds)
 {

@@ -25,6 +25,55 @@ inline constexpr int PointerArrow = 1;
 void setMousePointer(int pointer);
 int mousePointer();
 
+// The busy pointer for one scope: set when built, the previous pointer restored when destroyed
+// (an inner span gives back the outer one's busy pointer; an exception leaves no hourglass).
+class BusyPointer {
+public:
+    BusyPointer();
+    ~BusyPointer();
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+    // Restores the previous pointer now instead of at the end of the scope.
+    void reset();
+
+private:
+    int m_saved;
+    bool m_active = true;
+};
+
+// The main menus switched off while a task window is open. Built before the window is
+// created: when the window cannot be made it goes out of scope and gives the menus back;
+// attached to the window, it gives them back exactly once, whatever closes the window (its
+// exit command, its frame's close box, Ctrl+W, the program's end).
+class MenusOff {
+public:
+    MenusOff();
+    ~MenusOff();
+    MenusOff(const MenusOff &) = delete;
+    MenusOff &operator=(const MenusOff &) = delete;
+    // Hands the duty to the window: the menus come back when it closes.
+    void attachTo(QWidget *window);
+    // The menus stay off after this scope and after the window (the first-user flow).
+    void keepOff();
+
+private:
+    bool m_owned = true;
+};
+// Tells a window that holds a MenusOff to leave the menus off when it closes.
+void keepMenusOffAfter(QWidget *window);
+
+// A widget disabled for one scope (or until reset), enabled again when it still exists.
+class DisabledWhile {
+public:
+    explicit DisabledWhile(QWidget *w);
+    ~DisabledWhile();
+    DisabledWhile(const DisabledWhile &) = delete;
+    DisabledWhile &operator=(const DisabledWhile &) = delete;
+
+private:
+    QPointer<QWidget> m_widget;
+};
+
 // Busy pointer, disabled button, 4 seconds of elapsed time with events running, arrow, enabled.
 void PauseWithButton(QAbstractButton *button, int milliseconds = 4000);
 
