@@ -399,7 +399,26 @@ void Spreadsheet::removeCell(int row, int col)
         m_rows.erase(rit);
 }
 
+Spreadsheet::Column &Spreadsheet::column(int col)
+{
+    if (col > int(m_columns.size()))
+        m_columns.resize(size_t(col));
+    Column &c = m_columns[size_t(col - 1)];
+    c.used = true;
+    return c;
+}
+
 int Spreadsheet::formatIndex(const QString &format)
+{
+    // The same text as last time (shared, so no characters compared) needs no lookup.
+    if (format.constData() == m_lastFormat.constData() && format.size() == m_lastFormat.size())
+        return m_lastFormatIndex;
+    m_lastFormat = format;
+    m_lastFormatIndex = lookupFormat(format);
+    return m_lastFormatIndex;
+}
+
+int Spreadsheet::lookupFormat(const QString &format)
 {
     const auto it = m_formatIndex.constFind(format);
     if (it != m_formatIndex.cend())
@@ -539,7 +558,7 @@ void Spreadsheet::setColumnWidth(int col, double width)
     checkCell(1, col);
     if (width < 0 || width > 255)
         throw DbError(err::Misuse, QStringLiteral("列宽 %1 无效。").arg(width));
-    Column &c = m_columns[col];
+    Column &c = column(col);
     c.width = width;
     c.autoFit = false;
 }
@@ -547,7 +566,7 @@ void Spreadsheet::setColumnWidth(int col, double width)
 void Spreadsheet::autoFitColumn(int col)
 {
     checkCell(1, col);
-    Column &c = m_columns[col];
+    Column &c = column(col);
     c.autoFit = true;
     c.width.reset();
 }
@@ -608,9 +627,9 @@ double Spreadsheet::measuredWidth(int col) const
 
 std::optional<double> Spreadsheet::columnWidth(int col) const
 {
-    const auto it = m_columns.constFind(col);
-    if (it == m_columns.cend())
+    if (col < 1 || col > int(m_columns.size()) || !m_columns[size_t(col - 1)].used)
         return std::nullopt;
+    const Column *it = &m_columns[size_t(col - 1)];
     if (it->autoFit) {
         const double w = measuredWidth(col);
         return w < 0 ? std::nullopt : std::optional<double>(w);
@@ -666,9 +685,9 @@ void Spreadsheet::save(const QString &path) const
     w.setFont(m_fontName, m_fontSize);
     for (const Row &r : m_rows)
         w.writeRow(r, m_formats);
-    for (auto it = m_columns.cbegin(); it != m_columns.cend(); ++it)
-        if (const auto width = columnWidth(it.key()))
-            w.setWidth(it.key(), *width);
+    for (int col = 1; col <= int(m_columns.size()); ++col)
+        if (const auto width = columnWidth(col))
+            w.setWidth(col, *width);
     w.finish();
 }
 
@@ -683,9 +702,9 @@ void Spreadsheet::finish()
     m_rows.clear();
     // The writer is gone whatever happens below; a failure has discarded the partial file.
     const std::unique_ptr<Writer> w = std::move(m_writer);
-    for (auto it = m_columns.cbegin(); it != m_columns.cend(); ++it)
-        if (const auto width = columnWidth(it.key()))
-            w->setWidth(it.key(), *width);
+    for (int col = 1; col <= int(m_columns.size()); ++col)
+        if (const auto width = columnWidth(col))
+            w->setWidth(col, *width);
     w->finish();
 }
 

@@ -145,6 +145,7 @@ private:
         std::vector<Cell> cells; // ascending columns
     };
     struct Column {
+        bool used = false; // given a width or fitted
         std::optional<double> width;
         bool autoFit = false;
     };
@@ -155,6 +156,7 @@ private:
     const Cell *find(int row, int col) const;
     void removeCell(int row, int col);
     int formatIndex(const QString &format);
+    int lookupFormat(const QString &format);
     // Streaming: hands every held row before row to the file.
     void flushBefore(int row);
     void handOver(const Row &r);
@@ -162,9 +164,12 @@ private:
     double measuredWidth(int col) const;
 
     std::vector<Row> m_rows; // ascending rows
-    QMap<int, Column> m_columns;
+    std::vector<Column> m_columns; // by column - 1
+    Column &column(int col);
     std::vector<FormatInfo> m_formats;
     QHash<QString, int> m_formatIndex;
+    QString m_lastFormat; // the format asked for last, and its index: a report asks for a few over and over
+    int m_lastFormatIndex = 0;
     QString m_fontName = QStringLiteral("Calibri");
     double m_fontSize = 11;
 

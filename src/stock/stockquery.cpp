@@ -102,7 +102,7 @@ StockQueryStatement buildQuery(StockQueryType type, const QDate &start, const QD
     case StockQueryType::Ckrk:
         q.name = QStringLiteral("ycck");
         q.sql = QStringLiteral("select crsj, ycbm, ywzy, rksl, rkje, cksl, ckje, xsje") + kMovementsFrom + filter
-              + QStringLiteral(" order by crsj, ycbm, rowid");
+              + QStringLiteral(" order by crsj, ycbm");
         break;
     case StockQueryType::Ycjy:
         break;
