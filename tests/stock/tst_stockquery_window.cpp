@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -81,6 +82,13 @@ private slots:
         QCOMPARE(w.TxtJssj->displayText(), dateText(QDate::currentDate()));
         const QStringList narrow = test::narrowControls(&w);
         QVERIFY2(narrow.isEmpty(), qPrintable(narrow.join(u'\n')));
+        // QINGHE_SCREENSHOTS=<folder>: the window as the screen shows it (run under a window manager).
+        if (const QString shots = qEnvironmentVariable("QINGHE_SCREENSHOTS"); !shots.isEmpty()) {
+            QTest::qWait(300);
+            if (QScreen *screen = w.screen())
+                screen->grabWindow(0).save(QDir(shots).filePath(QStringLiteral("Frmyckc-screen.png")));
+            w.grab().save(QDir(shots).filePath(QStringLiteral("Frmyckc.png")));
+        }
 
         // The purchases of one herb.
         w.Txtycbm->setFocus();

@@ -275,7 +275,7 @@ bool Frmyckc::eventFilter(QObject *watched, QEvent *event)
     if (watched == Txtycbm) {
         if (qh::ui::isSpaceKey(k))
             return true;
-        if (!k->text().isEmpty() || enter)
+        if ((!k->text().isEmpty() && !movesFocus(k)) || enter)
             Txtycmc->clear();
         if (enter) {
             if (!Txtycbm->text().isEmpty())
