@@ -13,7 +13,7 @@
 #include <QString>
 #include <optional>
 
-namespace qh::query::test {
+namespace qh::query::fixture {
 
 inline void addPatient(db::Session &s, const QString &blbm, const QString &name, const std::optional<QString> &sex, int age,
                        const QString &marital)
@@ -57,4 +57,4 @@ inline void fillClinic(db::Session &s)
              QStringLiteral("辛温解表"), QStringLiteral("麻黄9克"));
 }
 
-} // namespace qh::query::test
+} // namespace qh::query::fixture

@@ -10,7 +10,7 @@
 
 using namespace qh;
 using namespace qh::query;
-using namespace qh::query::test;
+using namespace qh::query::fixture;
 
 namespace {
 
