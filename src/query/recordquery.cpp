@@ -1,10 +1,13 @@
 #include "query/recordquery.h"
 
 #include "core/modutarnxt.h"
+#include "core/searchtokenizer.h"
 #include "core/textutil.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace qh::query {
 
@@ -76,7 +79,7 @@ Verdict<QueryField> RecordQuery::validateSearch(const SearchInput &in)
     return {};
 }
 
-SearchSql RecordQuery::buildSearch(const SearchInput &in)
+SearchSql RecordQuery::buildSearch(const SearchInput &in, bool fromCandidates)
 {
     SearchSql q;
     auto like = [&q](const char *column, const QString &text) {
@@ -91,12 +94,15 @@ SearchSql RecordQuery::buildSearch(const SearchInput &in)
     const double ageTo = ageValue(in.ageTo);
 
     // The loops are given in the order that reads the least: in mode 复诊 the follow-ups of the
-    // range first, each visit found through its unique key; otherwise the visits in stored order
-    // (one pass over the table, the date tested first), each patient found through its case number.
+    // range first, each visit found through its unique key; otherwise the candidate visits (or
+    // all visits in stored order, the date tested first), each patient found by case number.
     if (in.followUps) {
         q.text = QStringLiteral("select h.rowid from fzzl f cross join hzzdzl h cross join hzblzl b"
                                 " where f.blfz >= ? and f.blfz < ?"
                                 " and h.blbm = f.blbm and h.blkb = f.blkb and h.blsj = f.blsj and h.blbm = b.blbm");
+    } else if (fromCandidates) {
+        q.text = QStringLiteral("select h.rowid from temp.zdcxhx c cross join hzzdzl h cross join hzblzl b"
+                                " where h.rowid = c.rid and h.blsj >= ? and h.blsj < ? and h.blbm = b.blbm");
     } else {
         q.text = QStringLiteral("select h.rowid from hzzdzl h cross join hzblzl b"
                                 " where h.blsj >= ? and h.blsj < ? and h.blbm = b.blbm");
@@ -121,10 +127,10 @@ SearchSql RecordQuery::buildSearch(const SearchInput &in)
     return q;
 }
 
-SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in)
+namespace {
+
+void bindValues(db::Statement &st, const SearchSql &q)
 {
-    const SearchSql q = buildSearch(in);
-    db::Statement st = s.prepare(q.text);
     int i = 0;
     for (const auto &v : q.values) {
         ++i;
@@ -133,9 +139,124 @@ SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in)
         else
             st.bind(i, std::get<qint64>(v));
     }
+}
+
+SearchResult collect(db::Session &s, const SearchSql &q)
+{
+    db::Statement st = s.prepare(q.text);
+    bindValues(st, q);
     SearchResult r;
     while (st.next())
         r.rows.push_back(st.int64(0));
+    return r;
+}
+
+const char *const IndexObjects[] = {"zdcx", "zdcx_ai", "zdcx_bu", "zdcx_au", "zdcx_bd"};
+
+// The characters the index leaves out (its query syntax).
+QString indexable(const QString &keyword)
+{
+    QString k = keyword;
+    k.remove(u'*').remove(u'"').remove(u'^');
+    return k;
+}
+
+} // namespace
+
+bool RecordQuery::hasSearchIndex(db::Session &s)
+{
+    return s.scalarInt(QStringLiteral("select count(*) from sqlite_master where name in ('zdcx', 'zdcx_ai', 'zdcx_bu', "
+                                      "'zdcx_au', 'zdcx_bd')")) == qint64(std::size(IndexObjects));
+}
+
+void RecordQuery::ensureSearchIndex(db::Session &s)
+{
+    if (hasSearchIndex(s))
+        return;
+    db::Transaction t(s);
+    for (const char *trigger : {"zdcx_ai", "zdcx_bu", "zdcx_au", "zdcx_bd"})
+        s.exec(QStringLiteral("drop trigger if exists %1").arg(QLatin1String(trigger)));
+    s.exec(QStringLiteral("drop table if exists zdcx"));
+    s.exec(QStringLiteral("create virtual table zdcx using fts4(content=\"hzzdzl\", bzqk, blfa, blcf, zdys, tokenize=%1)")
+               .arg(QLatin1String(db::SearchTokenizerName)));
+    s.exec(QStringLiteral("insert into zdcx(zdcx) values('rebuild')"));
+    s.exec(QStringLiteral("create trigger zdcx_bu before update on hzzdzl begin "
+                          "delete from zdcx where docid = old.rowid; end"));
+    s.exec(QStringLiteral("create trigger zdcx_bd before delete on hzzdzl begin "
+                          "delete from zdcx where docid = old.rowid; end"));
+    s.exec(QStringLiteral("create trigger zdcx_au after update on hzzdzl begin "
+                          "insert into zdcx(docid, bzqk, blfa, blcf, zdys) values(new.rowid, new.bzqk, new.blfa, new.blcf, "
+                          "new.zdys); end"));
+    s.exec(QStringLiteral("create trigger zdcx_ai after insert on hzzdzl begin "
+                          "insert into zdcx(docid, bzqk, blfa, blcf, zdys) values(new.rowid, new.bzqk, new.blfa, new.blcf, "
+                          "new.zdys); end"));
+    t.commit();
+}
+
+std::vector<std::pair<QString, QString>> RecordQuery::indexTerms(const SearchInput &in)
+{
+    std::vector<std::pair<QString, QString>> terms;
+    const std::pair<const char *, const QString *> keywords[] = {
+        {"bzqk", &in.bzqk}, {"blfa", &in.planA}, {"blfa", &in.planB},
+        {"blcf", &in.rxA},  {"blcf", &in.rxB},   {"zdys", &in.zdys}};
+    for (const auto &[column, keyword] : keywords) {
+        const QString k = indexable(*keyword);
+        if (!k.isEmpty())
+            terms.emplace_back(QLatin1String(column), u'"' + k + QStringLiteral("*\""));
+    }
+    return terms;
+}
+
+SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan plan)
+{
+    if (in.followUps || plan == Plan::Scan)
+        return collect(s, buildSearch(in));
+
+    ensureSearchIndex(s);
+    // Candidates: the visits of the date range whose case number and department match, read
+    // from the case-number index alone...
+    const QDate start = parseDateText(in.start).value_or(QDate());
+    const QDate end = parseDateText(in.end).value_or(QDate());
+    std::vector<qint64> candidates;
+    {
+        auto st = s.query(QStringLiteral("select rowid from hzzdzl indexed by zdbmi where blsj >= ? and blsj < ? "
+                                         "and blbm like ? escape '\\' and blkb like ? escape '\\'"),
+                          dbDate(start), dbDate(end.addDays(1)), pattern(in.blbm), pattern(in.blkb));
+        while (st.next())
+            candidates.push_back(st.int64(0));
+    }
+    std::sort(candidates.begin(), candidates.end());
+    // ...narrowed to those the full-text index finds all keywords in.
+    for (const auto &[column, phrase] : indexTerms(in)) {
+        if (candidates.empty())
+            break;
+        std::vector<qint64> found;
+        // Column and phrase are the index's own names and a quoted phrase; the phrase is bound.
+        auto st = s.query(QStringLiteral("select docid from zdcx where %1 match ?").arg(column), phrase);
+        while (st.next())
+            found.push_back(st.int64(0));
+        std::sort(found.begin(), found.end());
+        std::vector<qint64> both;
+        std::set_intersection(candidates.begin(), candidates.end(), found.begin(), found.end(), std::back_inserter(both));
+        candidates.swap(both);
+    }
+    SearchResult r;
+    if (candidates.empty())
+        return r;
+    // Every condition is tested on the candidates, in the grid's order.
+    s.execScript(QStringLiteral("create temp table if not exists zdcxhx(rid integer primary key); delete from temp.zdcxhx"));
+    {
+        db::Transaction t(s);
+        auto ins = s.prepare(QStringLiteral("insert into temp.zdcxhx(rid) values(?)"));
+        for (qint64 id : candidates) {
+            ins.reset();
+            ins.bind(1, id);
+            ins.run();
+        }
+        t.commit();
+    }
+    r = collect(s, buildSearch(in, true));
+    s.execScript(QStringLiteral("delete from temp.zdcxhx"));
     return r;
 }
 

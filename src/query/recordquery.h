@@ -17,6 +17,7 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -117,10 +118,28 @@ public:
     // The search statement. Every text matches literally as a substring ignoring letter case
     // ("%", "_", "*", "?", "[" and apostrophes match themselves); an empty text matches any
     // non-null value. The date range takes whole calendar days, the end day included.
-    // Requires validateSearch to have passed.
-    static SearchSql buildSearch(const SearchInput &in);
-    // Runs the search. Throws DbError.
-    static SearchResult runSearch(db::Session &s, const SearchInput &in);
+    // Requires validateSearch to have passed. With fromCandidates the visits are those of the
+    // temporary candidate table (see runSearch), each still tested against every condition.
+    static SearchSql buildSearch(const SearchInput &in, bool fromCandidates = false);
+
+    // How a search reads the visits.
+    enum class Plan {
+        Indexed, // candidates from the case-number index (date, case number, department) and the
+                 // full-text index (keywords), then every condition tested on those rows only
+        Scan,    // one pass over all visits
+    };
+    // Runs the search (mode 复诊 starts from the follow-ups in the range either way). The
+    // indexed plan makes the full-text index first when the file has none. Throws DbError.
+    static SearchResult runSearch(db::Session &s, const SearchInput &in, Plan plan = Plan::Indexed);
+
+    // The full-text index over the visits' symptoms, plans, prescriptions and doctors (table
+    // zdcx, its content read from hzzdzl, kept by triggers in the transaction that writes a
+    // visit): made, or made again from all visits, when it or one of its triggers is missing.
+    static bool hasSearchIndex(db::Session &s);
+    static void ensureSearchIndex(db::Session &s);
+    // The index queries for the keywords of a search: column and phrase ("咳嗽*": the last
+    // character as a prefix, it may be followed by anything); none when no keyword can narrow it.
+    static std::vector<std::pair<QString, QString>> indexTerms(const SearchInput &in);
     // The grid lines of rows[from, from + count). Throws DbError.
     static std::vector<GridRow> fetchRows(db::Session &s, const std::vector<qint64> &rows, qsizetype from,
                                           qsizetype count);

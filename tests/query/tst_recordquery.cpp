@@ -40,9 +40,9 @@ SearchInput input(const QStringList &settings)
 }
 
 // The found rows as "case number/department/day".
-QStringList found(db::Session &s, const SearchInput &in)
+QStringList found(db::Session &s, const SearchInput &in, RecordQuery::Plan plan = RecordQuery::Plan::Indexed)
 {
-    const SearchResult r = RecordQuery::runSearch(s, in);
+    const SearchResult r = RecordQuery::runSearch(s, in, plan);
     QStringList out;
     for (const GridRow &g : RecordQuery::fetchRows(s, r.rows, 0, r.count()))
         out << g.cells[0] + u'/' + g.cells[1] + u'/' + g.cells[2];
@@ -137,7 +137,49 @@ private slots:
         auto s = m_clinic->open();
         const SearchInput in = input(settings);
         QVERIFY(!RecordQuery::validateSearch(in));
-        QCOMPARE(found(s, in), expected);
+        // Through the indexes and by one pass over all visits: the same rows.
+        QCOMPARE(found(s, in, RecordQuery::Plan::Indexed), expected);
+        QCOMPARE(found(s, in, RecordQuery::Plan::Scan), expected);
+    }
+
+    // The full-text index follows every write of a visit, in the writer's transaction, and is
+    // made again when a part of it is missing.
+    void indexFollowsWrites()
+    {
+        qh::test::TempClinic clinic;
+        auto s = clinic.open();
+        fillClinic(s);
+        QVERIFY(!RecordQuery::hasSearchIndex(s));
+        const SearchInput cough = input({"bzqk=咳嗽"});
+        QCOMPARE(found(s, cough), (QStringList{V1, V3}));
+        QVERIFY(RecordQuery::hasSearchIndex(s));
+        {
+            auto w = clinic.open(); // another session, as the outpatient window's save
+            db::Transaction t(w);
+            addVisit(w, QStringLiteral("000001"), QStringLiteral("内科"), at(2024, 5, 1), QStringLiteral("夜间咳嗽"),
+                     QStringLiteral("宣肺"), QStringLiteral("杏仁9克"));
+            w.exec(QStringLiteral("update hzzdzl set bzqk = '头痛眩晕' where blbm = '000002' and blkb = '妇科'"));
+            t.commit();
+        }
+        QCOMPARE(found(s, cough), (QStringList{V1, QStringLiteral("000001/内科/2024-05-01")}));
+        QCOMPARE(found(s, input({"bzqk=眩晕"})), QStringList{V3});
+        {
+            auto w = clinic.open();
+            db::Transaction t(w);
+            w.exec(QStringLiteral("delete from hzzdzl where blsj = '2024-05-01 00:00:00'"));
+            // Rolled back with the visit: the index keeps what the table keeps.
+            w.exec(QStringLiteral("update hzzdzl set bzqk = '咳嗽' where blbm = '000001' and blsj = '2024-03-10 00:00:00'"));
+        }
+        QCOMPARE(found(s, cough), (QStringList{V1, QStringLiteral("000001/内科/2024-05-01")}));
+        // A missing trigger: the index is made again from all visits.
+        s.exec(QStringLiteral("drop trigger zdcx_au"));
+        QVERIFY(!RecordQuery::hasSearchIndex(s));
+        QCOMPARE(found(s, input({"bzqk=眩晕"})), QStringList{V3});
+        QVERIFY(RecordQuery::hasSearchIndex(s));
+        const auto terms = RecordQuery::indexTerms(input({"bzqk=咳*嗽", "rxA=\"", "rxB=麻黄"}));
+        QCOMPARE(terms.size(), size_t(2));
+        QCOMPARE(terms[0], (std::pair<QString, QString>{"bzqk", "\"咳嗽*\""}));
+        QCOMPARE(terms[1], (std::pair<QString, QString>{"blcf", "\"麻黄*\""}));
     }
 
     // Every typed text is bound, never part of the statement.

@@ -135,6 +135,7 @@ FrmMzfd::FrmMzfd(QWidget *parent) : QWidget(parent)
         age->setContextMenuPolicy(Qt::NoContextMenu);
         age->setAcceptDrops(false);
         age->setMinimumWidth(age->fontMetrics().horizontalAdvance(QStringLiteral("8888")) + 12);
+        age->setMaximumWidth(age->minimumWidth() * 2);
     }
     TxtZlfa = lineEdit(tab0, "TxtZlfa", 50, 10);
     TxtZlaf = lineEdit(tab0, "TxtZlaf", 50, 10);
