@@ -120,6 +120,8 @@ int main(int argc, char *argv[])
     try {
         Modutarnxt::prepareClinicDatabase();
         auto s = Modutarnxt::openClinic();
+        // A large cache keeps the pages of the one big transaction in memory until it commits.
+        s.execScript(QStringLiteral("pragma cache_size = -262144"));
         db::Transaction t(s);
         s.exec(QStringLiteral("update xtzlqk set xt001 = ? where trim(xt001) = ''"), p.value(unit));
 
