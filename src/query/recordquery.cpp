@@ -243,6 +243,10 @@ SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan 
     SearchResult r;
     if (candidates.empty())
         return r;
+    // Testing a candidate costs a few times what one step of a pass over all visits costs: with
+    // more than a quarter of them as candidates, the pass is quicker.
+    if (candidates.size() > 20000 && qint64(candidates.size()) * 4 > s.scalarInt(QStringLiteral("select max(rowid) from hzzdzl")))
+        return collect(s, buildSearch(in));
     // Every condition is tested on the candidates, in the grid's order.
     s.execScript(QStringLiteral("create temp table if not exists zdcxhx(rid integer primary key); delete from temp.zdcxhx"));
     {
