@@ -2,6 +2,7 @@
 // a click on a result, the two detail tabs and the four print commands.
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
+#include "core/ui/FrmHelp.h"
 #include "core/ui/uikit.h"
 #include "query/ui/FrmMzfd.h"
 #include "query/ui/visitmodel.h"
@@ -19,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -418,7 +420,12 @@ private slots:
             query::fixture::fillClinic(s);
         }
         test::RecordingMessages rec;
-        QPointer<FrmMzfd> w = open();
+        QPointer<FrmMzfd> w = new FrmMzfd;
+        // Placement: left = (W - w) / 5, top = (H - h) / 9 over the screen.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(w->pos(), QPoint(area.left() + (area.width() - w->width()) / 5, area.top() + (area.height() - w->height()) / 9));
+        delete w;
+        w = open();
         QGuiApplication::clipboard()->setText(QStringLiteral("病历"));
         QTest::mousePress(w->SSTab1->tabBar(), Qt::LeftButton, {}, w->SSTab1->tabBar()->tabRect(2).center());
         QCOMPARE(QGuiApplication::clipboard()->text(), QString());
@@ -432,7 +439,15 @@ private slots:
         QCOMPARE(w->LabJlsl->text(), QStringLiteral("符合查询条件的记录有 1 条"));
         QCOMPARE(w->model()->index(0, 0).data().toString(), QStringLiteral("000002"));
         QVERIFY(rec.shown.empty());
-        delete w;
+        // Help: this window's topic, the window disabled until help closes.
+        QTest::mouseClick(w->CmdHelp, Qt::LeftButton);
+        QCOMPARE(Modutarnxt::HelpTopic, QStringLiteral("F-D"));
+        QVERIFY(!w->isEnabled());
+        qh::ui::singleWindow<qh::ui::FrmHelp>()->close();
+        QVERIFY(w->isEnabled());
+        // Exit closes the window.
+        QTest::mouseClick(w->CmdExit, Qt::LeftButton);
+        QTRY_VERIFY(w.isNull());
     }
 };
 
