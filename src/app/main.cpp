@@ -4,6 +4,7 @@
 #include "core/ui/uikit.h"
 #include "clinic/ui/FrmZymz.h"
 #include "maint/ui/Frmmmwh.h"
+#include "query/ui/FrmMzfd.h"
 #include "stock/ui/Frmycjj.h"
 #include "stock/ui/Frmycrk.h"
 #include "stock/ui/Frmyckc.h"
@@ -28,6 +29,7 @@ int main(int argc, char *argv[])
     qh::stock::ui::registerStockMovementWindows();
     qh::stock::ui::registerChargingWindow();
     qh::stock::ui::registerStockQueryWindow();
+    qh::query::ui::registerRecordQueryWindow();
     // (further registrations of the other subsystems go here)
 
     qh::ui::setStartWindows({qh::ui::showFirstRunSetup, qh::ui::showMainWindowAndSplash});
