@@ -163,7 +163,14 @@ private:
 
 MenusBack *menusBackOf(QWidget *window)
 {
-    return window ? window->findChild<MenusBack *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    // MenusBack has no meta-object of its own, so findChild<MenusBack *> would take any child
+    // (the window's first control) for it and the guard would never be attached.
+    if (!window)
+        return nullptr;
+    for (QObject *child : window->children())
+        if (auto *back = dynamic_cast<MenusBack *>(child))
+            return back;
+    return nullptr;
 }
 } // namespace
 
