@@ -235,7 +235,7 @@ bool sameFile(const QString &a, const QString &b)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-std::optional<QString> whatIsWrong(const QString &file)
+std::optional<QString> whatIsWrong(const QString &file, CheckDepth depth)
 {
     const QFileInfo info(file);
     if (!info.exists())
@@ -253,16 +253,19 @@ std::optional<QString> whatIsWrong(const QString &file)
                 return QStringLiteral("不能用本系统的密码打开（不是本系统的数据库、用别的密码加密，或已损坏）");
             throw;
         }
-        // Every page is read once into the cache (at most 256 MiB) instead of decrypted again
-        // for each lookup of the index checks.
-        const qint64 kib = std::clamp<qint64>(info.size() / 1024 + 1024, 2048, 256 * 1024);
-        s->execScript(QStringLiteral("pragma cache_size = -%1").arg(kib));
+        if (depth == CheckDepth::Full) {
+            // Every page is read once into the cache (at most 256 MiB) instead of decrypted
+            // again for each lookup of the index checks.
+            const qint64 kib = std::clamp<qint64>(info.size() / 1024 + 1024, 2048, 256 * 1024);
+            s->execScript(QStringLiteral("pragma cache_size = -%1").arg(kib));
+        }
         if (auto wrong = checkSchema(*s))
             return wrong;
         const qint64 rows = s->scalarInt(QStringLiteral("select count(*) from xtzlqk"));
         if (rows != 1)
             return QStringLiteral("不是完整的本系统数据库（系统状态记录应有一条，实有 %1 条）").arg(rows);
-        QStringList faults = faultsOf(*s, QStringLiteral("pragma integrity_check"));
+        QStringList faults = faultsOf(*s, depth == CheckDepth::Full ? QStringLiteral("pragma integrity_check")
+                                                                    : QStringLiteral("pragma quick_check"));
         // Checks every page's authentication code where the engine has it; an engine without it
         // answers no row.
         faults += faultsOf(*s, QStringLiteral("pragma cipher_integrity_check"));

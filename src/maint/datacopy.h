@@ -31,10 +31,15 @@ std::optional<quint64> freeBytes(const QString &path);
 // The same file on disk (device and inode), whatever the path texts, links or symlinks say.
 bool sameFile(const QString &a, const QString &b);
 
+// How deep the engine looks into a file. Both read and authenticate every page of every table
+// and index (a changed, missing or foreign page fails) and check the structure of each tree;
+// Full also matches every index entry against its row, which takes about three times as long.
+enum class CheckDepth { Quick, Full };
+
 // Why file is not a sound clinic database, or nothing when it is: it opens with the program's
 // key, holds every table of the program, exactly one status row, and the engine's integrity
-// checks find nothing. Never writes to the file.
-std::optional<QString> whatIsWrong(const QString &file);
+// check finds nothing. Never writes to the file. Backup and restore use Quick.
+std::optional<QString> whatIsWrong(const QString &file, CheckDepth depth = CheckDepth::Quick);
 
 class DataCopy {
 public:

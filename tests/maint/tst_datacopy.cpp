@@ -283,6 +283,7 @@ void TstDataCopy::backupStaysEncrypted()
     QVERIFY(sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK);
     sqlite3_close(db);
     QVERIFY(!maint::whatIsWrong(b));
+    QVERIFY(!maint::whatIsWrong(b, maint::CheckDepth::Full));
 }
 
 void TstDataCopy::interruptedRestoreLeavesLiveIntact()
