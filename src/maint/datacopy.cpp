@@ -1,6 +1,5 @@
 #include "maint/datacopy.h"
 #include "core/database.h"
-#include "core/dbcopy.h"
 #include "core/modutarnxt.h"
 #include "core/schema.h"
 
@@ -49,18 +48,6 @@ QString errnoText(int e) { return QString::fromLocal8Bit(std::strerror(e)); }
                        : e == EACCES || e == EPERM   ? err::CannotOpen
                                                      : err::FileIo;
     throw DbError(number, QStringLiteral("%1 '%2' 失败：%3").arg(what, path, errnoText(e)));
-}
-
-void syncFile(const QString &path)
-{
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        fileFailure(errno, QStringLiteral("打开文件"), path);
-    const int rc = ::fsync(fd);
-    const int e = errno;
-    ::close(fd);
-    if (rc != 0)
-        fileFailure(e, QStringLiteral("写入磁盘"), path);
 }
 
 // Makes a rename in folder durable.
@@ -141,7 +128,7 @@ void copyBytes(const QString &source, const QString &dest, const DataCopy::Progr
             off += w;
         }
         done += n;
-        if (progress && (done % (8 << 20)) < n)
+        if (progress)
             progress(done, total);
     }
     if (::fsync(out) != 0)
@@ -322,19 +309,13 @@ void DataCopy::backup(const QString &targetText)
     at(Stage::BeforeImage);
     try {
         {
+            // The write lock of the live file: no other action commits while its bytes are read,
+            // so the copy is one consistent state (with the rollback journal, changes reach the
+            // file only at a commit). The bytes stay encrypted exactly as they are.
             db::Session source = Modutarnxt::openClinic();
-            // A keyed destination with its own salt: the image is encrypted like the live file.
-            db::Session image = db::Session::create(temp);
-            ::chmod(nativePath(temp).constData(), 0600); // before any page is written
-            // The image is flushed once when complete and verified before it counts, so its
-            // own writes need neither a journal nor a flush per step.
-            image.execScript(QStringLiteral("pragma journal_mode = off; pragma synchronous = off"));
-            db::copyPages(source, image, [this](int done, int total) {
-                if (m_progress)
-                    m_progress(done, total);
-            });
+            db::Transaction writeLock(source);
+            copyBytes(Modutarnxt::databasePath(), temp, m_progress);
         }
-        syncFile(temp);
         if (auto wrong = whatIsWrong(temp))
             throw DbError(err::General, QStringLiteral("备份文件校验未通过：%1。").arg(*wrong));
         at(Stage::BeforeRename);

@@ -2,9 +2,9 @@
 // Backup and restore of the clinic database ("数据备份及数据恢复"): the checks before a copy, the
 // copies themselves, and the scheduled backup of the command line. No widgets.
 //
-// A backup is the engine's point-in-time image of the live file, written into a keyed temporary
-// file beside the target (so it is encrypted exactly like the live file), flushed, verified as a
-// clinic database and only then renamed over the target. A restore copies the chosen file beside
+// A backup copies the bytes of the live file, still encrypted, while holding its write lock (so the
+// copy is one consistent state), into an owner-only temporary file beside the target, flushes it,
+// verifies it as a clinic database and only then renames it over the target. A restore copies the chosen file beside
 // the live one, verifies that copy (so what is checked is exactly what is installed), keeps the
 // live file as a dated safety copy in the data folder and renames the copy over it. Whatever
 // fails, no partial target and no changed live file are left behind.

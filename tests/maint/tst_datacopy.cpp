@@ -133,6 +133,7 @@ private slots:
     void roundTripKeepsEveryRow();
     void backupStaysEncrypted();
     void interruptedRestoreLeavesLiveIntact();
+    void backupHoldsTheWriteLock();
     void failedBackupLeavesNoTarget();
     void badBackupTarget_data();
     void badBackupTarget();
@@ -302,6 +303,29 @@ void TstDataCopy::interruptedRestoreLeavesLiveIntact()
     QCOMPARE(leftovers(c.root() + QStringLiteral("/system")), QStringList());
     QCOMPARE(DataCopy::safetyCopies(), QStringList());
     QCOMPARE(c.open().scalarInt(QStringLiteral("select count(*) from ycjg")), 0);
+}
+
+void TstDataCopy::backupHoldsTheWriteLock()
+{
+    test::TempClinic c;
+    fillClinic(c);
+    DataCopy copy;
+    int steps = 0, refused = 0;
+    copy.setProgress([&](qint64, qint64) {
+        ++steps;
+        auto s = c.open();
+        sqlite3_busy_timeout(s.handle(), 0);
+        try {
+            s.exec(QStringLiteral("insert into ycjg(ycbm, ycmc) values('Z9', '另一个动作')"));
+        } catch (const DbError &e) {
+            refused += e.number() == err::Locked;
+        }
+    });
+    const QString target = out(QStringLiteral("locked.mdb"));
+    copy.backup(target);
+    QVERIFY(steps > 0);
+    QCOMPARE(refused, steps);
+    QCOMPARE(everyRow(target), everyRow(c.dbPath()));
 }
 
 void TstDataCopy::failedBackupLeavesNoTarget()
