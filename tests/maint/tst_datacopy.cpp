@@ -132,6 +132,7 @@ private slots:
     void badCandidateIsRefused();
     void roundTripKeepsEveryRow();
     void backupStaysEncrypted();
+    void restoreWhenTheLiveFileIsLost();
     void interruptedRestoreLeavesLiveIntact();
     void backupHoldsTheWriteLock();
     void failedBackupLeavesNoTarget();
@@ -285,6 +286,18 @@ void TstDataCopy::backupStaysEncrypted()
     sqlite3_close(db);
     QVERIFY(!maint::whatIsWrong(b));
     QVERIFY(!maint::whatIsWrong(b, maint::CheckDepth::Full));
+}
+
+void TstDataCopy::restoreWhenTheLiveFileIsLost()
+{
+    test::TempClinic c;
+    const QString b = goodBackup(c);
+    const QList<QStringList> saved = everyRow(c.dbPath());
+    QVERIFY(QFile::remove(c.dbPath()));
+    DataCopy copy;
+    QVERIFY(!copy.restore(b));
+    QCOMPARE(everyRow(c.dbPath()), saved);
+    QCOMPARE(copy.lastSafetyCopy(), QString());
 }
 
 void TstDataCopy::interruptedRestoreLeavesLiveIntact()
