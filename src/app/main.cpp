@@ -3,6 +3,8 @@
 #include "core/ui/startup.h"
 #include "core/ui/uikit.h"
 #include "clinic/ui/FrmZymz.h"
+#include "maint/datacopy.h"
+#include "maint/ui/Frmcopy.h"
 #include "maint/ui/Frmmmwh.h"
 #include "query/ui/FrmMzfd.h"
 #include "stock/ui/Frmycjj.h"
@@ -14,6 +16,10 @@
 
 int main(int argc, char *argv[])
 {
+    // Scheduled backup without windows (cron, systemd timer): qinghe --backup PATH
+    if (const auto target = qh::maint::backupRequest(argc, argv))
+        return qh::maint::backupFromCommandLine(*target);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("青禾中医门诊系统"));
     QApplication::setApplicationVersion(QStringLiteral(QT_STRINGIFY(QINGHE_VERSION_MAJOR) "." QT_STRINGIFY(
@@ -24,6 +30,7 @@ int main(int argc, char *argv[])
 
     // Task windows of the subsystems: each registers the window of its menu item.
     qh::maint::ui::registerUserWindow();
+    qh::maint::ui::registerCopyWindow();
     qh::clinic::ui::registerOutpatientWindow();
     qh::stock::ui::registerDrugListWindow();
     qh::stock::ui::registerStockMovementWindows();
