@@ -1,3 +1,5 @@
+#include "app/commandline.h"
+#include "app/identity.h"
 #include "core/ui/FrmJczl.h"
 #include "core/ui/frmSplash.h"
 #include "core/ui/startup.h"
@@ -12,10 +14,12 @@
 
 int main(int argc, char *argv[])
 {
+    // --help and --version are answered without a window system.
+    if (const qh::app::CommandLine cl = qh::app::readCommandLine(argc, argv); cl.answered)
+        return cl.exitCode;
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("青禾中医门诊系统"));
-    QApplication::setApplicationVersion(QStringLiteral(QT_STRINGIFY(QINGHE_VERSION_MAJOR) "." QT_STRINGIFY(
-        QINGHE_VERSION_MINOR) "." QT_STRINGIFY(QINGHE_VERSION_PATCH)));
+    qh::app::identifyApplication();
     qh::ui::installChineseTranslations(app);
     qh::ui::installDialogPresenters();
     app.setQuitOnLastWindowClosed(false);
