@@ -4,18 +4,19 @@ set(CPACK_PACKAGE_NAME qinghe)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${QINGHE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "outpatient clinic program for Traditional Chinese Medicine")
+# Debian's extended description: lines under 80 columns, paragraphs separated by an empty line.
 set(CPACK_PACKAGE_DESCRIPTION "\
-青禾中医门诊系统 (Qinghe TCM Clinic) is the desktop program of a small outpatient \
-clinic of Traditional Chinese Medicine: patient case register, visits with \
-diagnosis and herbal prescription, printing of case records and prescription \
-slips, charging and dispensing from the herb stock, stock-in and stock-out, \
-period closing, stock reports, record queries, users and backups.
+青禾中医门诊系统 (Qinghe TCM Clinic) is the desktop program of a small
+outpatient clinic of Traditional Chinese Medicine: patient case register,
+visits with diagnosis and herbal prescription, printing of case records and
+prescription slips, charging and dispensing from the herb stock, stock-in and
+stock-out, period closing, stock reports, record queries, users and backups.
 
-All text the program shows is Simplified Chinese. The clinic's data is kept in \
-one encrypted SQLCipher file in the user's data folder; removing the package \
+All text the program shows is Simplified Chinese. The clinic's data is kept in
+one encrypted SQLCipher file in the user's data folder; removing the package
 leaves it in place.
 
-The package also carries qinghe-demodata, which fills a database with \
+The package also carries qinghe-demodata, which fills a database with
 demonstration data for training.")
 # Installed with DESTDIR under /usr, so the font alias link lands in the package's /etc.
 set(CPACK_SET_DESTDIR ON)

@@ -33,9 +33,9 @@ void TestCommandLine::program_data()
     QTest::newRow("version en") << "C.UTF-8" << QStringList{"-v"} << 0
                                 << QStringList{QStringLiteral("Qinghe TCM Clinic (qinghe) ") + v + u'\n'} << none;
     QTest::newRow("help zh") << "zh_CN.UTF-8" << QStringList{"--help"} << 0
-                             << QStringList{"用法：qinghe", "青禾中医门诊系统：", "--version", "显示本帮助并退出。"} << none;
+                             << QStringList{"用法：", "[选项]", "青禾中医门诊系统：", "--version", "显示本帮助并退出。"} << none;
     QTest::newRow("help en") << "en_GB.UTF-8" << QStringList{"-h"} << 0
-                             << QStringList{"Usage: qinghe", "Qinghe TCM Clinic:", "--version", "Show this help and exit."} << none;
+                             << QStringList{"Usage: ", "[options]", "Qinghe TCM Clinic:", "--version", "Show this help and exit."} << none;
     QTest::newRow("help hides Qt's options") << "C.UTF-8" << QStringList{"--help"} << 0 << QStringList{"-h, --help"} << none;
     QTest::newRow("unknown option zh") << "zh_CN.UTF-8" << QStringList{"--backupp"} << 2 << none
                                        << QStringList{"qinghe: ", "backupp", "请用 “qinghe --help” 查看用法。"};

@@ -119,6 +119,7 @@ void TestOfficeFonts::convertedInChineseFace()
 
     // pdffonts: the embedded faces; the one that holds the Chinese text is the Chinese Ming face.
     const QString fonts = run(QStringLiteral("pdffonts"), {pdf});
+    qInfo().noquote() << fonts;
     QVERIFY2(fonts.contains(QLatin1String("UMing")), qPrintable(fonts));
     QVERIFY2(!fonts.contains(QLatin1String("CJK JP")) && !fonts.contains(QLatin1String("CJKjp")), qPrintable(fonts));
     QVERIFY2(!fonts.contains(QLatin1String("DejaVu")), qPrintable(fonts));
