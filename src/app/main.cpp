@@ -1,3 +1,5 @@
+#include "app/commandline.h"
+#include "app/identity.h"
 #include "core/ui/FrmJczl.h"
 #include "core/ui/frmSplash.h"
 #include "core/ui/startup.h"
@@ -16,14 +18,16 @@
 
 int main(int argc, char *argv[])
 {
-    // Scheduled backup without windows (cron, systemd timer): qinghe --backup PATH
-    if (const auto target = qh::maint::backupRequest(argc, argv))
-        return qh::maint::backupFromCommandLine(*target);
+    // --help and --version are answered without a window system.
+    const qh::app::CommandLine cl = qh::app::readCommandLine(argc, argv);
+    if (cl.answered)
+        return cl.exitCode;
+    // Scheduled backup without windows (cron, systemd timer): qinghe --backup FILE
+    if (!cl.backupPath.isEmpty())
+        return qh::maint::backupFromCommandLine(cl.backupPath);
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("青禾中医门诊系统"));
-    QApplication::setApplicationVersion(QStringLiteral(QT_STRINGIFY(QINGHE_VERSION_MAJOR) "." QT_STRINGIFY(
-        QINGHE_VERSION_MINOR) "." QT_STRINGIFY(QINGHE_VERSION_PATCH)));
+    qh::app::identifyApplication();
     qh::ui::installChineseTranslations(app);
     qh::ui::installDialogPresenters();
     app.setQuitOnLastWindowClosed(false);
