@@ -5,6 +5,7 @@
 #include "clinic/ui/FrmZymz.h"
 #include "maint/ui/Frmmmwh.h"
 #include "stock/ui/Frmycjj.h"
+#include "stock/ui/closingcommand.h"
 #include "stock/ui/Frmycrk.h"
 #include "stock/ui/Frmyjwh.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char *argv[])
     qh::stock::ui::registerDrugListWindow();
     qh::stock::ui::registerStockMovementWindows();
     qh::stock::ui::registerChargingWindow();
+    qh::stock::ui::registerClosingCommand();
     // (further registrations of the other subsystems go here)
 
     qh::ui::setStartWindows({qh::ui::showFirstRunSetup, qh::ui::showMainWindowAndSplash});
