@@ -17,6 +17,8 @@
 
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <QFileInfo>
+#include <cstdio>
 
 using namespace qh;
 using namespace qh::stock;
@@ -72,6 +74,7 @@ test::TempClinic &clinic()
     if (pending != Pending)
         throw std::logic_error("fixture");
     t.commit();
+    fprintf(stderr, "file %lld\n", (long long)QFileInfo(c.dbPath()).size());
     filled = true;
     return c;
 }
@@ -91,7 +94,7 @@ void reset(db::Session &s)
 void BM_Closing(benchmark::State &state)
 {
     clinic();
-    double total = 0;
+    double total = 0, planning = 0;
     for (auto _ : state) {
         state.PauseTiming();
         {
@@ -102,6 +105,7 @@ void BM_Closing(benchmark::State &state)
         const auto start = std::chrono::steady_clock::now();
         auto s = Modutarnxt::openClinic();
         const ClosingPlan plan = planClosing(s);
+        planning += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         applyClosing(s, plan);
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (plan.issueCount() != Pending)
@@ -109,6 +113,8 @@ void BM_Closing(benchmark::State &state)
     }
     g_closingSeconds = total / double(state.iterations());
     state.counters["issues"] = Pending;
+    state.counters["plan_s"] = planning / double(state.iterations());
+    state.counters["write_commit_s"] = (total - planning) / double(state.iterations());
 }
 BENCHMARK(BM_Closing)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -136,9 +142,9 @@ void BM_NaivePerDrugStatements(benchmark::State &state)
             const Money rkje = rows.money(1), rksl = rows.money(2);
             s.exec(QStringLiteral("update yccrtb set ckje = cast(round(cksl * ? / ?) as integer) "
                                   "where cksl <> 0 and ckje = 0 and ycbm = ?"),
-                   rkje.units(), rksl.units(), name);
+                   qint64(rkje.units()), qint64(rksl.units()), name);
             s.exec(QStringLiteral("update ycyltb set rkje = rkje - cast(round((rksl - ycyl) * ? / ?) as integer) where ycbm = ?"),
-                   rkje.units(), rksl.units(), name);
+                   qint64(rkje.units()), qint64(rksl.units()), name);
             ++done;
         }
         s.exec(QStringLiteral("update ycyltb set rksl = ycyl"));

@@ -82,6 +82,8 @@ Money ClosingPlan::totalAfter() const
 
 ClosingPlan planClosing(db::Session &session)
 {
+    // The journal is read once here and its pages again when the plan is written: keep them.
+    session.execScript(QStringLiteral("pragma cache_size = -262144"));
     ClosingPlan plan;
     plan.emptyRows = int(session.scalarInt(QStringLiteral("select count(*) from ycyltb where ycyl = 0")));
 
@@ -158,6 +160,9 @@ void applyClosing(db::Session &session, const ClosingPlan &plan, const ClosingOb
     };
     const int n = int(plan.drugs.size());
 
+    // The whole closing is one transaction: its changed pages stay in memory (256 MB at most)
+    // until the commit instead of being spilled to the file over and over.
+    session.execScript(QStringLiteral("pragma cache_size = -262144"));
     db::Transaction t(session);
 
     // Prepare: drugs with nothing on hand lose their balance row before any costing.
