@@ -40,6 +40,7 @@ test::TempClinic &clinic()
     if (filled)
         return c;
     auto s = c.open();
+    s.execScript(QStringLiteral("pragma cache_size = -262144"));
     db::Transaction t(s);
     auto ins = s.prepare(QStringLiteral(
         "insert into yccrtb(crsj, ycbm, ywzy, yccd, ycly, ywph, yxqx, blhm, blks, rksl, rkje, cksl, ckje, xsje, jbxm, bgxm) "
@@ -48,7 +49,7 @@ test::TempClinic &clinic()
     const int newest = Rows - 2 * Pending; // the month: every other row an uncosted issue
     int pending = 0;
     for (int r = 0; r < Rows; ++r) {
-        const int d = (r * 7919) % Drugs;
+        const int d = int((qint64(r) * 7919) % Drugs);
         const bool month = r >= newest;
         QString summary;
         Money rksl, rkje, cksl, ckje, xsje;
