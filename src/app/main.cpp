@@ -10,6 +10,7 @@
 #include "maint/ui/Frmmmwh.h"
 #include "query/ui/FrmMzfd.h"
 #include "stock/ui/Frmycjj.h"
+#include "stock/ui/closingcommand.h"
 #include "stock/ui/Frmycrk.h"
 #include "stock/ui/Frmyckc.h"
 #include "stock/ui/Frmyjwh.h"
@@ -41,6 +42,7 @@ int main(int argc, char *argv[])
     qh::stock::ui::registerChargingWindow();
     qh::stock::ui::registerStockQueryWindow();
     qh::query::ui::registerRecordQueryWindow();
+    qh::stock::ui::registerClosingCommand();
     // (further registrations of the other subsystems go here)
 
     qh::ui::setStartWindows({qh::ui::showFirstRunSetup, qh::ui::showMainWindowAndSplash});

@@ -26,6 +26,8 @@ public:
         QMessageBox box;
         box.setWindowTitle(m.title.isEmpty() ? QStringLiteral(" ") : m.title);
         box.setText(m.text);
+        if (!m.details.isEmpty())
+            box.setDetailedText(m.details);
         switch (m.icon) {
         case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
         case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
