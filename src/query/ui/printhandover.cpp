@@ -1,6 +1,6 @@
 #include "query/ui/printhandover.h"
 
-#include "clinic/printdoc.h"
+#include "clinic/ui/printflow.h"
 
 namespace qh::query::ui::printhandover {
 
