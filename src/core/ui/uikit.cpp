@@ -70,8 +70,28 @@ public:
     }
 };
 
-int g_pointer = PointerArrow;
-bool g_ended = false;
+// What the window kit keeps for the running program: the pointer it shows and whether the
+// program has ended. One state per application object (a fresh application starts with the
+// arrow and a running program); without an application, one state for the process.
+class KitState : public QObject {
+public:
+    int pointer = PointerArrow;
+    bool ended = false;
+
+    static KitState &of()
+    {
+        static KitState detached;
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return detached;
+        static QPointer<KitState> current;
+        if (!current || current->parent() != app) {
+            current = new KitState;
+            current->setParent(app);
+        }
+        return *current;
+    }
+};
 
 } // namespace
 
@@ -98,18 +118,17 @@ void installChineseTranslations(QApplication &app)
 
 void setMousePointer(int pointer)
 {
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        g_pointer = pointer;
+    KitState &state = KitState::of();
+    state.pointer = pointer;
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return;
-    }
     while (QGuiApplication::overrideCursor())
         QGuiApplication::restoreOverrideCursor();
     if (pointer == PointerBusy)
         QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
-    g_pointer = pointer;
 }
 
-int mousePointer() { return g_pointer; }
+int mousePointer() { return KitState::of().pointer; }
 
 BusyPointer::BusyPointer() : m_saved(mousePointer()) { setMousePointer(PointerBusy); }
 
@@ -247,11 +266,11 @@ void placeWindow(QWidget *window, int topDivisor, const QWidget *over)
 
 void endProgram()
 {
-    g_ended = true;
+    KitState::of().ended = true;
     QCoreApplication::quit();
 }
 
-bool programEnded() { return g_ended; }
-void resetProgramEnded() { g_ended = false; }
+bool programEnded() { return KitState::of().ended; }
+void resetProgramEnded() { KitState::of().ended = false; }
 
 } // namespace qh::ui
