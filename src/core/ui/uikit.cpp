@@ -180,9 +180,16 @@ private:
     bool m_done = false;
 };
 
+// MenusBack has no meta-object of its own, so qobject_cast (and findChild) would take any
+// child for it; the C++ type decides.
 MenusBack *menusBackOf(QWidget *window)
 {
-    return window ? window->findChild<MenusBack *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (!window)
+        return nullptr;
+    for (QObject *child : window->children())
+        if (auto *back = dynamic_cast<MenusBack *>(child))
+            return back;
+    return nullptr;
 }
 } // namespace
 
