@@ -156,7 +156,11 @@ public:
     bool eventFilter(QObject *, QEvent *event) override
     {
         switch (event->type()) {
-        case QEvent::Close: m_closing = true; break;
+        case QEvent::Close:
+            // The hide of an accepted close follows at once; a refused close leaves no mark.
+            m_closing = true;
+            QMetaObject::invokeMethod(this, [this] { m_closing = false; }, Qt::QueuedConnection);
+            break;
         case QEvent::Show: m_closing = false; break;
         case QEvent::Hide:
             if (m_closing)
