@@ -73,8 +73,10 @@ FrmJczl::FrmJczl(QWidget *parent) : QWidget(parent, Qt::Window | Qt::CustomizeWi
     m_enter[0] = {TxtYhdw, TxtYhxm, setup::unitOnEnter};
     m_enter[1] = {TxtYhxm, TxtPass, setup::userOnEnter};
     m_enter[2] = {TxtPass, nullptr, setup::passwordOnEnter};
-    for (QLineEdit *e : {TxtYhdw, TxtYhxm, TxtPass})
+    for (QLineEdit *e : {TxtYhdw, TxtYhxm, TxtPass}) {
         e->installEventFilter(this);
+        fitWidth(e);
+    }
     connect(CmdLoad, &QPushButton::clicked, this, &FrmJczl::CmdLoad_Click);
     connect(CmdOext, &QPushButton::clicked, this, &FrmJczl::CmdOext_Click);
     adjustSize();

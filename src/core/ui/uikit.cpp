@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTranslator>
 
 namespace qh::ui {
@@ -252,6 +254,20 @@ void showAsStars(QLineEdit *box)
     style->setParent(box); // the box refers to it through a guarded pointer
     box->setStyle(style);
     box->setEchoMode(QLineEdit::Password);
+}
+
+void fitWidth(QLineEdit *box, int longTextChars)
+{
+    const QString mask = box->inputMask().section(u';', 0, 0);
+    const QString widest = mask.isEmpty() ? QString(qMin(box->maxLength(), longTextChars), QChar(0x4E2D))
+                                          : QString(mask.size(), u'8');
+    QStyleOptionFrame opt;
+    opt.initFrom(box);
+    const int frame = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, box) : 0;
+    const QMargins m = box->textMargins();
+    // Frame, the box's own 2 px a side, the text margins and room for the caret.
+    const int need = box->fontMetrics().horizontalAdvance(widest) + 2 * frame + 4 + m.left() + m.right() + 2;
+    box->setMinimumWidth(qMax(box->minimumWidth(), need));
 }
 
 bool isEnterKey(const QKeyEvent *key) { return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter; }

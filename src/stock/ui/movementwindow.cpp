@@ -94,8 +94,10 @@ void MovementWindow::buildForm(std::initializer_list<std::pair<const char *, QLi
     outer->addLayout(grid, 1);
     outer->addLayout(buttons);
 
-    for (const auto &entry : boxes)
+    for (const auto &entry : boxes) {
         entry.second->installEventFilter(this);
+        qh::ui::fitWidth(entry.second);
+    }
     m_code = code;
     m_name = name;
     // A changed code always needs a new lookup, also when it was pasted.
