@@ -159,11 +159,12 @@ private slots:
         QTest::addColumn<int>("earlierPresses"); // counted wrong presses before this one
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("outcome");
-        QTest::newRow("too short, fourth press") << 3 << "abc" << int(login::Outcome::TooShort);
+        QTest::addColumn<int>("counted"); // counted presses afterwards
+        QTest::newRow("too short, fourth press") << 3 << "abc" << int(login::Outcome::TooShort) << 3;
         QTest::newRow("too short in wide characters") << 0 << QString::fromUcs4(U"\U00020000\U00020001\U00020002")
-                                                      << int(login::Outcome::TooShort);
-        QTest::newRow("fourth press, wrong password") << 3 << "wrong1" << int(login::Outcome::Refused);
-        QTest::newRow("wrong password") << 2 << "wrong1" << int(login::Outcome::TryAgain);
+                                                      << int(login::Outcome::TooShort) << 0;
+        QTest::newRow("fourth press, wrong password") << 3 << "wrong1" << int(login::Outcome::Refused) << 4;
+        QTest::newRow("wrong password") << 2 << "wrong1" << int(login::Outcome::TryAgain) << 3;
     }
 
     void pressChecksInOrder()
@@ -171,12 +172,14 @@ private slots:
         QFETCH(int, earlierPresses);
         QFETCH(QString, password);
         QFETCH(int, outcome);
+        QFETCH(int, counted);
         test::TempClinic clinic;
         clinic.addUser(QStringLiteral("王五"), QStringLiteral("right1"));
         login::LoginAttempts a;
         for (int i = 0; i < earlierPresses; ++i)
             QCOMPARE(a.press(QStringLiteral("王五"), QStringLiteral("wrong9")), login::Outcome::TryAgain);
         QCOMPARE(int(a.press(QStringLiteral("王五"), password)), outcome);
+        QCOMPARE(a.count(), counted);
     }
 
     void windowLogsInWithDifferentLetterCase()

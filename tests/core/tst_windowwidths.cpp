@@ -2,6 +2,7 @@
 // for what its boxes may hold and for the headers and typical values of its grids.
 #include "core/modutarnxt.h"
 #include "core/ui/FrmJczl.h"
+#include "core/ui/MDIFtarn.h"
 #include "core/ui/frmLogin.h"
 #include "maint/ui/Frmmmwh.h"
 #include "stock/ui/FrmYcck.h"
@@ -11,6 +12,7 @@
 #include "testsupport.h"
 #include "widths.h"
 
+#include <QMenu>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -36,6 +38,21 @@ class TstWindowWidths : public QObject {
     Q_OBJECT
 
 private slots:
+    // Every item of the main menus shows its whole caption with room to spare.
+    void menuItemsAreNotCut()
+    {
+        ui::MDIFtarn main;
+        for (QMenu *menu : {main.ZymzZd, main.ycrk, main.zycxll, main.xtwh}) {
+            menu->popup(QPoint(0, 0));
+            const QFontMetrics fm(menu->font());
+            for (QAction *a : menu->actions())
+                if (!a->isSeparator())
+                    QVERIFY2(menu->actionGeometry(a).width() >= fm.horizontalAdvance(a->text()) + 2 * fm.horizontalAdvance(QChar(0x4E2D)),
+                             qPrintable(a->text()));
+            menu->hide();
+        }
+    }
+
     void everyBoxAndColumnIsWideEnough_data()
     {
         QTest::addColumn<std::function<QWidget *()>>("make");
