@@ -80,7 +80,7 @@ private slots:
         // Apostrophes are looked up literally.
         e.Txtycbm = QStringLiteral("o'k");
         r = in.onEnter(StockField::Txtycbm, e, Today);
-        QVERIFY2(!r, qPrintable(r->message));
+        QVERIFY2(!r, qPrintable(r ? r->message : QString()));
         QCOMPARE(e.Txtycmc, QStringLiteral("D'Arcy 草"));
         e.Txtycbm = QStringLiteral("x' or '1'='1");
         r = in.onEnter(StockField::Txtycbm, e, Today);
@@ -332,7 +332,7 @@ private slots:
         e.TxtYcsl = QStringLiteral("1234");
         e.TxtYcje = QStringLiteral("-0.005");
         const StockVerdict r = in.srnrJy(e, Today);
-        QVERIFY2(!r, qPrintable(r->message));
+        QVERIFY2(!r, qPrintable(r ? r->message : QString()));
         QCOMPARE(in.jybl, 0);
         QCOMPARE(e.Txtycbm, QStringLiteral("MH"));
         QCOMPARE(e.Txthwll, QStringLiteral("公司"));
@@ -380,7 +380,7 @@ private slots:
         e.TxtYcsl = QStringLiteral("6");
         e.TxtYcje = QStringLiteral("1.5");
         QVERIFY(!in.srnrJy(e, Today));
-        { const StockVerdict p = in.post(e); QVERIFY2(!p, qPrintable(p->message)); }
+        { const StockVerdict p = in.post(e); QVERIFY2(!p, qPrintable(p ? p->message : QString())); }
         auto b = balanceOf(s, QStringLiteral("麻黄"));
         QCOMPARE(b->rksl, m("1240"));
         QCOMPARE(b->rkje, m("2470"));

@@ -233,7 +233,7 @@ private slots:
         QVERIFY(!out.srnrJy(e, Today));
         QCOMPARE(out.jybl, 0);
         StockVerdict r = out.post(e);
-        QVERIFY2(!r, qPrintable(r->message));
+        QVERIFY2(!r, qPrintable(r ? r->message : QString()));
         QCOMPARE(onHand(clinic), m("500"));
 
         {
