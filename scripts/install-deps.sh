@@ -13,6 +13,10 @@ PACKAGES=(
   libbenchmark-dev
   fonts-arphic-uming fonts-noto-cjk fontconfig
   unzip xauth libssl-dev poppler-utils
+  # reliability: fault injection for the I/O fault probe; clang with its sanitizer and
+  # libFuzzer runtimes for the sanitizer build and the fuzz targets
+  fiu-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,4 +1,5 @@
 #include "core/spreadsheet.h"
+#include "core/owneronly.h"
 #include "core/modutarnxt.h"
 
 #include <QCoreApplication>
@@ -329,6 +330,7 @@ void Spreadsheet::save(const QString &path) const
 
     lxw_workbook_options options{};
     options.constant_memory = LXW_FALSE;
+    OwnerOnlyFiles ownerOnly; // the workbook and its temporary files: 0600
     lxw_workbook *book = workbook_new_opt(partialName.constData(), &options);
     if (!book)
         throw DbError(err::FileIo, QStringLiteral("不能创建表格文件“%1”。").arg(QDir::toNativeSeparators(path)));
@@ -402,6 +404,7 @@ void Spreadsheet::save(const QString &path) const
         throw DbError(err::FileIo, QStringLiteral("不能替换文件“%1”，它可能正被其他程序使用。（%2）")
                                        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(ec.message().c_str())));
     }
+    restrictToOwner(path);
 }
 
 QString documentsFolder()
