@@ -17,6 +17,8 @@ PACKAGES=(
   # libFuzzer runtimes for the sanitizer build and the fuzz targets
   fiu-utils
   clang libclang-rt-14-dev
+  # compiler cache: scripts/build.sh uses it when present (repeated builds, CI's two builds)
+  ccache
 )
 
 missing=()
