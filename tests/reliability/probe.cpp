@@ -715,7 +715,7 @@ int main(int argc, char *argv[])
     option(QStringLiteral("--probability"), o.probability);
     int count = 0;
     option(QStringLiteral("--count"), count);
-    if (qEnvironmentVariableIsSet("QH_RELIABILITY_KILLS")) {
+    if (qEnvironmentVariableIsSet("QH_RELIABILITY_KILLS") && !o.broken) {
         o.kills = qEnvironmentVariableIntValue("QH_RELIABILITY_KILLS");
         o.startKills = std::max(1, o.kills / 5);
     }
