@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target of a sanitizer build for a bounded time from its seed corpus.
-#   scripts/fuzz.sh [build-dir]     FUZZ_SECONDS per target (default 25)
+#   scripts/fuzz.sh [build-dir]     FUZZ_SECONDS per target (default 20)
 # New inputs go to a scratch copy of the corpus; an input that breaks a rule or crashes is
 # kept as build-dir/fuzz-artifacts/<target>-crash-* and the script fails: make it a
 # regular test, fix the code, and add the input to fuzz/corpus/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-sanitize}
-seconds=${FUZZ_SECONDS:-25}
+seconds=${FUZZ_SECONDS:-20}
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}"
 export QT_QPA_PLATFORM=offscreen
