@@ -163,7 +163,14 @@ private:
 
 MenusBack *menusBackOf(QWidget *window)
 {
-    return window ? window->findChild<MenusBack *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    // MenusBack has no meta-object of its own, so findChild<MenusBack *> would take any child
+    // object for one (the undefined-behaviour sanitizer caught a combo box cast to it).
+    if (!window)
+        return nullptr;
+    for (QObject *child : window->children())
+        if (auto *back = dynamic_cast<MenusBack *>(child))
+            return back;
+    return nullptr;
 }
 } // namespace
 
