@@ -14,6 +14,12 @@ PACKAGES=(
   fonts-arphic-uming fonts-noto-cjk fontconfig
   unzip xauth libssl-dev poppler-utils
   librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
+  # reliability: fault injection for the I/O fault probe; clang with its sanitizer and
+  # libFuzzer runtimes for the sanitizer build and the fuzz targets
+  fiu-utils
+  clang libclang-rt-14-dev
+  # compiler cache: scripts/build.sh uses it when present (repeated builds, CI's two builds)
+  ccache
 )
 
 missing=()

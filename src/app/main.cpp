@@ -49,7 +49,7 @@ int main(int argc, char *argv[])
 
     if (!qh::ui::Main() || qh::ui::programEnded()) {
         qh::ui::releaseInstanceLock();
-        return 0;
+        return qh::ui::startExitStatus(); // non-zero when the program could not start
     }
     const int rc = app.exec();
     qh::ui::releaseInstanceLock();

@@ -2,6 +2,7 @@
 
 #include "clinic/printing.h"
 #include "core/modutarnxt.h"
+#include "core/owneronly.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -270,11 +271,13 @@ QString writeOdt(const QString &path, const QString &text)
         return QStringLiteral("文档不能生成：") + shown;
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    OwnerOnlyFiles ownerOnly; // documents of patients: 0600
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("文件不能写入：") + shown;
     if (file.write(package) != package.size() || !file.commit())
         return QStringLiteral("文件不能写入：") + shown;
+    restrictToOwner(path);
     return {};
 }
 

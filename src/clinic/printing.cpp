@@ -1,6 +1,7 @@
 #include "clinic/printing.h"
 
 #include "core/modutarnxt.h"
+#include "core/owneronly.h"
 #include "core/textutil.h"
 
 #include <QDir>
@@ -326,6 +327,7 @@ QString writePdf(const QString &path, const QPageSize &size, const QString &titl
         return QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(info.absolutePath());
     const QString partial = path + QStringLiteral(".part");
     {
+        OwnerOnlyFiles ownerOnly; // documents of patients: 0600
         QPdfWriter writer(partial);
         writer.setResolution(PrintResolution);
         writer.setPageSize(size);
@@ -352,6 +354,7 @@ QString writePdf(const QString &path, const QPageSize &size, const QString &titl
         QFile::remove(partial);
         return QStringLiteral("文件不能写入：") + QDir::toNativeSeparators(path);
     }
+    restrictToOwner(path);
     return {};
 }
 

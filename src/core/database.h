@@ -7,7 +7,9 @@
 //   s.exec("insert into ycjg(ycbm, ycmc) values(?, ?)", code, name);
 //   t.commit();
 //
-// Every failure throws qh::DbError. No text is ever spliced into SQL: values are bound.
+// Every failure throws qh::DbError. No text is ever spliced into SQL: values are bound. A text
+// with a NUL character is refused before it reaches the engine (the engine's length checks
+// stop at the NUL). Transactions nest: an inner Transaction joins the outer one.
 #include "core/dberror.h"
 #include "core/money.h"
 
@@ -58,6 +60,8 @@ public:
     bool next();
     // Runs a statement that returns no rows.
     void run();
+    // Back to the start with no values bound. Throws when the engine reports a failure that
+    // was not reported yet.
     void reset();
 
     int columnCount() const;
@@ -79,6 +83,7 @@ private:
     void check(int rc) const;
     std::shared_ptr<Connection> m_conn;
     sqlite3_stmt *m_stmt = nullptr;
+    bool m_stepFailed = false; // the last step's failure was thrown already
 };
 
 class Session {
@@ -86,7 +91,8 @@ public:
     // Opens an existing clinic database for reading and writing and proves the key by
     // reading the schema. Throws FileMissing, NotADatabase, CannotOpen...
     static Session open(const QString &path);
-    // Creates a new, empty encrypted file (refuses when something exists at the path).
+    // Creates a new, empty encrypted file (refuses when something exists at the path). The
+    // file is owner-only (0600) whatever the umask.
     static Session create(const QString &path);
 
     Session(Session &&) noexcept;
@@ -112,6 +118,9 @@ public:
     }
     // Runs statements without parameters (schema creation, pragmas).
     void execScript(const QString &sql);
+    // Closes the file now and reports a failure (the destructor can only log one). Statements
+    // still alive keep the connection; the file closes when the last of them goes.
+    void close();
     // First column of the first row, or nothing when there is no row or it is Null.
     template <class... A> std::optional<QString> scalarText(const QString &sql, const A &...args)
     {
@@ -129,18 +138,23 @@ public:
     int changes() const;
     qint64 lastInsertRowId() const;
     bool inTransaction() const;
-    sqlite3 *handle() const;
     const QString &path() const;
 
 private:
     friend class Transaction;
     explicit Session(std::shared_ptr<Connection> conn);
+    sqlite3 *handle() const;
     std::shared_ptr<Connection> m_conn;
 };
 
 // BEGIN IMMEDIATE on construction; commit() makes it durable; leaving the scope without
 // commit (an exception, an early return) rolls everything back. A statement that failed
-// inside the transaction makes commit() refuse and roll back too.
+// inside the transaction makes commit() refuse and roll back too, also when the engine had
+// already rolled back by itself (a full disk, an I/O error): later statements are refused
+// then instead of being stored one by one.
+//
+// A Transaction made while another is open on the same session joins it: no BEGIN, its
+// commit() only marks its part done, and leaving it uncommitted makes the outer commit refuse.
 class Transaction {
 public:
     explicit Transaction(Session &session);
@@ -148,10 +162,12 @@ public:
     Transaction &operator=(const Transaction &) = delete;
     ~Transaction();
     void commit();
+    bool joined() const { return m_joined; }
 
 private:
     Session &m_session;
     bool m_done = false;
+    bool m_joined = false;
 };
 
 // Passphrase of every clinic database file.

@@ -1,8 +1,11 @@
 #include "core/modutarnxt.h"
+#include "core/owneronly.h"
 #include "core/schema.h"
 #include "core/textutil.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -32,7 +35,7 @@ QString documentsPath()
         folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty())
         folder = QDir::home().filePath(QStringLiteral("Documents"));
-    QDir().mkpath(folder);
+    QDir().mkpath(folder); // the user's own folder: its permissions are the user's choice
     return QDir(folder).absolutePath();
 }
 
@@ -54,22 +57,64 @@ StatusRow readStatusRow(db::Session &session)
     return r;
 }
 
+namespace {
+
+// Moves a zero-length database file aside; returns its new name. Only an empty file is moved:
+// a file with content is never touched here.
+QString moveEmptyFileAside(const QString &path)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = path + QStringLiteral(".empty-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = path + QStringLiteral(".empty-") + stamp + u'-' + QString::number(n);
+    if (!QFile::rename(path, aside))
+        throw DbError(err::CannotOpen, QStringLiteral("数据库文件 '%1' 长度为零，是一次未完成的创建留下的，但它不能改名移开。"
+                                                      "请把它移走后再启动程序。")
+                                           .arg(path));
+    return aside;
+}
+
+} // namespace
+
 StartRoute prepareClinicDatabase()
 {
+    QString notice;
+    return prepareClinicDatabase(notice);
+}
+
+StartRoute prepareClinicDatabase(QString &notice)
+{
+    notice.clear();
     const QString path = databasePath();
-    if (!QFileInfo::exists(path)) {
-        const QString folder = QFileInfo(path).absolutePath();
-        if (!QDir().mkpath(folder))
-            throw DbError(err::CannotOpen, QStringLiteral("无法创建数据文件夹 '%1'。").arg(folder));
-        CreateClinicDatabase(path);
+    const QString folder = QFileInfo(path).absolutePath();
+    for (const QString &f : {SystemRoot, folder})
+        if (!makeOwnerOnlyFolder(f))
+            throw DbError(err::CannotOpen, QStringLiteral("无法创建数据文件夹 '%1'。").arg(f));
+    removeUnfinishedCreation(path);
+
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() == 0) {
+        const QString aside = moveEmptyFileAside(path);
+        notice = QStringLiteral("数据库文件 '%1' 长度为零，是上次程序在创建数据库时被中断留下的。"
+                                "这个文件已改名为 '%2'，并已重新建立一个新的数据库文件。")
+                     .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(aside));
+    }
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+        CreateClinicDatabase(path, true);
+    if (QFileInfo(path).isFile()) {
+        for (const QString &f : {path, path + QStringLiteral("-journal")})
+            if (QFileInfo::exists(f))
+                restrictToOwner(f);
     }
     {
         db::Session s = openClinic();
         if (s.scalarInt(QStringLiteral("select count(*) from xtzlqk")) == 0)
             s.exec(QStringLiteral("insert into xtzlqk(xt001, xt006, xt007) values(?, null, null)"), QStringLiteral("  "));
+        s.close();
     }
     db::Session s = openClinic();
     const StatusRow row = readStatusRow(s);
+    s.close();
     if (row.rows == 0)
         return StartRoute::NoStatusRow;
     if (trimSpaces(row.unitName).isEmpty())

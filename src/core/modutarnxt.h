@@ -35,8 +35,12 @@ enum class StartRoute {
     NoStatusRow, // the status row could not be made to exist: "系统发生错误"
 };
 
-// Start-up steps that need no window: creates the folders and the database when missing,
-// makes sure the status row exists, and tells where the start goes. Throws DbError.
+// Start-up steps that need no window: creates the data folders (owner-only) and the database
+// when missing, removes what a stopped creation left behind, tightens the permissions of the
+// folders and files that exist, makes sure the status row exists, and tells where the start
+// goes. A zero-length database file (a creation stopped by an older version) is moved aside
+// under a new name and a fresh database made; notice then tells the user so. Throws DbError.
+StartRoute prepareClinicDatabase(QString &notice);
 StartRoute prepareClinicDatabase();
 
 // Number of rows in the status table and the clinic's name of the first row.

@@ -1,6 +1,14 @@
 #include "core/schema.h"
 #include "core/database.h"
 
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace qh {
 
 namespace {
@@ -108,6 +116,9 @@ QString tableSql(const TableDef &t)
         switch (f.type) {
         case F::Text:
             col += QStringLiteral(" TEXT COLLATE NOCASE");
+            // The engine's length() counts characters (code points) but stops at a NUL, so a
+            // text with a NUL is refused first; after that check length() is exact.
+            checks << QStringLiteral("CONSTRAINT \"%1:nul\" CHECK (%2 IS NULL OR instr(%2, char(0)) = 0)").arg(cname, n);
             checks << QStringLiteral("CONSTRAINT \"%1:empty\" CHECK (%2 IS NULL OR length(%2) > 0)").arg(cname, n);
             checks << QStringLiteral("CONSTRAINT \"%1:long\" CHECK (%2 IS NULL OR length(%2) <= %3)")
                           .arg(cname, n)
@@ -131,6 +142,7 @@ QString tableSql(const TableDef &t)
             break;
         case F::Memo:
             col += QStringLiteral(" TEXT COLLATE NOCASE");
+            checks << QStringLiteral("CONSTRAINT \"%1:nul\" CHECK (%2 IS NULL OR instr(%2, char(0)) = 0)").arg(cname, n);
             break;
         case F::LongBinary:
             col += QStringLiteral(" BLOB");
@@ -164,7 +176,7 @@ const std::vector<TableDef> &clinicSchema()
 
 void createSchema(db::Session &session)
 {
-    db::Transaction tx(session);
+    db::Transaction tx(session); // joins the caller's transaction when there is one
     for (const auto &t : clinicSchema()) {
         session.exec(tableSql(t));
         for (const auto &ix : t.indexes)
@@ -173,10 +185,64 @@ void createSchema(db::Session &session)
     tx.commit();
 }
 
-void CreateClinicDatabase(const QString &path)
+QString creatingPath(const QString &path) { return path + QStringLiteral(".creating"); }
+
+namespace {
+
+// Flushes a file or folder to the disk. Throws DbError.
+void syncToDisk(const QString &path, bool folder)
 {
-    db::Session session = db::Session::create(path);
-    createSchema(session);
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), (folder ? O_RDONLY | O_DIRECTORY : O_RDWR) | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const int e = errno;
+        if (fd >= 0)
+            ::close(fd);
+        throw DbError(e == ENOSPC ? err::DiskFull : err::DiskIo,
+                      QStringLiteral("新建的数据库文件 '%1' 不能写入磁盘：%2").arg(path, QString::fromLocal8Bit(strerror(e))));
+    }
+    if (::close(fd) != 0)
+        throw DbError(err::DiskIo, QStringLiteral("新建的数据库文件 '%1' 不能写入磁盘。").arg(path));
+}
+
+} // namespace
+
+void removeUnfinishedCreation(const QString &path)
+{
+    const QString tmp = creatingPath(path);
+    for (const QString &f : {tmp, tmp + QStringLiteral("-journal")}) {
+        if (QFileInfo(f).isFile() && !QFile::remove(f))
+            throw DbError(err::CannotOpen, QStringLiteral("上次未完成创建的临时文件 '%1' 不能删除。").arg(f));
+    }
+}
+
+void CreateClinicDatabase(const QString &path, bool withStatusRow)
+{
+    // Built completely under a temporary name beside the final one and renamed into place only
+    // when it is whole and on the disk: a stop at any moment leaves either no database file or
+    // a complete one, never a half-made file that later starts take for a damaged database.
+    const QString tmp = creatingPath(path);
+    removeUnfinishedCreation(path);
+    if (QFileInfo::exists(path))
+        throw DbError(err::CannotOpen, QStringLiteral("数据库文件 '%1' 已经存在。").arg(path));
+    try {
+        db::Session session = db::Session::create(tmp);
+        db::Transaction tx(session);
+        createSchema(session);
+        if (withStatusRow)
+            session.exec(QStringLiteral("insert into xtzlqk(xt001, xt006, xt007) values(?, null, null)"), QStringLiteral("  "));
+        tx.commit();
+        session.close();
+        syncToDisk(tmp, false);
+        if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0)
+            throw DbError(err::CannotOpen, QStringLiteral("新建的数据库文件不能改名为 '%1'：%2")
+                                               .arg(path, QString::fromLocal8Bit(strerror(errno))));
+        syncToDisk(QFileInfo(path).absolutePath(), true);
+    } catch (...) {
+        QFile::remove(tmp);
+        QFile::remove(tmp + QStringLiteral("-journal"));
+        throw;
+    }
 }
 
 } // namespace qh

@@ -32,9 +32,16 @@ struct TableDef {
 
 const std::vector<TableDef> &clinicSchema();
 
-// Creates the encrypted database file at the path with every table and index, no rows.
-// The folder must exist. Throws DbError.
-void CreateClinicDatabase(const QString &path);
+// Creates the encrypted database file at the path with every table and index, no rows (with
+// the status row "  " when withStatusRow). Atomic: the file is built under creatingPath(path),
+// flushed to the disk and then renamed into place, owner-only (0600). The folder must exist.
+// Throws DbError.
+void CreateClinicDatabase(const QString &path, bool withStatusRow = false);
+
+// The temporary name beside the database file under which a new one is built.
+QString creatingPath(const QString &path);
+// Removes what a creation that was stopped half way left under creatingPath(path).
+void removeUnfinishedCreation(const QString &path);
 
 // Writes the schema into an open, empty database (used by CreateClinicDatabase).
 void createSchema(db::Session &session);

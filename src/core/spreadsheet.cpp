@@ -1,4 +1,5 @@
 #include "core/spreadsheet.h"
+#include "core/owneronly.h"
 #include "core/modutarnxt.h"
 
 #include <QCoreApplication>
@@ -155,6 +156,7 @@ public:
                                                .arg(QDir::toNativeSeparators(path),
                                                     describe(LXW_ERROR_CREATING_XLSX_FILE)));
         }
+        restrictToOwner(m_partial); // the workbook is written into this file: 0600 from the start
         m_partialName = QFile::encodeName(m_partial);
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
@@ -231,6 +233,7 @@ public:
                                                 QString::fromLocal8Bit(ec.message().c_str())));
         }
         m_partial.clear();
+        restrictToOwner(m_path);
     }
 
 private:

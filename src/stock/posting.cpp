@@ -1,4 +1,5 @@
 #include "stock/posting.h"
+#include "core/textutil.h"
 
 #include "core/textutil.h"
 

@@ -1,6 +1,7 @@
 #include "core/ui/startup.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
+#include "core/owneronly.h"
 #include "core/ui/uikit.h"
 
 #include <QDir>
@@ -12,13 +13,14 @@ namespace qh::ui {
 namespace {
 StartWindows g_windows;
 std::unique_ptr<QLockFile> g_lock;
+int g_exitStatus = 0;
 
 // True when this is the only running copy for the data folder; keeps the lock until the end.
 bool takeInstanceLock()
 {
     if (g_lock)
         return true;
-    QDir().mkpath(Modutarnxt::SystemRoot);
+    makeOwnerOnlyFolder(Modutarnxt::SystemRoot);
     auto lock = std::make_unique<QLockFile>(Modutarnxt::SystemRoot + QStringLiteral("/qinghe.lock"));
     lock->setStaleLockTime(0); // a lock left by a crashed copy is recognised by its process id
     if (!lock->tryLock(0))
@@ -29,6 +31,7 @@ bool takeInstanceLock()
 
 void startErrorReport(const DbError &e)
 {
+    g_exitStatus = StartFailed;
     msg::plain(numberedReport(e));
     setMousePointer(PointerArrow);
     endProgram();
@@ -40,20 +43,25 @@ void setStartWindows(StartWindows windows) { g_windows = std::move(windows); }
 
 void releaseInstanceLock() { g_lock.reset(); }
 
+int startExitStatus() { return g_exitStatus; }
+
 bool Main()
 {
     using namespace Modutarnxt;
+    g_exitStatus = 0;
     if (SystemRoot.isEmpty())
         SystemRoot = defaultSystemRoot();
     if (!takeInstanceLock()) {
+        g_exitStatus = AlreadyRunning;
         msg::info(QStringLiteral("程序已经开始运行"));
         endProgram();
         return false;
     }
     setMousePointer(PointerBusy);
     StartRoute route;
+    QString notice;
     try {
-        route = prepareClinicDatabase();
+        route = prepareClinicDatabase(notice);
     } catch (const DbError &e) {
         startErrorReport(e);
         return false;
@@ -61,8 +69,11 @@ bool Main()
         startErrorReport(DbError(err::General, QString::fromUtf8(e.what())));
         return false;
     }
+    if (!notice.isEmpty())
+        msg::info(notice);
     switch (route) {
     case StartRoute::NoStatusRow:
+        g_exitStatus = StartFailed;
         msg::info(QStringLiteral("系统发生错误"));
         setMousePointer(PointerArrow);
         endProgram();

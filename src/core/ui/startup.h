@@ -18,4 +18,11 @@ bool Main();
 // Releases the single-copy lock (the program's end does it too).
 void releaseInstanceLock();
 
+// The exit status of the program after Main() returned false: 0 when the start went as it
+// should (it never failed), StartFailed after a start error or a broken status table,
+// AlreadyRunning when another copy runs. Scripts that start the program can see it.
+inline constexpr int StartFailed = 1;
+inline constexpr int AlreadyRunning = 2;
+int startExitStatus();
+
 } // namespace qh::ui

@@ -1,0 +1,36 @@
+#pragma once
+// Files that hold clinic data (the database, its journal, backups, safety copies, documents
+// written for the user) are readable by their owner only, whatever the umask: the key to the
+// database is in the program, so a copy readable by another local user gives the data away.
+//
+//   qh::OwnerOnlyFiles guard;             // files and folders created in this scope: 0600 / 0700
+//   writeTheFile(path);
+//   qh::restrictToOwner(path);            // and tighten what existed before
+#include <QString>
+
+#include <sys/types.h>
+
+namespace qh {
+
+// Files 0600, folders 0700 (other bits removed, the owner keeps read and write, folders keep
+// search). True when the path exists and now has owner-only permissions.
+bool restrictToOwner(const QString &path);
+
+// Sets the process umask to 077 for the lifetime of the guard, so that files made meanwhile,
+// also by libraries (the database engine's journal, the spreadsheet writer), are created
+// owner-only. Guards nest; the previous umask comes back at the end of the scope.
+class OwnerOnlyFiles {
+public:
+    OwnerOnlyFiles();
+    ~OwnerOnlyFiles();
+    OwnerOnlyFiles(const OwnerOnlyFiles &) = delete;
+    OwnerOnlyFiles &operator=(const OwnerOnlyFiles &) = delete;
+
+private:
+    mode_t m_previous;
+};
+
+// Creates the folder and any missing parents; the folder itself is made or tightened to 0700.
+bool makeOwnerOnlyFolder(const QString &folder);
+
+} // namespace qh
