@@ -25,7 +25,7 @@ bool isMailAddress(const QString &text)
     return !text.isEmpty() && text.contains(u'@') && text.contains(u'.');
 }
 
-Check srnrJyhz(CaseRecord &r)
+CaseVerdict srnrJyhz(CaseRecord &r)
 {
     r.blbm = trimSpaces(r.blbm);
     r.blsj = trimSpaces(r.blsj);
@@ -38,40 +38,99 @@ Check srnrJyhz(CaseRecord &r)
     r.blxd = trimSpaces(r.blxd);
 
     if (r.blbm.isEmpty())
-        return Check::fail(QStringLiteral("请输入患者病历号码"), QStringLiteral("TxtBlbh"));
+        return refusal(QStringLiteral("请输入患者病历号码"), CaseField::TxtBlbh, Select::none());
     if (!isDateText(r.blsj))
-        return Check::fail(QStringLiteral("患者初诊时间输入错误"), QStringLiteral("MaskCzsj"), Selection::All);
+        return refusal(QStringLiteral("患者初诊时间输入错误"), CaseField::MaskCzsj, Select::all());
     if (r.blhf.isEmpty())
-        return Check::fail(QStringLiteral("请选择患者婚姻情况"), QStringLiteral("CboHyqk"));
-    if (r.blxm.size() < 2)
-        return Check::fail(QStringLiteral("请输入患者姓名"), QStringLiteral("TxtHzxm"), Selection::FirstChar);
+        return refusal(QStringLiteral("请选择患者婚姻情况"), CaseField::CboHyqk, Select::none());
+    if (charCount(r.blxm) < 2)
+        return refusal(QStringLiteral("请输入患者姓名"), CaseField::TxtHzxm, Select::head(1));
     bool ageOk = false;
     trimSpaces(r.blnl).toInt(&ageOk);
     if (!ageOk)
-        return Check::fail(QStringLiteral("请输入患者年龄"), QStringLiteral("CboHzag"));
+        return refusal(QStringLiteral("请输入患者年龄"), CaseField::CboHzag, Select::none());
     if (r.blxb.isEmpty())
-        return Check::fail(QStringLiteral("请输入患者性别"), QStringLiteral("CboHzxb"));
+        return refusal(QStringLiteral("请输入患者性别"), CaseField::CboHzxb, Select::none());
     if (r.mail.isEmpty())
         r.mail = QStringLiteral(" ");
     else if (!isMailAddress(r.mail))
-        return Check::fail(QStringLiteral("电子信箱地址输入错误"), QStringLiteral("TxtMail"), Selection::All);
-    if (r.bldz.size() < 2)
-        return Check::fail(QStringLiteral("请输入患者家庭住址"), QStringLiteral("TxtHzdz"), Selection::FirstTwo);
+        return refusal(QStringLiteral("电子信箱地址输入错误"), CaseField::TxtMail, Select::all());
+    if (charCount(r.bldz) < 2)
+        return refusal(QStringLiteral("请输入患者家庭住址"), CaseField::TxtHzdz, Select::head(2));
     r.blzy = blankIfEmpty(r.blzy);
     r.bldw = blankIfEmpty(r.bldw);
     r.blxd = blankIfEmpty(r.blxd);
     r.blte = blankIfEmpty(r.blte);
-    return Check::pass();
+    return {};
 }
 
-Check checkFirstVisitOnEnter(const QString &maskText, const QDate &today)
+CaseVerdict checkFirstVisitOnEnter(const QString &maskText, const QDate &today)
 {
     const auto day = parseDateText(maskText);
     if (!day)
-        return Check::fail(QStringLiteral("初诊时间输入错误"), QStringLiteral("MaskCzsj"), Selection::All);
+        return refusal(QStringLiteral("初诊时间输入错误"), CaseField::MaskCzsj, Select::all());
     if (*day > today)
-        return Check::fail(QStringLiteral("初诊时间不能大于系统目前时间"), QStringLiteral("MaskCzsj"), Selection::All);
-    return Check::pass();
+        return refusal(QStringLiteral("初诊时间不能大于系统目前时间"), CaseField::MaskCzsj, Select::all());
+    return {};
+}
+
+CaseVerdict registerEnterCheck(CaseField box, const QString &text, const QDate &today)
+{
+    const QString t = trimSpaces(text);
+    auto stay = [box](const char *message, Select select) -> CaseVerdict {
+        return refusal(QString::fromUtf8(message), box, select);
+    };
+    switch (box) {
+    case CaseField::TxtBlbh:
+        if (t.isEmpty())
+            return stay("请输入病历号码", Select::none());
+        break;
+    case CaseField::TxtHzxm:
+        if (charCount(t) < 2)
+            return stay("请输入患者姓名，患者姓名至少应为2个汉字", Select::all());
+        break;
+    case CaseField::CboHzxb:
+        if (text.isEmpty())
+            return stay("输入患者性别", Select::none());
+        break;
+    case CaseField::CboHzag:
+        if (text.isEmpty())
+            return stay("输入患者年龄", Select::none());
+        break;
+    case CaseField::CboHyqk:
+        if (text.isEmpty())
+            return stay("输入患者婚姻情况", Select::none());
+        break;
+    case CaseField::MaskCzsj:
+        return checkFirstVisitOnEnter(text, today);
+    case CaseField::TxtHzdz:
+        if (charCount(t) < 2)
+            return stay("请输入患者住址，患者地址不能为空", Select::all());
+        break;
+    case CaseField::TxtMail:
+        if (!t.isEmpty() && !isMailAddress(t))
+            return stay("电子信箱输入错误", Select::all());
+        break;
+    case CaseField::TxtTele:
+        if (charCount(t) < 2)
+            return stay("请输入患者联系电话", Select::all());
+        break;
+    case CaseField::MaskJzsj:
+    case CaseField::CboHzzy:
+    case CaseField::TxtHzdw:
+    case CaseField::CmdHzbc:
+    case CaseField::CmdQcls:
+    case CaseField::TreeView1:
+        break;
+    }
+    return {};
+}
+
+CaseVerdict needCaseNumber(const QString &caseNumber)
+{
+    if (charCount(trimSpaces(caseNumber)) <= 2)
+        return refusal(QStringLiteral("请指明病历号码"), CaseField::TreeView1, Select::none());
+    return {};
 }
 
 SaveKind saveCase(const CaseRecord &r, const QString &user)

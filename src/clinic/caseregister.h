@@ -1,7 +1,7 @@
 #pragma once
 // The patient case register (table hzblzl): the plain case record the register tab fills,
 // its check, saving, the patient lookups and the lists of the tab, and the case notes.
-#include "clinic/check.h"
+#include "core/refusal.h"
 
 #include <QDate>
 #include <QString>
@@ -10,6 +10,14 @@
 #include <vector>
 
 namespace qh::clinic {
+
+// The controls of the register tab (and the commands a check may hand the focus to).
+enum class CaseField {
+    TxtBlbh, TxtHzxm, CboHzxb, CboHzag, CboHyqk, MaskCzsj, MaskJzsj, CboHzzy, TxtHzdz, TxtHzdw, TxtMail, TxtTele,
+    CmdHzbc, CmdQcls, TreeView1,
+};
+using CaseRefusal = Refusal<CaseField>;
+using CaseVerdict = Verdict<CaseField>;
 
 // The values of the register boxes, as texts.
 struct CaseRecord {
@@ -30,13 +38,21 @@ struct CaseRecord {
 
 // srnrJyhz: trims the boxes, checks them in order and fills the optional ones with " ".
 // The record is changed in place, as the window's boxes are.
-Check srnrJyhz(CaseRecord &r);
+CaseVerdict srnrJyhz(CaseRecord &r);
 
 // True for a non-empty e-mail text containing "@" and ".".
 bool isMailAddress(const QString &text);
 
 // The Enter check of MaskCzsj: a complete real date not later than today.
-Check checkFirstVisitOnEnter(const QString &maskText, const QDate &today);
+CaseVerdict checkFirstVisitOnEnter(const QString &maskText, const QDate &today);
+
+// The Enter check of a register box, on the box's text: nothing when the focus may move on.
+// Boxes without a check (MaskJzsj, CboHzzy, TxtHzdw) always pass.
+CaseVerdict registerEnterCheck(CaseField box, const QString &text, const QDate &today);
+
+// CmdMzzd and CmdZdxd need a case number of more than 2 characters ("请指明病历号码", focus on
+// the patient tree).
+CaseVerdict needCaseNumber(const QString &caseNumber);
 
 enum class SaveKind { Added, Updated };
 

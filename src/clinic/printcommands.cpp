@@ -1,7 +1,5 @@
 #include "clinic/printcommands.h"
 
-#include "core/dberror.h"
-#include "core/messages.h"
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 
@@ -12,19 +10,14 @@ namespace qh::clinic {
 namespace {
 
 const QString NoUnitRow = QStringLiteral("系统发生错误，不能打印");
-const QString PrintQuestion = QStringLiteral("打印吗？");
 
-// The unit name, or nothing after the message that stops the command.
-std::optional<QString> unitOrStop()
+template <class Doc>
+PrintPlan<Doc> refused(const QString &message, MsgIcon icon = MsgIcon::Information)
 {
-    try {
-        if (auto unit = printUnitName())
-            return unit;
-        msg::show(MsgIcon::Question, MsgButtons::Ok, NoUnitRow);
-    } catch (const DbError &e) {
-        msg::show(MsgIcon::Question, MsgButtons::Ok, numberedReport(e));
-    }
-    return std::nullopt;
+    PrintPlan<Doc> plan;
+    plan.refusal = message;
+    plan.icon = icon;
+    return plan;
 }
 
 } // namespace
@@ -44,50 +37,47 @@ QString vitalSignsText(const QString &bloodPressure, const QString &pulse, const
            respiration;
 }
 
-std::optional<CaseRecordText> caseRecordToPrint(const DiagnosisPrintBoxes &b)
+PrintPlan<CaseRecordText> caseRecordPlan(const DiagnosisPrintBoxes &b, const std::optional<QString> &unit)
 {
-    const auto unit = unitOrStop();
     if (!unit)
-        return std::nullopt;
-    if (trimSpaces(b.plan).isEmpty() || trimSpaces(b.prescription).isEmpty()) {
-        msg::info(QStringLiteral("治疗处方或治疗方案没有输入，不能打印"));
-        return std::nullopt;
-    }
-    const QString vital = vitalSignsText(b.bloodPressure, b.pulse, b.respiration);
-    if (!msg::ask(PrintQuestion, QStringLiteral("打印患者诊断病历")))
-        return std::nullopt;
-    return CaseRecordText{*unit,
-                          trimSpaces(b.registerCaseNumber),
-                          trimSpaces(b.name),
-                          trimSpaces(b.sex),
-                          trimSpaces(b.age),
-                          trimSpaces(b.date),
-                          trimSpaces(b.doctor),
-                          trimSpaces(b.history),
-                          trimSpaces(b.plan),
-                          trimSpaces(b.prescription),
-                          trimSpaces(b.directions),
-                          trimSpaces(b.department),
-                          vital};
+        return refused<CaseRecordText>(NoUnitRow, MsgIcon::Question);
+    if (trimSpaces(b.plan).isEmpty() || trimSpaces(b.prescription).isEmpty())
+        return refused<CaseRecordText>(QStringLiteral("治疗处方或治疗方案没有输入，不能打印"));
+    PrintPlan<CaseRecordText> plan;
+    plan.title = QStringLiteral("打印患者诊断病历");
+    plan.doc = CaseRecordText{*unit,
+                              trimSpaces(b.registerCaseNumber),
+                              trimSpaces(b.name),
+                              trimSpaces(b.sex),
+                              trimSpaces(b.age),
+                              trimSpaces(b.date),
+                              trimSpaces(b.doctor),
+                              trimSpaces(b.history),
+                              trimSpaces(b.plan),
+                              trimSpaces(b.prescription),
+                              trimSpaces(b.directions),
+                              trimSpaces(b.department),
+                              vitalSignsText(b.bloodPressure, b.pulse, b.respiration)};
+    return plan;
 }
 
-std::optional<PrescriptionText> prescriptionToPrint(const DiagnosisPrintBoxes &b)
+PrintPlan<PrescriptionText> prescriptionPlan(const DiagnosisPrintBoxes &b, const std::optional<QString> &unit)
 {
-    const auto unit = unitOrStop();
     if (!unit)
-        return std::nullopt;
-    if (!msg::ask(PrintQuestion, QStringLiteral("打印门诊处方")))
-        return std::nullopt;
-    return PrescriptionText{*unit,
-                            trimSpaces(b.caseNumber),
-                            trimSpaces(b.name),
-                            trimSpaces(b.sex),
-                            trimSpaces(b.age),
-                            trimSpaces(b.date),
-                            trimSpaces(b.doctor),
-                            trimSpaces(b.prescription),
-                            trimSpaces(b.directions),
-                            trimSpaces(b.department)};
+        return refused<PrescriptionText>(NoUnitRow, MsgIcon::Question);
+    PrintPlan<PrescriptionText> plan;
+    plan.title = QStringLiteral("打印门诊处方");
+    plan.doc = PrescriptionText{*unit,
+                                trimSpaces(b.caseNumber),
+                                trimSpaces(b.name),
+                                trimSpaces(b.sex),
+                                trimSpaces(b.age),
+                                trimSpaces(b.date),
+                                trimSpaces(b.doctor),
+                                trimSpaces(b.prescription),
+                                trimSpaces(b.directions),
+                                trimSpaces(b.department)};
+    return plan;
 }
 
 SummaryPrint summaryToPrint(const SummaryFields &f, const QDate &today)
@@ -104,8 +94,8 @@ SummaryPrint summaryToPrint(const SummaryFields &f, const QDate &today)
     const QString notes = trimSpaces(f.notes);
     for (const QString *required : {&caseNumber, &name, &age, &marital, &sex, &occupation, &firstVisit, &lastVisit}) {
         if (required->isEmpty()) {
-            msg::plain(QStringLiteral("打印内容输入不完全，不能打印"));
-            out.focus = QStringLiteral("CmdQcls");
+            out.refusal = refusal(QStringLiteral("打印内容输入不完全，不能打印"), CaseField::CmdQcls, Select::none())
+                              .withIcon(MsgIcon::None);
             return out;
         }
     }

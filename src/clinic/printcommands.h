@@ -1,26 +1,9 @@
 #pragma once
 // The print commands of the outpatient window as plain logic: their checks, questions, titles
-// and texts. Each shows its own messages through qh::msg and returns what is to be printed, or
-// nothing when it stopped; the window then prints it and pauses the button:
-//
-//   // CmdPrbl "打印病历"
-//   if (auto doc = qh::clinic::caseRecordToPrint(boxes)) {
-//       qh::clinic::PrintCaseRecord(*doc);
-//       qh::ui::PauseWithButton(CmdPrbl);
-//   }
-//   qh::ui::setMousePointer(qh::ui::PointerArrow);
-//
-//   // CmdZdde "打印处方"
-//   if (auto doc = qh::clinic::prescriptionToPrint(boxes)) {
-//       qh::clinic::PrintPrescription(*doc);
-//       qh::ui::PauseWithButton(CmdZdde);
-//   }
-//
-//   // CmdPrxd "打印诊断心得"
-//   auto s = qh::clinic::summaryToPrint(fields, QDate::currentDate());
-//   if (!s.ok) { CmdQcls->setFocus(); return; }
-//   qh::ui::PauseWithButton(CmdPrxd);
-//   qh::clinic::PrintTextInWord(s.text, s.documentName);
+// and texts. Each returns what the command does next - a refusal to show, or the question to
+// ask and the document to print - and shows nothing; the window's flow (clinic/ui/printflow.h)
+// shows the messages, asks, prints and pauses the button.
+#include "clinic/caseregister.h"
 #include "clinic/printing.h"
 
 #include <QDate>
@@ -49,6 +32,16 @@ struct DiagnosisPrintBoxes {
     QString department;         // CboZdks
 };
 
+// What a printer command does next: stop with a refusal, or ask the question and print doc.
+template <class Doc>
+struct PrintPlan {
+    std::optional<Doc> doc;                // nothing: refused
+    QString refusal;                       // the message that stops the command
+    MsgIcon icon = MsgIcon::Information;
+    QString question = QStringLiteral("打印吗？");
+    QString title;                         // of the question
+};
+
 // The heading of the printed documents: the clinic's name (xt001 of the status row), trimmed;
 // nothing when the status table has no row. Throws DbError.
 std::optional<QString> printUnitName();
@@ -56,13 +49,14 @@ std::optional<QString> printUnitName();
 // "血压：" + blood pressure + "，脉搏：" + pulse + "，呼吸：" + respiration.
 QString vitalSignsText(const QString &bloodPressure, const QString &pulse, const QString &respiration);
 
-// CmdPrbl: no status row -> "系统发生错误，不能打印"; plan or prescription empty ->
-// "治疗处方或治疗方案没有输入，不能打印"; then asks "打印吗？" (title "打印患者诊断病历").
-std::optional<CaseRecordText> caseRecordToPrint(const DiagnosisPrintBoxes &b);
+// CmdPrbl, given the clinic's name (nothing: the status table has no row): no status row ->
+// "系统发生错误，不能打印" (question icon); plan or prescription empty ->
+// "治疗处方或治疗方案没有输入，不能打印"; then the question "打印吗？" (title "打印患者诊断病历").
+PrintPlan<CaseRecordText> caseRecordPlan(const DiagnosisPrintBoxes &b, const std::optional<QString> &unit);
 
-// CmdZdde: no status row -> "系统发生错误，不能打印"; then asks "打印吗？" (title "打印门诊处方").
+// CmdZdde: no status row -> "系统发生错误，不能打印"; then "打印吗？" (title "打印门诊处方").
 // Prints with an empty prescription as well.
-std::optional<PrescriptionText> prescriptionToPrint(const DiagnosisPrintBoxes &b);
+PrintPlan<PrescriptionText> prescriptionPlan(const DiagnosisPrintBoxes &b, const std::optional<QString> &unit);
 
 // The register's and notes tab's values the patient summary is made of.
 struct SummaryFields {
@@ -82,13 +76,13 @@ struct SummaryFields {
 
 struct SummaryPrint {
     bool ok = false;
-    QString focus;        // control to focus when refused ("CmdQcls")
+    CaseVerdict refusal;  // when refused: the message (no icon) and CmdQcls to focus
     QString text;         // the summary, CR LF between lines, trimmed
     QString documentName; // the name the document is saved under
 };
 
 // CmdPrxd: any of case number, name, age, marital status, sex, occupation, first and last visit
-// empty -> "打印内容输入不完全，不能打印" (no icon), focus CmdQcls; otherwise the summary text.
+// empty -> refused with "打印内容输入不完全，不能打印" (no icon), focus CmdQcls; otherwise the text.
 SummaryPrint summaryToPrint(const SummaryFields &f, const QDate &today);
 
 } // namespace qh::clinic

@@ -1,7 +1,6 @@
 #include "clinic/printdoc.h"
 
 #include "clinic/printing.h"
-#include "core/messages.h"
 #include "core/modutarnxt.h"
 
 #include <QDateTime>
@@ -286,26 +285,28 @@ QString freshDocumentPath(const QString &folder, const QString &name)
     return candidate;
 }
 
-QString PrintTextInWord(const QString &text, const QString &documentName)
+TextDocument writeTextDocument(const QString &text, const QString &documentName)
 {
+    TextDocument doc;
     const QString folder = Modutarnxt::documentsPath();
     if (!QFileInfo(folder).isDir()) {
-        msg::plain(numberedReport(
-            DbError(printerr::FileIo, QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(folder))));
-        return {};
+        doc.errorNumber = printerr::FileIo;
+        doc.failure = QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(folder);
+        return doc;
     }
     const QString path = freshDocumentPath(folder, documentName);
-    const QString failure = writeOdt(path, text);
-    if (!failure.isEmpty()) {
-        msg::plain(numberedReport(DbError(printerr::FileIo, failure)));
-        return {};
+    doc.failure = writeOdt(path, text);
+    if (!doc.failure.isEmpty()) {
+        doc.errorNumber = printerr::FileIo;
+        return doc;
     }
-    PrintDesktop *desktop = printDesktop();
-    desktop->setClipboardText(text);
-    if (!desktop->openFile(path))
-        msg::plain(numberedReport(DbError(printerr::NoApplication,
-                                          QStringLiteral("没有可以打开文档的文字处理程序：") + QDir::toNativeSeparators(path))));
-    return path;
+    doc.path = path;
+    return doc;
+}
+
+QString noApplicationFor(const QString &path)
+{
+    return QStringLiteral("没有可以打开文档的文字处理程序：") + QDir::toNativeSeparators(path);
 }
 
 } // namespace qh::clinic

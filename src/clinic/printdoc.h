@@ -21,10 +21,17 @@ QString writeOdt(const QString &path, const QString &text);
 // "-2", "-3"... added when needed.
 QString freshDocumentPath(const QString &folder, const QString &name);
 
-// Writes the text into a fresh document in the documents folder, puts it on the clipboard and
-// opens it with the default application. A failure (folder not writable, no application to
-// open the document) gives "错误号码：n\r\n错误内容：description" (OK, no icon, empty title).
-// Returns the document's path ("" when it could not be written).
-QString PrintTextInWord(const QString &text, const QString &documentName = QStringLiteral("文本"));
+// Writes the text into a fresh document in the documents folder. A failure (folder not
+// writable) leaves path empty and gives printerr::FileIo with its description. Putting the text
+// on the clipboard and opening the document is the window's part (clinic/ui/printflow.h).
+struct TextDocument {
+    QString path;
+    int errorNumber = 0;
+    QString failure;
+};
+TextDocument writeTextDocument(const QString &text, const QString &documentName = QStringLiteral("文本"));
+
+// The description of "no application could open the document".
+QString noApplicationFor(const QString &path);
 
 } // namespace qh::clinic

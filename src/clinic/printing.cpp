@@ -1,52 +1,20 @@
 #include "clinic/printing.h"
 
-#include "core/messages.h"
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 
-#include <QClipboard>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QUrl>
 
 namespace qh::clinic {
-
-// ---------------------------------------------------------------------------------------------
-// Desktop hand-over
-
-bool PrintDesktop::hasPrinter() { return !QPrinterInfo::defaultPrinter().isNull(); }
-
-bool PrintDesktop::openFile(const QString &path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
-
-void PrintDesktop::setClipboardText(const QString &text)
-{
-    if (auto *clipboard = QGuiApplication::clipboard()) {
-        clipboard->clear();
-        clipboard->setText(text);
-    }
-}
-
-namespace {
-PrintDesktop *g_desktop = nullptr;
-} // namespace
-
-void setPrintDesktop(PrintDesktop *desktop) { g_desktop = desktop; }
-
-PrintDesktop *printDesktop()
-{
-    static PrintDesktop real;
-    return g_desktop ? g_desktop : &real;
-}
 
 QString fileNamePart(const QString &text)
 {
@@ -405,34 +373,27 @@ QString printOnPrinter(const QPageSize &size, const QString &title, const std::f
     return {};
 }
 
-PrintResult printDocument(const QString &what, const QPageSize &size, const QString &pdfPath,
+PrintResult printDocument(const QString &what, const QPageSize &size, const QString &pdfPath, PageTarget target,
                           const std::function<void(QPainter &)> &draw)
 {
     installPrintFontSubstitution();
     PrintResult result;
-    PrintDesktop *desktop = printDesktop();
-    if (desktop->hasPrinter()) {
-        const QString failure = printOnPrinter(size, what, draw);
-        if (!failure.isEmpty()) {
-            msg::plain(numberedReport(DbError(printerr::Printer, failure)));
+    if (target == PageTarget::Printer) {
+        result.failure = printOnPrinter(size, what, draw);
+        if (!result.failure.isEmpty()) {
+            result.errorNumber = printerr::Printer;
             return result;
         }
         result.ok = result.printed = true;
         return result;
     }
-    const QString failure = writePdf(pdfPath, size, what, draw);
-    if (!failure.isEmpty()) {
-        msg::plain(numberedReport(DbError(printerr::FileIo, failure)));
+    result.failure = writePdf(pdfPath, size, what, draw);
+    if (!result.failure.isEmpty()) {
+        result.errorNumber = printerr::FileIo;
         return result;
     }
     result.ok = true;
     result.pdfPath = pdfPath;
-    const bool opened = desktop->openFile(pdfPath);
-    QString notice = QStringLiteral("未找到打印机，") + what + QStringLiteral("已保存为PDF文件：\r\n") +
-                     QDir::toNativeSeparators(pdfPath);
-    if (!opened)
-        notice += QStringLiteral("\r\n没有可以打开PDF文件的程序，请用PDF阅读器打开它。");
-    msg::info(notice);
     return result;
 }
 
@@ -464,33 +425,27 @@ QString prescriptionPdfPath(const PrescriptionText &t)
                   QStringLiteral(".pdf"));
 }
 
-PrintResult PrintCaseRecord(const CaseRecordText &t)
+bool hasDefaultPrinter() { return !QPrinterInfo::defaultPrinter().isNull(); }
+
+QString pdfNotice(const QString &what, const QString &pdfPath, bool opened)
 {
-    return printDocument(QStringLiteral("门诊病案"), caseRecordPageSize(), caseRecordPdfPath(t),
+    QString notice = QStringLiteral("未找到打印机，") + what + QStringLiteral("已保存为PDF文件：\r\n") +
+                     QDir::toNativeSeparators(pdfPath);
+    if (!opened)
+        notice += QStringLiteral("\r\n没有可以打开PDF文件的程序，请用PDF阅读器打开它。");
+    return notice;
+}
+
+PrintResult printCaseRecordPage(const CaseRecordText &t, PageTarget target)
+{
+    return printDocument(QStringLiteral("门诊病案"), caseRecordPageSize(), caseRecordPdfPath(t), target,
                          [&t](QPainter &p) { drawCaseRecord(p, t); });
 }
 
-PrintResult PrintPrescription(const PrescriptionText &t)
+PrintResult printPrescriptionPage(const PrescriptionText &t, PageTarget target)
 {
-    return printDocument(QStringLiteral("处方笺"), prescriptionPageSize(), prescriptionPdfPath(t),
+    return printDocument(QStringLiteral("处方笺"), prescriptionPageSize(), prescriptionPdfPath(t), target,
                          [&t](QPainter &p) { drawPrescription(p, t); });
-}
-
-PrintResult PrintCaseRecord(const QString &unit, const QString &caseNumber, const QString &name, const QString &sex,
-                            const QString &age, const QString &date, const QString &doctor, const QString &history,
-                            const QString &plan, const QString &prescription, const QString &directions,
-                            const QString &department, const QString &vitalSigns)
-{
-    return PrintCaseRecord(CaseRecordText{unit, caseNumber, name, sex, age, date, doctor, history, plan, prescription,
-                                          directions, department, vitalSigns});
-}
-
-PrintResult PrintPrescription(const QString &unit, const QString &caseNumber, const QString &name, const QString &sex,
-                              const QString &age, const QString &date, const QString &doctor,
-                              const QString &prescription, const QString &directions, const QString &department)
-{
-    return PrintPrescription(
-        PrescriptionText{unit, caseNumber, name, sex, age, date, doctor, prescription, directions, department});
 }
 
 } // namespace qh::clinic

@@ -5,7 +5,8 @@
 //
 // Where a page goes: to the system's default printer; when the machine has no printer the page
 // is written as a PDF into the user's documents folder (named after the document, the case
-// number and the date), opened with the default viewer, and the user is told where it is.
+// number and the date). Telling the user and opening the PDF is the window's part
+// (clinic/ui/printflow.h).
 //
 // Positions are given in the document's own units (millimetres; the slip's vertical unit is
 // 130/140 mm) and converted to device units, so font sizes stay exact points.
@@ -19,22 +20,6 @@
 class QPainter;
 
 namespace qh::clinic {
-
-// ---------------------------------------------------------------------------------------------
-// Desktop hand-over: the printer, the default viewer or word processor, the clipboard and the
-// documents folder. The program uses the real desktop; tests install a recorder.
-class PrintDesktop {
-public:
-    virtual ~PrintDesktop() = default;
-    // True when the system has a default printer.
-    virtual bool hasPrinter();
-    // Opens a file with its default application; false when nothing could open it.
-    virtual bool openFile(const QString &path);
-    // Replaces the clipboard's contents by the text.
-    virtual void setClipboardText(const QString &text);
-};
-void setPrintDesktop(PrintDesktop *desktop); // nullptr restores the real desktop
-PrintDesktop *printDesktop();
 
 // PDFs and word-processor documents are written into Modutarnxt::documentsPath().
 
@@ -158,21 +143,21 @@ struct PrintResult {
     bool ok = false;
     bool printed = false; // to the printer (false: written as a PDF)
     QString pdfPath;      // the PDF written when there is no printer
+    int errorNumber = 0;  // printerr:: number of a failure
+    QString failure;      // its description
 };
 
-// The print routines: one page to the default printer, or the PDF fallback described above.
-// Failures are reported as numbered messages; the PDF's place is told with a notice.
-PrintResult PrintCaseRecord(const CaseRecordText &t);
-PrintResult PrintPrescription(const PrescriptionText &t);
-PrintResult PrintCaseRecord(const QString &unit, const QString &caseNumber, const QString &name,
-                            const QString &sex, const QString &age, const QString &date,
-                            const QString &doctor, const QString &history, const QString &plan,
-                            const QString &prescription, const QString &directions,
-                            const QString &department, const QString &vitalSigns);
-PrintResult PrintPrescription(const QString &unit, const QString &caseNumber, const QString &name,
-                              const QString &sex, const QString &age, const QString &date,
-                              const QString &doctor, const QString &prescription,
-                              const QString &directions, const QString &department);
+enum class PageTarget { Printer, Pdf };
+
+// True when the system has a default printer.
+bool hasDefaultPrinter();
+
+// One page of the document to the default printer, or written as the PDF described above.
+PrintResult printCaseRecordPage(const CaseRecordText &t, PageTarget target);
+PrintResult printPrescriptionPage(const PrescriptionText &t, PageTarget target);
+
+// The notice that tells where the PDF of a document ("门诊病案", "处方笺") was written.
+QString pdfNotice(const QString &what, const QString &pdfPath, bool opened);
 
 // A file name part: characters that no file name may hold become "_"; blanks become "_".
 QString fileNamePart(const QString &text);

@@ -45,39 +45,89 @@ VisitRecord newVisit(const QString &caseNumber, const QDate &today)
     return v;
 }
 
-Check SrnrJyzd(VisitRecord &v)
+VisitVerdict SrnrJyzd(VisitRecord &v)
 {
     for (QString *t : {&v.blbm, &v.blkb, &v.zdys, &v.bzqk, &v.blfa, &v.blcf, &v.blsx, &v.blsj, &v.bzxy, &v.bzmb,
                        &v.bzhx, &v.fzsj})
         *t = trimSpaces(*t);
 
     if (v.blbm.isEmpty())
-        return Check::fail(QStringLiteral("请输入病历号码"), QStringLiteral("TxtBlbh"));
+        return refusal(QStringLiteral("请输入病历号码"), VisitField::TxtBlbh, Select::none());
     // The diagnosis date box is locked by the window; a record filled elsewhere is still checked.
     if (!isDateText(v.blsj))
-        return Check::fail(QStringLiteral("诊断时间输入错误"), QStringLiteral("MasZdsj(0)"), Selection::All);
+        return refusal(QStringLiteral("诊断时间输入错误"), VisitField::MasZdsj_0, Select::all());
     if (v.blkb.isEmpty())
-        return Check::fail(QStringLiteral("请输入诊断科室"), QStringLiteral("CboZdks"));
-    if (v.bzxy.size() < 5)
-        return Check::fail(QStringLiteral("患者血压输入错误"), QStringLiteral("MasZdsj(1)"));
+        return refusal(QStringLiteral("请输入诊断科室"), VisitField::CboZdks, Select::none());
+    if (charCount(v.bzxy) < 5)
+        return refusal(QStringLiteral("患者血压输入错误"), VisitField::MasZdsj_1, Select::none());
     if (!isNumeric(v.bzmb))
-        return Check::fail(QStringLiteral("患者脉搏输入错误"), QStringLiteral("MasZdsj(2)"));
+        return refusal(QStringLiteral("患者脉搏输入错误"), VisitField::MasZdsj_2, Select::none());
     if (!isNumeric(v.bzhx))
-        return Check::fail(QStringLiteral("患者呼吸输入错误"), QStringLiteral("MasZdsj(3)"));
-    if (v.zdys.size() < 2)
-        return Check::fail(QStringLiteral("请输入诊断医师姓名"), QStringLiteral("TxtStb1(1)"), Selection::All);
+        return refusal(QStringLiteral("患者呼吸输入错误"), VisitField::MasZdsj_3, Select::none());
+    if (charCount(v.zdys) < 2)
+        return refusal(QStringLiteral("请输入诊断医师姓名"), VisitField::TxtStb1_1, Select::all());
     if (v.blfa.isEmpty())
-        return Check::fail(QStringLiteral("请输入治疗方案"), QStringLiteral("TxtStb1(3)"));
+        return refusal(QStringLiteral("请输入治疗方案"), VisitField::TxtStb1_3, Select::none());
     if (v.blcf.isEmpty())
-        return Check::fail(QStringLiteral("请输入治疗处方"), QStringLiteral("TxtStb1(4)"));
+        return refusal(QStringLiteral("请输入治疗处方"), VisitField::TxtStb1_4, Select::none());
     if (v.followUp) {
         const auto follow = parseDateText(v.fzsj);
         if (!follow)
-            return Check::fail(QStringLiteral("复诊时间输入错误"), QStringLiteral("MasZdsj(4)"));
+            return refusal(QStringLiteral("复诊时间输入错误"), VisitField::MasZdsj_4, Select::none());
         if (*parseDateText(v.blsj) >= *follow)
-            return Check::fail(QStringLiteral("复诊时间不能小于诊断时间"), QStringLiteral("MasZdsj(4)"));
+            return refusal(QStringLiteral("复诊时间不能小于诊断时间"), VisitField::MasZdsj_4, Select::none());
     }
-    return Check::pass();
+    return {};
+}
+
+VisitVerdict visitEnterCheck(VisitField box, const QString &text)
+{
+    const QString t = trimSpaces(text);
+    auto stay = [box](const char *message, Select select) -> VisitVerdict {
+        return refusal(QString::fromUtf8(message), box, select);
+    };
+    switch (box) {
+    case VisitField::CboZdks:
+        if (t.isEmpty())
+            return stay("输入诊断科室", Select::none());
+        break;
+    case VisitField::TxtStb1_1:
+        if (t.isEmpty())
+            return stay("输入诊断医师", Select::all());
+        break;
+    case VisitField::MasZdsj_1:
+        // The box has no mask: what was typed counts, blanks included.
+        if (charCount(text) < 3)
+            return stay("请输入患者血压。", Select::all());
+        break;
+    case VisitField::MasZdsj_2:
+        if (charCount(text) != 2)
+            return stay("请输入患者脉搏。", Select::none());
+        break;
+    case VisitField::MasZdsj_3:
+        if (charCount(text) != 2)
+            return refusal(QString(), box, Select::all()); // no message: the text is selected again
+        break;
+    case VisitField::TxtStb1_3:
+        if (t.isEmpty())
+            return stay("输入诊断治疗内容。", Select::none());
+        break;
+    case VisitField::TxtStb1_4:
+        if (t.isEmpty())
+            return stay("输入处方内容。", Select::none());
+        break;
+    case VisitField::TxtStb1_5:
+        if (t.isEmpty())
+            return stay("输入处方使用注意事项。", Select::none());
+        break;
+    case VisitField::TxtBlbh:
+    case VisitField::TxtStb1_0:
+    case VisitField::TxtStb1_2:
+    case VisitField::MasZdsj_0:
+    case VisitField::MasZdsj_4:
+        break;
+    }
+    return {};
 }
 
 VisitSaveKind saveVisit(const VisitRecord &v, const QDate &today)

@@ -1,7 +1,7 @@
 #pragma once
 // One visit of a patient (table hzzdzl): the plain visit record the diagnosis tab fills, its
 // check, saving with the case's last-visit date and follow-up, lookups and the pick lists.
-#include "clinic/check.h"
+#include "core/refusal.h"
 
 #include <QDate>
 #include <QString>
@@ -9,6 +9,14 @@
 #include <optional>
 
 namespace qh::clinic {
+
+// The controls of the diagnosis tab; TxtBlbh is the register's case number box.
+enum class VisitField {
+    TxtBlbh, TxtStb1_0, TxtStb1_1, TxtStb1_2, TxtStb1_3, TxtStb1_4, TxtStb1_5, CboZdks,
+    MasZdsj_0, MasZdsj_1, MasZdsj_2, MasZdsj_3, MasZdsj_4,
+};
+using VisitRefusal = Refusal<VisitField>;
+using VisitVerdict = Verdict<VisitField>;
 
 // The values of the diagnosis boxes, as texts; the masked boxes give their full text.
 struct VisitRecord {
@@ -31,7 +39,11 @@ struct VisitRecord {
 VisitRecord newVisit(const QString &caseNumber, const QDate &today);
 
 // SrnrJyzd: trims the boxes and checks them in order.
-Check SrnrJyzd(VisitRecord &v);
+VisitVerdict SrnrJyzd(VisitRecord &v);
+
+// The Enter check of a diagnosis box on its text: nothing when the focus may move on. For the
+// memo boxes TxtStb1(2) to (5) a passing check on a non-empty text means "type a line break".
+VisitVerdict visitEnterCheck(VisitField box, const QString &text);
 
 enum class VisitSaveKind { Added, Updated };
 

@@ -45,7 +45,11 @@ using Verdict = std::optional<Refusal<Field>>;
 template <class Field>
 Refusal<Field> refusal(const QString &message, Field field, Select select = Select::all())
 {
-    return Refusal<Field>{message, field, select};
+    Refusal<Field> r;
+    r.message = message;
+    r.field = field;
+    r.select = select;
+    return r;
 }
 
 } // namespace qh

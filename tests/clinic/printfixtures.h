@@ -1,6 +1,6 @@
 #pragma once
 // The desktop of the print tests: no printer; records what is opened and put on the clipboard.
-#include "clinic/printing.h"
+#include "clinic/ui/printflow.h"
 
 #include <QStringList>
 

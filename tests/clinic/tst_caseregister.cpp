@@ -3,6 +3,7 @@
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "testsupport.h"
+#include "checkorder.h"
 
 #include <QtTest>
 
@@ -32,9 +33,8 @@ CaseRecord goodCase(const QString &number = QStringLiteral("20240001"))
 
 CaseRecord checked(CaseRecord r)
 {
-    const Check c = srnrJyhz(r);
-    if (!c.ok)
-        qFatal("case record refused: %s", qPrintable(c.message));
+    if (const auto refused = srnrJyhz(r))
+        qFatal("case record refused: %s", qPrintable(refused->message));
     return r;
 }
 
@@ -50,55 +50,37 @@ class TstCaseRegister : public QObject {
     Q_OBJECT
 
 private slots:
-    void checkOrderAndFocus_data()
-    {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<int>("select");
-        QTest::newRow("no case number") << "blbm" << "   " << "请输入患者病历号码" << "TxtBlbh" << int(Selection::None);
-        QTest::newRow("impossible first visit") << "blsj" << "2024-02-30" << "患者初诊时间输入错误" << "MaskCzsj" << int(Selection::All);
-        QTest::newRow("incomplete first visit") << "blsj" << "2024-1_-__" << "患者初诊时间输入错误" << "MaskCzsj" << int(Selection::All);
-        QTest::newRow("empty mask") << "blsj" << "____-__-__" << "患者初诊时间输入错误" << "MaskCzsj" << int(Selection::All);
-        QTest::newRow("no marital status") << "blhf" << "" << "请选择患者婚姻情况" << "CboHyqk" << int(Selection::None);
-        QTest::newRow("one-character name") << "blxm" << " 张 " << "请输入患者姓名" << "TxtHzxm" << int(Selection::FirstChar);
-        QTest::newRow("no age") << "blnl" << "" << "请输入患者年龄" << "CboHzag" << int(Selection::None);
-        QTest::newRow("no sex") << "blxb" << "" << "请输入患者性别" << "CboHzxb" << int(Selection::None);
-        QTest::newRow("mail without dot") << "mail" << "zs@example" << "电子信箱地址输入错误" << "TxtMail" << int(Selection::All);
-        QTest::newRow("mail without at") << "mail" << "zs.example.com" << "电子信箱地址输入错误" << "TxtMail" << int(Selection::All);
-        QTest::newRow("full-width at") << "mail" << "zs＠example.com" << "电子信箱地址输入错误" << "TxtMail" << int(Selection::All);
-        QTest::newRow("short address") << "bldz" << "京" << "请输入患者家庭住址" << "TxtHzdz" << int(Selection::FirstTwo);
-    }
+    void checkOrderAndFocus_data() { checkorder::caseOrderRows(); }
 
     void checkOrderAndFocus()
     {
-        QFETCH(QString, field);
-        QFETCH(QString, value);
+        QFETCH(QString, f1);
+        QFETCH(QString, v1);
+        QFETCH(QString, f2);
+        QFETCH(QString, v2);
         QFETCH(QString, message);
-        QFETCH(QString, focus);
-        QFETCH(int, select);
-        CaseRecord r = goodCase();
-        QString *target = field == u"blbm" ? &r.blbm : field == u"blsj" ? &r.blsj : field == u"blhf" ? &r.blhf
-                        : field == u"blxm" ? &r.blxm : field == u"blnl" ? &r.blnl : field == u"blxb" ? &r.blxb
-                        : field == u"mail" ? &r.mail : &r.bldz;
-        *target = value;
-        const Check c = srnrJyhz(r);
-        QVERIFY(!c.ok);
-        QCOMPARE(c.message, message);
-        QCOMPARE(c.focus, focus);
-        QCOMPARE(int(c.select), select);
+        QFETCH(int, focus);
+        QFETCH(int, selectKind);
+        QFETCH(int, selectCount);
+        CaseRecord r = checkorder::brokenCase(f1, v1, f2, v2);
+        const CaseVerdict refused = srnrJyhz(r);
+        QVERIFY(refused);
+        QCOMPARE(refused->message, message);
+        QCOMPARE(int(refused->field), focus);
+        QCOMPARE(int(refused->select.kind), selectKind);
+        QCOMPARE(refused->select.count, selectCount);
+        QCOMPARE(refused->icon, MsgIcon::Information);
     }
 
     void firstFailureWins()
     {
         // Everything wrong at once: the case number is named first, then the date before the name.
         CaseRecord r;
-        QCOMPARE(srnrJyhz(r).message, QStringLiteral("请输入患者病历号码"));
+        QCOMPARE(srnrJyhz(r)->message, QStringLiteral("请输入患者病历号码"));
         r.blbm = QStringLiteral("A1");
-        QCOMPARE(srnrJyhz(r).message, QStringLiteral("患者初诊时间输入错误"));
+        QCOMPARE(srnrJyhz(r)->message, QStringLiteral("患者初诊时间输入错误"));
         r.blsj = QStringLiteral("2024-01-01");
-        QCOMPARE(srnrJyhz(r).message, QStringLiteral("请选择患者婚姻情况"));
+        QCOMPARE(srnrJyhz(r)->message, QStringLiteral("请选择患者婚姻情况"));
     }
 
     void optionalBoxesBecomeOneSpace()
@@ -110,7 +92,7 @@ private slots:
         r.blte.clear();
         r.blxd = QStringLiteral(" \u3000");
         r.blbm = QStringLiteral("  A-1  ");
-        QVERIFY(srnrJyhz(r).ok);
+        QVERIFY(!srnrJyhz(r));
         QCOMPARE(r.blbm, QStringLiteral("A-1"));
         for (const QString &v : {r.mail, r.blzy, r.bldw, r.blte, r.blxd})
             QCOMPARE(v, QStringLiteral(" "));
@@ -119,13 +101,13 @@ private slots:
     void futureFirstVisitRefusedOnlyOnEnter()
     {
         const QDate today(2024, 5, 10);
-        QCOMPARE(checkFirstVisitOnEnter(QStringLiteral("2024-05-11"), today).message, QStringLiteral("初诊时间不能大于系统目前时间"));
-        QCOMPARE(checkFirstVisitOnEnter(QStringLiteral("2024-02-30"), today).message, QStringLiteral("初诊时间输入错误"));
-        QCOMPARE(checkFirstVisitOnEnter(QStringLiteral("2024-0_-__"), today).message, QStringLiteral("初诊时间输入错误"));
-        QVERIFY(checkFirstVisitOnEnter(QStringLiteral("2024-05-10"), today).ok);
+        QCOMPARE(checkFirstVisitOnEnter(QStringLiteral("2024-05-11"), today)->message, QStringLiteral("初诊时间不能大于系统目前时间"));
+        QCOMPARE(checkFirstVisitOnEnter(QStringLiteral("2024-02-30"), today)->message, QStringLiteral("初诊时间输入错误"));
+        QCOMPARE(checkFirstVisitOnEnter(QStringLiteral("2024-0_-__"), today)->message, QStringLiteral("初诊时间输入错误"));
+        QVERIFY(!checkFirstVisitOnEnter(QStringLiteral("2024-05-10"), today));
         CaseRecord r = goodCase();
         r.blsj = dateText(QDate::currentDate().addDays(3));
-        QVERIFY(srnrJyhz(r).ok);
+        QVERIFY(!srnrJyhz(r));
     }
 
     void saveNewAndExisting()

@@ -4,7 +4,10 @@
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "core/ui/taskwindows.h"
+#include "core/ui/uikit.h"
 #include "testsupport.h"
+#include "widths.h"
+#include "checkorder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,6 +18,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
+#include <QScrollBar>
 #include <QtTest>
 
 using namespace qh;
@@ -569,10 +573,159 @@ private slots:
         QVERIFY(!w->isEnabled());
         w->setEnabled(true);
 
-        qh::ui::DisableMainMenus();
-        QTest::mouseClick(w->CmdMztc, Qt::LeftButton);
-        QVERIFY(qh::ui::mainMenusEnabled());
+        delete w;
+    }
+
+    // However the window is closed, the guard the main window attached gives the menus back,
+    // exactly once.
+    void closingGivesTheMenusBackOnce_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("exit command") << "CmdMztc";
+        QTest::newRow("frame's close box") << "close";
+    }
+
+    void closingGivesTheMenusBackOnce()
+    {
+        QFETCH(QString, how);
+        test::TempClinic clinic;
+        test::RecordingMessages rec;
+        QList<bool> switched;
+        qh::ui::setMainMenuSwitch([&switched](bool enabled) { switched << enabled; });
+        QPointer<FrmZymz> w;
+        {
+            qh::ui::MenusOff menus; // as the main window's runItem opens a task window
+            w = new FrmZymz;
+            menus.attachTo(w);
+        }
+        w->show();
+        QCOMPARE(switched, QList<bool>{false});
+        if (how == u"CmdMztc")
+            QTest::mouseClick(w->CmdMztc, Qt::LeftButton);
+        else
+            w->close();
         QTRY_VERIFY(w.isNull());
+        QCoreApplication::processEvents();
+        QCOMPARE(switched, (QList<bool>{false, true}));
+        QVERIFY(qh::ui::mainMenusEnabled());
+        qh::ui::setMainMenuSwitch({});
+    }
+
+    // Every box and grid column of each tab is wide enough for what it holds at the default font.
+    void everyTabWideEnough()
+    {
+        test::TempClinic clinic;
+        clinic.addDrug(QStringLiteral("HQ"), QStringLiteral("黄芪"), QStringLiteral("2.00"), QStringLiteral("钱"), QStringLiteral("补益药"));
+        CaseRecord r = checkorder::goodCase();
+        r.blbm = QStringLiteral("A0001");
+        QVERIFY(!srnrJyhz(r));
+        saveCase(r, QStringLiteral("管理员"));
+        VisitRecord v = checkorder::goodVisit(QDate(2026, 12, 7), r.blbm);
+        v.blkb = QStringLiteral("中医妇科");
+        v.zdys = QStringLiteral("王医生");
+        v.bzqk = QStringLiteral("咳嗽三日。");
+        QVERIFY(!SrnrJyzd(v));
+        saveVisit(v, QDate(2026, 12, 7));
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+        clickNode(w, node(w, QStringLiteral("A0001")));
+        QCOMPARE(w->MSFGrid->rowCount(), 1);
+        QCOMPARE(test::narrowControls(w), QStringList());
+        QCOMPARE(w->MSFGrid->horizontalScrollBar()->maximum(), 0);
+
+        QTest::mouseClick(w->CmdMzzd, Qt::LeftButton);
+        w->TxtStb1_1->setText(QStringLiteral("王医生"));
+        QCOMPARE(w->SSTab1->currentIndex(), 1);
+        QCOMPARE(test::narrowControls(w), QStringList());
+        QTest::mouseClick(w->CmdCkba, Qt::LeftButton);
+
+        QTest::mouseClick(w->CmdZdxd, Qt::LeftButton);
+        QCOMPARE(w->SSTab1->currentIndex(), 2);
+        QCOMPARE(test::narrowControls(w), QStringList());
+        delete w;
+    }
+
+    // After Enter from 血压, typed digits replace the presets of 脉搏 and 呼吸.
+    void typingAfterEnterReplacesThePresets()
+    {
+        test::TempClinic clinic;
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+        w->caseToBoxes(checkorder::goodCase());
+        QTest::mouseClick(w->CmdMzzd, Qt::LeftButton);
+        type(w->CboZdks, QStringLiteral("内科"));
+        enter(w->CboZdks);
+        type(focused(), QStringLiteral("王医生"));
+        enter(focused());
+        type(focused(), QStringLiteral("120/80"));
+        enter(focused());
+        QCOMPARE(focusName(), QStringLiteral("MasZdsj(2)"));
+        type(focused(), QStringLiteral("88"));
+        enter(focused());
+        QCOMPARE(focusName(), QStringLiteral("MasZdsj(3)"));
+        type(focused(), QStringLiteral("21"));
+        enter(focused());
+        QCOMPARE(focusName(), QStringLiteral("TxtStb1(2)"));
+        w->TxtStb1_3->setText(QStringLiteral("疏风解表"));
+        w->TxtStb1_4->setText(QStringLiteral("麻黄10克，"));
+        QTest::mouseClick(w->CmdZdzl, Qt::LeftButton);
+        QCOMPARE(rec.texts().size(), 2); // the question and the saved message
+        auto s = clinic.open();
+        auto q = s.query(QStringLiteral("select bzxy, bzmb, bzhx, zdys from hzzdzl"));
+        QVERIFY(q.next());
+        QCOMPARE(q.text(0), QStringLiteral("120/80"));
+        QCOMPARE(q.integer(1), 88);
+        QCOMPARE(q.integer(2), 21);
+        QCOMPARE(q.text(3), QStringLiteral("王医生"));
+        delete w;
+    }
+
+    // The register check's order table, through the window's boxes and save command.
+    void registerCheckOrderInTheWindow_data() { checkorder::caseOrderRows(); }
+    void registerCheckOrderInTheWindow()
+    {
+        QFETCH(QString, f1);
+        QFETCH(QString, v1);
+        QFETCH(QString, f2);
+        QFETCH(QString, v2);
+        QFETCH(QString, message);
+        QFETCH(int, focus);
+        test::TempClinic clinic;
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+        w->caseToBoxes(checkorder::brokenCase(f1, v1, f2, v2));
+        QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
+        QCOMPARE(rec.texts().value(1), message);
+        QCOMPARE(focusName(), w->reg->widgetOf(CaseField(focus))->objectName());
+        QCOMPARE(w->srjybl, qint16(1));
+        QVERIFY(rec.answers.empty());
+        delete w;
+    }
+
+    // The visit check's order table, through the diagnosis tab's boxes and save command.
+    void visitCheckOrderInTheWindow_data() { checkorder::visitOrderRows(false); }
+    void visitCheckOrderInTheWindow()
+    {
+        QFETCH(QString, f1);
+        QFETCH(QString, v1);
+        QFETCH(QString, f2);
+        QFETCH(QString, v2);
+        QFETCH(QString, message);
+        QFETCH(int, focus);
+        test::TempClinic clinic;
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+        w->caseToBoxes(checkorder::goodCase());
+        QTest::mouseClick(w->CmdMzzd, Qt::LeftButton);
+        const VisitRecord v = checkorder::brokenVisit(QDate::currentDate(), f1, v1, f2, v2);
+        w->visitToBoxes(v);
+        if (v.followUp)
+            w->MasZdsj[4]->setEnabled(true);
+        QTest::mouseClick(w->CmdZdzl, Qt::LeftButton);
+        QCOMPARE(rec.texts().value(1), message);
+        QCOMPARE(focusName(), w->diag->widgetOf(VisitField(focus))->objectName());
+        QCOMPARE(w->jybl, qint16(1));
+        delete w;
     }
 
     void memoBoxLimitsWhatIsTyped()

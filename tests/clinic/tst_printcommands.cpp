@@ -4,6 +4,7 @@
 #include "clinic/printcommands.h"
 #include "clinic/printdoc.h"
 #include "clinic/printing.h"
+#include "clinic/ui/printflow.h"
 #include "clinic/ui/printbuttons.h"
 #include "core/messages.h"
 #include "testsupport.h"
@@ -301,9 +302,11 @@ private slots:
             f.*field = QStringLiteral("  ");
             const SummaryPrint s = summaryToPrint(f, QDate(2026, 12, 7));
             QVERIFY(!s.ok);
-            QCOMPARE(s.focus, QStringLiteral("CmdQcls"));
-            QCOMPARE(rec.texts(), QStringList{QStringLiteral("打印内容输入不完全，不能打印")});
-            QCOMPARE(rec.shown.front().icon, MsgIcon::None);
+            QVERIFY(s.refusal);
+            QCOMPARE(s.refusal->field, CaseField::CmdQcls);
+            QCOMPARE(s.refusal->message, QStringLiteral("打印内容输入不完全，不能打印"));
+            QCOMPARE(s.refusal->icon, MsgIcon::None);
+            QVERIFY(rec.shown.empty()); // the logic shows nothing
         }
         // Work unit, telephone, e-mail and notes may be empty.
         SummaryFields f = sampleSummary();
@@ -317,7 +320,10 @@ private slots:
         QPushButton CmdPrxd;
         EnableCounter counter(&CmdPrxd);
         f.name.clear();
+        rec.clear();
         QVERIFY(!clickPrintSummary(&CmdPrxd, f));
+        QCOMPARE(rec.texts(), QStringList{QStringLiteral("打印内容输入不完全，不能打印")});
+        QCOMPARE(rec.shown.front().icon, MsgIcon::None);
         QVERIFY(counter.changes.isEmpty());
         QVERIFY(desktop.opened.isEmpty());
     }

@@ -1,6 +1,7 @@
 #include "widths.h"
 
 #include <QAbstractItemModel>
+#include <functional>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -8,6 +9,7 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTableView>
+#include <QTreeView>
 
 namespace qh::test {
 
@@ -79,6 +81,40 @@ QStringList narrowControls(const QWidget *window, int longTextChars)
                            .arg(c)
                            .arg(model->headerData(c, Qt::Horizontal).toString())
                            .arg(grid->columnWidth(c))
+                           .arg(need);
+        }
+    }
+    for (const QTreeView *tree : window->findChildren<QTreeView *>()) {
+        const QAbstractItemModel *model = tree->model();
+        if (!model || !tree->isVisibleTo(window))
+            continue;
+        const QFontMetrics fm(tree->font());
+        const QFontMetrics hfm(tree->header()->font());
+        for (int c = 0; c < model->columnCount(); ++c) {
+            if (tree->isColumnHidden(c) || tree->columnWidth(c) == 0)
+                continue;
+            int need = tree->header()->isHidden()
+                           ? 0
+                           : hfm.horizontalAdvance(model->headerData(c, Qt::Horizontal).toString()) + 12;
+            // The first 50 shown rows, each indented by its depth (column 0 only).
+            int seen = 0;
+            std::function<void(const QModelIndex &, int)> walk = [&](const QModelIndex &parent, int depth) {
+                for (int r = 0; r < model->rowCount(parent) && seen < 50; ++r, ++seen) {
+                    const QModelIndex i = model->index(r, c, parent);
+                    const int indent = c == 0 ? tree->indentation() * (depth + (tree->rootIsDecorated() ? 1 : 0)) : 0;
+                    need = qMax(need, fm.horizontalAdvance(i.data().toString()) + indent + 10);
+                    const QModelIndex first = model->index(r, 0, parent);
+                    if (tree->isExpanded(first))
+                        walk(first, depth + 1);
+                }
+            };
+            walk(QModelIndex(), 0);
+            if (tree->columnWidth(c) < need)
+                out << QStringLiteral("%1 column %2 (%3): %4 px for %5 px")
+                           .arg(tree->objectName())
+                           .arg(c)
+                           .arg(model->headerData(c, Qt::Horizontal).toString())
+                           .arg(tree->columnWidth(c))
                            .arg(need);
         }
     }

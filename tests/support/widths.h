@@ -12,7 +12,8 @@ namespace qh::test {
 // longTextChars for long free texts), each as wide as a CJK character unless the box takes
 // only digits (an input mask or a validator), then as wide as a digit. A combo box must show
 // its widest item. A grid column must show its header text, and the widest of its cells
-// (typical values the test put in), without cutting either.
+// (typical values the test put in), without cutting either; a tree view's column likewise, its
+// first 50 shown rows indented by their depth.
 QStringList narrowControls(const QWidget *window, int longTextChars = 10);
 
 } // namespace qh::test

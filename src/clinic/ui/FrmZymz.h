@@ -1,26 +1,28 @@
 #pragma once
-// The outpatient window "门诊疾病诊断": tab 0 the patient case register, tab 1 the diagnosis and
-// prescription of one visit, tab 2 the doctor's notes on the case.
-#include "clinic/check.h"
+// The outpatient window "门诊疾病诊断": a thin host of three tabs - tab 0 the patient case
+// register (RegisterTab), tab 1 the diagnosis and prescription of one visit (DiagnosisTab),
+// tab 2 the doctor's notes on the case (NotesTab). Each tab has its own controls, Enter chain
+// and clearing; the host keeps the tab control, placement, exit, help, printing and the
+// commands that lead from one tab to another.
 #include "clinic/caseregister.h"
+#include "clinic/ui/diagnosistab.h"
+#include "clinic/ui/mailbox.h"
+#include "clinic/ui/notestab.h"
+#include "clinic/ui/registertab.h"
 #include "clinic/visitentry.h"
 
 #include <QWidget>
 #include <array>
-#include <functional>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QListWidgetItem;
 class QPushButton;
 class QTabWidget;
 class QTableWidget;
 class QTreeWidget;
-class QTreeWidgetItem;
-class QUrl;
 
 namespace qh::clinic::ui {
 
@@ -30,12 +32,6 @@ class MaskBox;
 // Registers the window under the menu item "sad" ("门诊处方管理").
 void registerOutpatientWindow();
 
-// How the e-mail box opens "mailto:" addresses; the program uses the desktop's default mail
-// program, tests install a recorder. An empty opener restores the default. The opener returns
-// false when the address could not be handed over.
-using MailOpener = std::function<bool(const QUrl &)>;
-void setMailOpener(MailOpener opener);
-
 class FrmZymz : public QWidget {
     Q_OBJECT
 public:
@@ -43,7 +39,11 @@ public:
     ~FrmZymz() override;
 
     QTabWidget *SSTab1;
+    NotesTab *notes;
+    RegisterTab *reg;
+    DiagnosisTab *diag;
 
+    // The tabs' controls under their own names (the tabs own them).
     // Tab 0: case register.
     QLineEdit *TxtBlbh;
     QLineEdit *TxtHzxm;
@@ -55,7 +55,7 @@ public:
     QComboBox *CboHzzy;
     QLineEdit *TxtHzdz;
     QLineEdit *TxtHzdw;
-    QLineEdit *TxtMail;
+    MailBox *TxtMail;
     QLineEdit *TxtTele;
     QTreeWidget *TreeView1;
     QTableWidget *MSFGrid;
@@ -74,8 +74,8 @@ public:
     MemoBox *TxtStb1_3;
     MemoBox *TxtStb1_4;
     MemoBox *TxtStb1_5;
-    std::array<MaskBox *, 5> MasZdsj{};
-    std::array<QLabel *, 12> Lab1{};
+    std::array<MaskBox *, 5> &MasZdsj;
+    std::array<QLabel *, 12> &Lab1;
     QComboBox *CboZdks;
     QComboBox *CboYpfl;
     QListWidget *LisYpfl;
@@ -93,26 +93,22 @@ public:
     QPushButton *CmdBack;
 
     // Results of the last checks: 1 failed, 0 passed.
-    qint16 srjybl = 0;
-    qint16 jybl = 0;
-
-    // Text of TxtStb1(i).
-    QString stbText(int i) const;
-    void setStbText(int i, const QString &text);
+    qint16 &srjybl;
+    qint16 &jybl;
 
     // Window routines.
     void QpHzzl();
-    void srnrJyhz();
+    void srnrJyhz() { reg->srnrJyhz(); }
     void QpZdzl();
-    void TclBnr();
-    void SrnrJyzd();
-    void QpZdxd();
+    void TclBnr() { diag->TclBnr(); }
+    void SrnrJyzd() { diag->SrnrJyzd(); }
+    void QpZdxd() { notes->QpZdxd(); }
 
     // The values of the boxes as records, and back.
-    CaseRecord caseFromBoxes() const;
-    void caseToBoxes(const CaseRecord &r);
-    VisitRecord visitFromBoxes() const;
-    void visitToBoxes(const VisitRecord &v);
+    CaseRecord caseFromBoxes() const { return reg->caseFromBoxes(); }
+    void caseToBoxes(const CaseRecord &r) { reg->caseToBoxes(r); }
+    VisitRecord visitFromBoxes() const { return diag->visitFromBoxes(); }
+    void visitToBoxes(const VisitRecord &v) { diag->visitToBoxes(v); }
 
     // Printing of the case record, the prescription slip and the notes summary.
     void printCaseRecord();
@@ -120,50 +116,21 @@ public:
     void printNotesSummary();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
-private slots:
-    void TreeView1_Click(QTreeWidgetItem *item);
+private:
+    void Form_Load();
     void MSFGrid_Click(int row);
-    void CmdHzbc_Click();
     void CmdMzzd_Click();
     void CmdZdxd_Click();
     void CmdQcls_Click();
     void CmdMztc_Click();
     void CmdHelp_Click();
-    void CboYpfl_Click();
-    void LisYpfl_DblClick();
-    void LisYpsl_DblClick();
-    void CheFzbz_Click();
-    void CmdZdzl_Click();
     void CmdCkba_Click();
-    void CmdZdde_Click();
-    void CmdPrbl_Click();
     void CmdXdbc_Click();
-    void CmdPrxd_Click();
     void CmdBack_Click();
 
-private:
-    void buildRegisterTab(QWidget *page);
-    void buildDiagnosisTab(QWidget *page);
-    void buildNotesTab(QWidget *page);
-    void Form_Load();
-    // Shows a failed check and moves the focus (switching to the control's tab).
-    void showCheck(const Check &c);
-    void focusControl(const QString &name, Selection select = Selection::All);
-    QWidget *control(const QString &name) const;
-    bool handleEnter(const QString &name);
-    void mailMouseMove();
-    void mailMouseDown();
-    void mailPlainStyle();
-    void setDiagnosisVisible(bool visible);
-    void clearGrid();
-    void reportDbError(const std::exception &e, bool numbered);
-
     bool m_placed = false;
-    QString m_mailWarned; // the invalid address already pointed out by a mouse move
 };
 
 } // namespace qh::clinic::ui

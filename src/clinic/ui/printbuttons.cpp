@@ -1,6 +1,6 @@
 #include "clinic/ui/printbuttons.h"
 
-#include "clinic/printdoc.h"
+#include "core/ui/refuse.h"
 #include "core/ui/uikit.h"
 
 #include <QAbstractButton>
@@ -11,7 +11,7 @@ namespace qh::clinic {
 void clickPrintCaseRecord(QAbstractButton *button, const DiagnosisPrintBoxes &boxes)
 {
     if (auto doc = caseRecordToPrint(boxes)) {
-        qh::ui::setMousePointer(qh::ui::PointerBusy);
+        qh::ui::BusyPointer busy;
         PrintCaseRecord(*doc);
         qh::ui::PauseWithButton(button);
     }
@@ -21,18 +21,20 @@ void clickPrintCaseRecord(QAbstractButton *button, const DiagnosisPrintBoxes &bo
 void clickPrintPrescription(QAbstractButton *button, const DiagnosisPrintBoxes &boxes)
 {
     if (auto doc = prescriptionToPrint(boxes)) {
-        qh::ui::setMousePointer(qh::ui::PointerBusy);
+        qh::ui::BusyPointer busy;
         PrintPrescription(*doc);
         qh::ui::PauseWithButton(button);
     }
     qh::ui::setMousePointer(qh::ui::PointerArrow);
 }
 
-bool clickPrintSummary(QAbstractButton *button, const SummaryFields &fields)
+bool clickPrintSummary(QAbstractButton *button, const SummaryFields &fields, QWidget *refusedFocus)
 {
     const SummaryPrint s = summaryToPrint(fields, QDate::currentDate());
-    if (!s.ok)
+    if (!s.ok) {
+        qh::ui::refuse(*s.refusal, refusedFocus);
         return false;
+    }
     qh::ui::PauseWithButton(button);
     PrintTextInWord(s.text, s.documentName);
     return true;

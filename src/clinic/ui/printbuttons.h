@@ -5,13 +5,11 @@
 //
 //   connect(CmdPrbl, &QPushButton::clicked, this, [this] { qh::clinic::clickPrintCaseRecord(CmdPrbl, printBoxes()); });
 //   connect(CmdZdde, &QPushButton::clicked, this, [this] { qh::clinic::clickPrintPrescription(CmdZdde, printBoxes()); });
-//   connect(CmdPrxd, &QPushButton::clicked, this, [this] {
-//       if (!qh::clinic::clickPrintSummary(CmdPrxd, summaryFields()))
-//           CmdQcls->setFocus();
-//   });
-#include "clinic/printcommands.h"
+//   connect(CmdPrxd, &QPushButton::clicked, this, [this] { qh::clinic::clickPrintSummary(CmdPrxd, summaryFields(), CmdQcls); });
+#include "clinic/ui/printflow.h"
 
 class QAbstractButton;
+class QWidget;
 
 namespace qh::clinic {
 
@@ -19,7 +17,8 @@ namespace qh::clinic {
 void clickPrintCaseRecord(QAbstractButton *button, const DiagnosisPrintBoxes &boxes);
 // CmdZdde "打印处方".
 void clickPrintPrescription(QAbstractButton *button, const DiagnosisPrintBoxes &boxes);
-// CmdPrxd "打印诊断心得": false when the summary was refused (the window then focuses CmdQcls).
-bool clickPrintSummary(QAbstractButton *button, const SummaryFields &fields);
+// CmdPrxd "打印诊断心得": false when the summary was refused; the refusal is shown and the focus
+// goes to refusedFocus (the window's CmdQcls).
+bool clickPrintSummary(QAbstractButton *button, const SummaryFields &fields, QWidget *refusedFocus = nullptr);
 
 } // namespace qh::clinic

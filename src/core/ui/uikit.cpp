@@ -163,7 +163,12 @@ private:
 
 MenusBack *menusBackOf(QWidget *window)
 {
-    return window ? window->findChild<MenusBack *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    // MenusBack has no meta-object of its own, so findChild<MenusBack *> would take any child.
+    if (window)
+        for (QObject *child : window->children())
+            if (auto *back = dynamic_cast<MenusBack *>(child))
+                return back;
+    return nullptr;
 }
 } // namespace
 

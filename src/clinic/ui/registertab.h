@@ -1,0 +1,74 @@
+#pragma once
+// Tab 0 of the outpatient window, "门诊病案": the patient case register - the tree of case
+// numbers, one patient's case record, the patient's visits, and the commands that lead to the
+// other tabs (handled by the host window FrmZymz).
+#include "clinic/caseregister.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace qh::clinic::ui {
+
+class MailBox;
+class MaskBox;
+class MemoBox;
+template <class Field> class EnterChain;
+
+class RegisterTab : public QWidget {
+    Q_OBJECT
+public:
+    // notes: the notes box of tab 2, which the register shows, checks and saves with the case.
+    RegisterTab(MemoBox *notes, QWidget *parent = nullptr);
+    ~RegisterTab() override;
+
+    QLineEdit *TxtBlbh;
+    QLineEdit *TxtHzxm;
+    QComboBox *CboHzxb;
+    QComboBox *CboHzag;
+    QComboBox *CboHyqk;
+    MaskBox *MaskCzsj;
+    MaskBox *MaskJzsj;
+    QComboBox *CboHzzy;
+    QLineEdit *TxtHzdz;
+    QLineEdit *TxtHzdw;
+    MailBox *TxtMail;
+    QLineEdit *TxtTele;
+    QTreeWidget *TreeView1;
+    QTableWidget *MSFGrid;
+    QPushButton *CmdHzbc;
+    QPushButton *CmdMzzd;
+    QPushButton *CmdZdxd;
+    QPushButton *CmdQcls;
+    QPushButton *CmdMztc;
+    QPushButton *CmdHelp;
+
+    // Result of the last srnrJyhz: 1 failed, 0 passed.
+    qint16 srjybl = 0;
+
+    void QpHzzl();
+    void srnrJyhz();
+    void clearGrid();
+    CaseRecord caseFromBoxes() const;
+    void caseToBoxes(const CaseRecord &r);
+    QWidget *widgetOf(CaseField f) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void TreeView1_Click(QTreeWidgetItem *item);
+    void CmdHzbc_Click();
+    void layOut();
+
+    MemoBox *m_notes;
+    std::unique_ptr<EnterChain<CaseField>> m_enter;
+    QList<QObject *> m_noSpace;
+};
+
+} // namespace qh::clinic::ui
