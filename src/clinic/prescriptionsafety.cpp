@@ -93,7 +93,8 @@ QStringList PrescriptionSafety::findings(const QString &caseNumber, const QStrin
     in.today = m_today.isValid() ? m_today : QDate::currentDate();
     in.drugNames = m_names;
     in.stock = m_stock;
-    in.checkStock = m_loaded;
+    // A clinic that keeps no stock in the program (no balance row at all) hears nothing of stock.
+    in.checkStock = m_loaded && !m_stock.isEmpty();
     auto s = Modutarnxt::openClinic();
     auto q = s.query(QStringLiteral("select blxb from hzblzl where blbm = ?"), trimSpaces(caseNumber));
     in.female = q.next() && trimSpaces(q.text(0)) == QStringLiteral("女");
