@@ -1,21 +1,54 @@
 #!/usr/bin/env bash
 # Source guards: every message box and file dialog goes through the seam in src/core/ui/uikit.cpp,
-# and the logic files of each subsystem (outside ui/) use no widgets.
+# and the logic files of each subsystem (everything outside ui/ and src/app) show nothing: no
+# widgets, no window headers, no application object, no message boxes, clipboard or desktop
+# services, no event loop, and no controls named by object-name strings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fail=0
+
+report() { # report <title> <hits>
+  if [ -n "$2" ]; then
+    echo "$1"
+    echo "$2"
+    fail=1
+  fi
+}
+
 hits=$(grep -rnE 'QMessageBox|QFileDialog|QInputDialog' src --include='*.cpp' --include='*.h' | grep -v '^src/core/ui/uikit.cpp:' || true)
-if [ -n "$hits" ]; then
-  echo "Message boxes and file dialogs must go through qh::msg / the file dialog seam:"
-  echo "$hits"
-  fail=1
+report "Message boxes and file dialogs must go through qh::msg / the file dialog seam:" "$hits"
+
+mapfile -t logic < <(find src \( -name '*.cpp' -o -name '*.h' \) | grep -v '/ui/' | grep -v '^src/app/' | sort)
+
+# Every header of the installed QtWidgets include folder, whichever way it is spelled.
+widgets_dir=""
+for d in /usr/include/x86_64-linux-gnu/qt6/QtWidgets /usr/include/qt6/QtWidgets \
+         "$(qmake6 -query QT_INSTALL_HEADERS 2>/dev/null || true)/QtWidgets"; do
+  if [ -d "$d" ]; then widgets_dir=$d; break; fi
+done
+if [ -z "$widgets_dir" ]; then
+  echo "guards: the QtWidgets include folder was not found"
+  exit 1
 fi
-hits=$(find src -name '*.cpp' -o -name '*.h' | grep -v '/ui/' | grep -v '^src/app/' | xargs grep -nE '#include <(QtWidgets/|QWidget|QLineEdit|QComboBox|QPushButton|QAbstractButton|QTableWidget|QTreeWidget|QMainWindow|QDialog|QLabel|QApplication)' || true)
-if [ -n "$hits" ]; then
-  echo "Logic files must not use widgets (move window code to ui/):"
-  echo "$hits"
-  fail=1
-fi
+hits=$(grep -nHoE '#[[:space:]]*include[[:space:]]*<[^>]+>' "${logic[@]}" \
+  | awk -v list="$(ls "$widgets_dir" | tr '\n' ' ')" '
+      BEGIN { n = split(list, names, " "); for (i = 1; i <= n; i++) widget[names[i]] = 1; widget["QtWidgets"] = 1 }
+      { h = $0; sub(/^.*</, "", h); sub(/>$/, "", h); sub(/^QtWidgets\//, "", h); if (h in widget) print }' || true)
+report "Logic files must not include widget headers (move window code to ui/):" "$hits"
+
+hits=$(grep -nHE '#[[:space:]]*include[[:space:]]*"([^"]*/)?ui/' "${logic[@]}" || true)
+report "Logic files must not include window headers (\"…/ui/…\"):" "$hits"
+
+hits=$(grep -nHE '\bqApp\b|QApplication::|setOverrideCursor|findChild|QString focus\b' "${logic[@]}" || true)
+report "Logic files must not reach the application, the cursor or controls by name:" "$hits"
+
+hits=$(grep -nHE 'processEvents' "${logic[@]}" | grep -v '^src/core/clock.cpp:' || true)
+report "Only src/core/clock.cpp runs pending events in logic files:" "$hits"
+
+hits=$(grep -nHE '\bmsg::(info|ask|plain|show)\b|#[[:space:]]*include[[:space:]]*<(QtGui/)?(QClipboard|QDesktopServices|QGuiApplication)>|\bQClipboard\b|\bQDesktopServices\b|\bQGuiApplication\b' \
+  "${logic[@]}" || true)
+report "Logic files show nothing (no qh::msg, clipboard, desktop services or GUI application):" "$hits"
+
 if [ "$fail" -eq 0 ]; then
   echo "guards: ok"
 fi

@@ -13,6 +13,7 @@ PACKAGES=(
   libbenchmark-dev
   fonts-arphic-uming fonts-noto-cjk fontconfig
   unzip xauth libssl-dev poppler-utils
+  librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
 )
 
 missing=()

@@ -1,9 +1,11 @@
 // Fills a clinic database with realistic demonstration data: a drug list of several hundred
 // herbs, patients with their visits and follow-ups, purchases, dispensings and balances.
 //
-//   qinghe-demodata [--root DIR] [--patients N] [--unit NAME] [--seed N]
+//   qinghe-demodata [--root DIR] [--patients N] [--visits N] [--dispense PERCENT] [--unit NAME] [--seed N] [--progress]
 //
 // DIR is the data folder (default: the program's own). The database is created when missing.
+// --visits spreads that many visits evenly over the patients (for example 100,000 patients with
+// 1,000,000 visits); --dispense charges that share of the visits from stock (default all).
 #include "core/database.h"
 #include "core/modutarnxt.h"
 #include "core/money.h"
@@ -13,7 +15,10 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTextStream>
+
+#include <algorithm>
 
 using namespace qh;
 
@@ -97,17 +102,26 @@ int main(int argc, char *argv[])
     QCommandLineOption patients(QStringLiteral("patients"), QStringLiteral("Number of patients."), QStringLiteral("n"), QStringLiteral("200"));
     QCommandLineOption unit(QStringLiteral("unit"), QStringLiteral("Clinic name."), QStringLiteral("name"), QStringLiteral("青禾示范诊所"));
     QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed."), QStringLiteral("n"), QStringLiteral("7"));
-    p.addOptions({root, patients, unit, seed});
+    QCommandLineOption visitsOpt(QStringLiteral("visits"), QStringLiteral("Number of visits in all."), QStringLiteral("n"));
+    QCommandLineOption dispense(QStringLiteral("dispense"), QStringLiteral("Percentage of visits dispensed."), QStringLiteral("percent"),
+                                QStringLiteral("100"));
+    QCommandLineOption progressOpt(QStringLiteral("progress"), QStringLiteral("Report progress on standard error."));
+    p.addOptions({root, patients, unit, seed, visitsOpt, dispense, progressOpt});
     p.process(app);
     QTextStream out(stdout);
 
     Modutarnxt::SystemRoot = p.isSet(root) ? p.value(root) : Modutarnxt::defaultSystemRoot();
     rng.seed(p.value(seed).toUInt());
     const int patientCount = qMax(0, p.value(patients).toInt());
+    const int visitTotal = p.isSet(visitsOpt) ? qMax(0, p.value(visitsOpt).toInt()) : -1;
+    const int dispensePercent = qBound(0, p.value(dispense).toInt(), 100);
+    const bool progress = p.isSet(progressOpt);
 
     try {
         Modutarnxt::prepareClinicDatabase();
         auto s = Modutarnxt::openClinic();
+        // A large cache keeps the pages of the one big transaction in memory until it commits.
+        s.execScript(QStringLiteral("pragma cache_size = -262144"));
         db::Transaction t(s);
         s.exec(QStringLiteral("update xtzlqk set xt001 = ? where trim(xt001) = ''"), p.value(unit));
 
@@ -137,23 +151,54 @@ int main(int argc, char *argv[])
         }
 
         const int existing = int(s.scalarInt(QStringLiteral("select count(*) from hzblzl")));
+        // Every row goes through a statement prepared once, all in the one transaction.
+        db::Statement insDispensing = s.prepare(QStringLiteral(
+            "insert into yccrtb(crsj, ycbm, ywzy, yccd, ycly, ywph, yxqx, blhm, blks, rksl, rkje, cksl, ckje, xsje, jbxm, bgxm) "
+            "values(?, ?, '处方收款出库', '  ', ' ', ' ', ?, ?, ?, 0, 0, ?, 0, ?, ?, ?)"));
+        db::Statement insVisit = s.prepare(QStringLiteral(
+            "insert into hzzdzl(blbm, blkb, blsj, bzxy, bzmb, bzhx, bzqk, blfa, blcf, blsx, fzsj, zdys) "
+            "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        db::Statement insFollowUp =
+            s.prepare(QStringLiteral("insert into fzzl(blbm, blkb, blsj, blfz, zdys) values(?, ?, ?, ?, ?)"));
+        db::Statement insPatient = s.prepare(QStringLiteral(
+            "insert into hzblzl(blbm, blxm, blxb, blnl, blzy, bldw, blhf, bldz, blte, mail, blsj, bljz, blxd, zldl) "
+            "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ' ', ?, ?, ' ', ?)"));
+        const QString directions = QStringLiteral("水煎服，日一剂，分两次温服。");
+        const QString keeper = QStringLiteral("管理员");
+        const int span = int(start.daysTo(today));
         int visits = 0, followUps = 0, lines = 0;
         for (int i = 0; i < patientCount; ++i) {
             const QString blbm = QStringLiteral("%1").arg(existing + i + 1, 6, 10, QChar(u'0'));
             const bool male = rng.bounded(2) == 0;
             const int age = 3 + int(rng.bounded(85));
-            const QDate first = start.addDays(rng.bounded(start.daysTo(today)));
             const QString name = pick(kSurnames) + pick(kGiven);
-            const int visitCount = 1 + int(rng.bounded(4));
-            QDate last = first;
-            for (int v = 0; v < visitCount; ++v) {
-                const QDate day = v == 0 ? first : last.addDays(7 + rng.bounded(30));
-                if (day > today)
-                    break;
-                last = day;
+            // The visit days: with --visits an even share of the total on distinct days of the
+            // last two years; otherwise one to four visits a week or more apart.
+            QList<QDate> days;
+            if (visitTotal >= 0) {
+                const int want = qMin(span, visitTotal / qMax(1, patientCount) + (i < visitTotal % qMax(1, patientCount) ? 1 : 0));
+                QSet<int> taken;
+                while (int(taken.size()) < want)
+                    taken.insert(int(rng.bounded(span + 1)));
+                for (int d : taken)
+                    days << start.addDays(d);
+                std::sort(days.begin(), days.end());
+            } else {
+                QDate day = start.addDays(rng.bounded(span));
+                const int visitCount = 1 + int(rng.bounded(4));
+                for (int v = 0; v < visitCount && day <= today; ++v) {
+                    days << day;
+                    day = day.addDays(7 + rng.bounded(30));
+                }
+            }
+            const QDate first = days.isEmpty() ? start.addDays(rng.bounded(span)) : days.first();
+            const QDate last = days.isEmpty() ? first : days.last();
+            for (qsizetype v = 0; v < days.size(); ++v) {
+                const QDate day = days.at(v);
                 const QString dept = pick(kDepts);
                 const QString doctor = pick(kDoctors);
                 const QDateTime when(day, QTime(8 + int(rng.bounded(9)), int(rng.bounded(60))));
+                const bool dispensed = int(rng.bounded(100)) < dispensePercent;
                 QStringList rx;
                 const int herbs = 6 + int(rng.bounded(6));
                 for (int h = 0; h < herbs; ++h) {
@@ -161,36 +206,40 @@ int main(int argc, char *argv[])
                     const int dose = 6 + 3 * int(rng.bounded(6));
                     rx << QStringLiteral("%1%2克").arg(d.name).arg(dose);
                     const Money q = Money::fromInt(dose);
-                    if (stock.value(d.name) >= q) {
+                    if (dispensed && stock.value(d.name) >= q) {
                         stock[d.name] -= q;
-                        s.exec(QStringLiteral("insert into yccrtb(crsj, ycbm, ywzy, yccd, ycly, ywph, yxqx, blhm, blks, rksl, rkje, "
-                                              "cksl, ckje, xsje, jbxm, bgxm) values(?, ?, '处方收款出库', '  ', ' ', ' ', ?, ?, ?, 0, 0, ?, 0, ?, ?, ?)"),
-                               when.addSecs(1800), d.name, QDate(2050, 1, 1), blbm, dept, q, (q * d.price).roundedEven(2), doctor,
-                               QStringLiteral("管理员"));
+                        insDispensing.reset();
+                        insDispensing.bindAll(when.addSecs(1800), d.name, QDate(2050, 1, 1), blbm, dept, q,
+                                              (q * d.price).roundedEven(2), doctor, keeper);
+                        insDispensing.run();
                         ++lines;
                     }
                 }
-                const bool followUp = v == visitCount - 1 && rng.bounded(3) == 0;
+                const bool followUp = v == days.size() - 1 && rng.bounded(3) == 0;
                 const QDate fz = day.addDays(7);
-                s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, bzxy, bzmb, bzhx, bzqk, blfa, blcf, blsx, fzsj, zdys) "
-                                      "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                       blbm, dept, when, QStringLiteral("%1/%2").arg(100 + rng.bounded(50)).arg(60 + rng.bounded(30)),
-                       60 + int(rng.bounded(40)), 14 + int(rng.bounded(8)), pick(kComplaints), pick(kPlans),
-                       rx.join(QStringLiteral("，")) + QStringLiteral("。"), QStringLiteral("水煎服，日一剂，分两次温服。"),
-                       followUp ? std::optional<QDate>(fz) : std::nullopt, doctor);
+                insVisit.reset();
+                insVisit.bindAll(blbm, dept, when, QStringLiteral("%1/%2").arg(100 + rng.bounded(50)).arg(60 + rng.bounded(30)),
+                                 60 + int(rng.bounded(40)), 14 + int(rng.bounded(8)), pick(kComplaints), pick(kPlans),
+                                 rx.join(QStringLiteral("，")) + QStringLiteral("。"), directions,
+                                 followUp ? std::optional<QDate>(fz) : std::nullopt, doctor);
+                insVisit.run();
                 ++visits;
                 if (followUp) {
-                    s.exec(QStringLiteral("insert into fzzl(blbm, blkb, blsj, blfz, zdys) values(?, ?, ?, ?, ?)"), blbm, dept, when, fz,
-                           doctor);
+                    insFollowUp.reset();
+                    insFollowUp.bindAll(blbm, dept, when, fz, doctor);
+                    insFollowUp.run();
                     ++followUps;
                 }
             }
-            s.exec(QStringLiteral("insert into hzblzl(blbm, blxm, blxb, blnl, blzy, bldw, blhf, bldz, blte, mail, blsj, bljz, blxd, zldl) "
-                                  "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ' ', ?, ?, ' ', ?)"),
-                   blbm, name, male ? QStringLiteral("男") : QStringLiteral("女"), age, pick(kJobs), QStringLiteral("本市") + pick(kJobs) + QStringLiteral("单位"),
-                   age >= 23 ? QStringLiteral("已婚") : QStringLiteral("未婚"),
-                   QStringLiteral("%1%2号").arg(pick(kStreets)).arg(1 + rng.bounded(300)),
-                   QStringLiteral("13%1").arg(rng.bounded(100000000, 999999999)), first, last, QStringLiteral("管理员"));
+            insPatient.reset();
+            insPatient.bindAll(blbm, name, male ? QStringLiteral("男") : QStringLiteral("女"), age, pick(kJobs),
+                               QStringLiteral("本市") + pick(kJobs) + QStringLiteral("单位"),
+                               age >= 23 ? QStringLiteral("已婚") : QStringLiteral("未婚"),
+                               QStringLiteral("%1%2号").arg(pick(kStreets)).arg(1 + rng.bounded(300)),
+                               QStringLiteral("13%1").arg(rng.bounded(100000000, 999999999)), first, last, keeper);
+            insPatient.run();
+            if (progress && (i + 1) % 10000 == 0)
+                QTextStream(stderr) << (i + 1) << " patients, " << visits << " visits\n";
         }
         for (auto it = stock.constBegin(); it != stock.constEnd(); ++it) {
             s.exec(QStringLiteral("delete from ycyltb where ycbm = ?"), it.key());

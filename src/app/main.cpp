@@ -1,31 +1,48 @@
+#include "app/commandline.h"
+#include "app/identity.h"
 #include "core/ui/FrmJczl.h"
 #include "core/ui/frmSplash.h"
 #include "core/ui/startup.h"
 #include "core/ui/uikit.h"
 #include "clinic/ui/FrmZymz.h"
+#include "maint/datacopy.h"
+#include "maint/ui/Frmcopy.h"
 #include "maint/ui/Frmmmwh.h"
+#include "query/ui/FrmMzfd.h"
 #include "stock/ui/Frmycjj.h"
+#include "stock/ui/closingcommand.h"
 #include "stock/ui/Frmycrk.h"
+#include "stock/ui/Frmyckc.h"
 #include "stock/ui/Frmyjwh.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    // --help and --version are answered without a window system.
+    const qh::app::CommandLine cl = qh::app::readCommandLine(argc, argv);
+    if (cl.answered)
+        return cl.exitCode;
+    // Scheduled backup without windows (cron, systemd timer): qinghe --backup FILE
+    if (!cl.backupPath.isEmpty())
+        return qh::maint::backupFromCommandLine(cl.backupPath);
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("青禾中医门诊系统"));
-    QApplication::setApplicationVersion(QStringLiteral(QT_STRINGIFY(QINGHE_VERSION_MAJOR) "." QT_STRINGIFY(
-        QINGHE_VERSION_MINOR) "." QT_STRINGIFY(QINGHE_VERSION_PATCH)));
+    qh::app::identifyApplication();
     qh::ui::installChineseTranslations(app);
     qh::ui::installDialogPresenters();
     app.setQuitOnLastWindowClosed(false);
 
     // Task windows of the subsystems: each registers the window of its menu item.
     qh::maint::ui::registerUserWindow();
+    qh::maint::ui::registerCopyWindow();
     qh::clinic::ui::registerOutpatientWindow();
     qh::stock::ui::registerDrugListWindow();
     qh::stock::ui::registerStockMovementWindows();
     qh::stock::ui::registerChargingWindow();
+    qh::stock::ui::registerStockQueryWindow();
+    qh::query::ui::registerRecordQueryWindow();
+    qh::stock::ui::registerClosingCommand();
     // (further registrations of the other subsystems go here)
 
     qh::ui::setStartWindows({qh::ui::showFirstRunSetup, qh::ui::showMainWindowAndSplash});

@@ -45,10 +45,13 @@ void writeFontFaces(QXmlStreamWriter &w)
     w.writeEndElement();
 }
 
-// "宋体" 11 pt, not bold, for Western, Asian and complex text.
+// "宋体" 11 pt, not bold, for Western, Asian and complex text; the Asian text is Simplified Chinese
+// (zh-CN), so the word processor picks Chinese glyph forms and fonts for it.
 void writeTextProperties(QXmlStreamWriter &w)
 {
     w.writeEmptyElement(Style, QStringLiteral("text-properties"));
+    w.writeAttribute(Style, QStringLiteral("language-asian"), QStringLiteral("zh"));
+    w.writeAttribute(Style, QStringLiteral("country-asian"), QStringLiteral("CN"));
     for (const auto *script : {"", "-asian", "-complex"}) {
         const QString suffix = QString::fromLatin1(script);
         w.writeAttribute(Style, QStringLiteral("font-name") + suffix, FontName);

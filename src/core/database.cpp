@@ -1,4 +1,5 @@
 #include "core/database.h"
+#include "core/searchtokenizer.h"
 #include "core/textutil.h"
 
 #include <sqlite3.h>
@@ -181,6 +182,9 @@ Session Session::open(const QString &path)
     Session s(conn);
     // The engine accepts any key; reading the schema proves it.
     s.scalarInt(QStringLiteral("select count(*) from sqlite_master"));
+    // The visit search index's triggers tokenize with it whenever a visit is written.
+    if (!registerSearchTokenizer(conn->db))
+        throwIf(conn->db, SQLITE_ERROR, path);
     return s;
 }
 
@@ -194,6 +198,8 @@ Session Session::create(const QString &path)
     const QByteArray spec = rawKeySpec(salt);
     auto conn = openHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     applyKey(*conn, spec);
+    if (!registerSearchTokenizer(conn->db))
+        throwIf(conn->db, SQLITE_ERROR, path);
     return Session(conn);
 }
 

@@ -24,11 +24,36 @@ bool hasUsers()
     return st.next() && !st.isNull(0);
 }
 
-bool tooShort(const QString &password) { return trimSpaces(password).size() <= 3; }
+bool tooShort(const QString &password) { return charCount(trimSpaces(password)) <= 3; }
 
-PasswordCheck seekpassword(const QString &user, const QString &password)
+LoginVerdict userOnEnter(const QString &user)
 {
-    PasswordCheck r;
+    if (user.isEmpty())
+        return refusal(QString(), LoginField::Cboyhmc, Select::none());
+    return std::nullopt;
+}
+
+LoginVerdict passwordOnEnter(const QString &password)
+{
+    if (tooShort(password))
+        return refusal(TooShortOnEnter, LoginField::Txtpass, Select::head(3));
+    return std::nullopt;
+}
+
+Refusal<LoginField> refusalOf(Outcome outcome)
+{
+    if (outcome == Outcome::TryAgain) {
+        Refusal<LoginField> r = refusal(TryAgain, LoginField::Txtpass).withIcon(MsgIcon::None);
+        r.title = Title;
+        return r;
+    }
+    // Too short: the focus stays on the button that was pressed.
+    return refusal(TooShortOnOk, LoginField::cmdOK, Select::none());
+}
+
+std::optional<QString> seekpassword(const QString &user, const QString &password)
+{
+    std::optional<QString> flag;
     const QString name = trimSpaces(user);
     const QString pass = trimSpaces(password);
     db::Session s = Modutarnxt::openClinic();
@@ -38,13 +63,12 @@ PasswordCheck seekpassword(const QString &user, const QString &password)
         while (st.next()) {
             if (passwords::verify(st.text(0), pass)) {
                 matchedHash = st.text(0);
-                r.flagText = trimSpaces(st.text(1));
-                r.passjy = 0;
+                flag = trimSpaces(st.text(1));
                 break;
             }
         }
     }
-    if (r.passjy == 0 && passwords::needsRehash(matchedHash)) {
+    if (flag && passwords::needsRehash(matchedHash)) {
         // Only this row and only if nobody changed it meanwhile; a failure here must not
         // refuse a correct login, the old hash simply stays until the next one.
         try {
@@ -53,7 +77,7 @@ PasswordCheck seekpassword(const QString &user, const QString &password)
         } catch (const DbError &) {
         }
     }
-    return r;
+    return flag;
 }
 
 Outcome LoginAttempts::press(const QString &user, const QString &password)
@@ -62,8 +86,8 @@ Outcome LoginAttempts::press(const QString &user, const QString &password)
         return Outcome::TooShort;
     Modutarnxt::CurrentUser.clear();
     ++m_count;
-    lastCheck = seekpassword(user, password);
-    const bool found = lastCheck.passjy == 0;
+    lastFlag = seekpassword(user, password);
+    const bool found = lastFlag.has_value();
     if (m_count >= 4)
         return Outcome::Refused; // from the fourth counted press even a correct password is refused
     if (found) {

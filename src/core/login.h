@@ -1,8 +1,11 @@
 #pragma once
 // The logic of the login window: the user list, the password check and the three counted
 // tries. No widgets; the window only moves values and shows what this decides.
+#include "core/refusal.h"
+
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace qh::login {
 
@@ -21,14 +24,19 @@ bool hasUsers();
 // A password that is too short to be tried (3 characters or fewer after trimming).
 bool tooShort(const QString &password);
 
-struct PasswordCheck {
-    int passjy = 1;   // 1 = not found, 0 = found
-    QString flagText; // passpids of the user found, trimmed
-};
+// The controls of the login window the checks name.
+enum class LoginField { Cboyhmc, Txtpass, cmdOK };
+using LoginVerdict = Verdict<LoginField>;
 
-// Checks the user and the password (both trimmed). A hash made with older limits is made
-// again with the current ones. Throws DbError.
-PasswordCheck seekpassword(const QString &user, const QString &password);
+// Enter in the user list: moves on only when a user is shown.
+LoginVerdict userOnEnter(const QString &user);
+// Enter in the password box: a too short password is refused, its first three characters selected.
+LoginVerdict passwordOnEnter(const QString &password);
+
+// Checks the user and the password (both trimmed): the passpids flag of the user found
+// (trimmed), nothing when none matches. A hash made with older limits is made again with the
+// current ones. Throws DbError.
+std::optional<QString> seekpassword(const QString &user, const QString &password);
 
 enum class Outcome {
     TooShort,  // not counted, nothing looked up
@@ -37,6 +45,9 @@ enum class Outcome {
     Refused,   // fourth counted press or later: the program ends
 };
 
+// What the window shows for an outcome that keeps the login window open (TooShort, TryAgain).
+Refusal<LoginField> refusalOf(Outcome outcome);
+
 // The presses of the OK button for as long as the login window lives.
 class LoginAttempts {
 public:
@@ -44,7 +55,7 @@ public:
     Outcome press(const QString &user, const QString &password);
     int count() const { return m_count; }
     bool LoginSucceeded = false;
-    PasswordCheck lastCheck;
+    std::optional<QString> lastFlag; // the flag of the user found by the last counted press
 
 private:
     int m_count = 0;

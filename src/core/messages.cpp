@@ -23,6 +23,12 @@ bool show(MsgIcon icon, MsgButtons buttons, const QString &text, const QString &
 
 void info(const QString &text, const QString &title) { show(MsgIcon::Information, MsgButtons::Ok, text, title); }
 bool ask(const QString &text, const QString &title) { return show(MsgIcon::Question, MsgButtons::YesNo, text, title); }
+bool askWithDetails(const QString &text, const QString &details)
+{
+    if (!g_presenter)
+        return true;
+    return g_presenter->present(Message{text, {}, MsgIcon::Question, MsgButtons::YesNo, details});
+}
 void plain(const QString &text, const QString &title) { show(MsgIcon::None, MsgButtons::Ok, text, title); }
 
 } // namespace msg

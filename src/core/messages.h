@@ -16,6 +16,8 @@ struct Message {
     QString title;
     MsgIcon icon = MsgIcon::Information;
     MsgButtons buttons = MsgButtons::Ok;
+    // Optional longer text the user can open under the message ("显示详细信息").
+    QString details = {};
 };
 
 class MessagePresenter {
@@ -46,6 +48,8 @@ namespace msg {
 void info(const QString &text, const QString &title = {});
 // Question: question icon, Yes and No; true for any answer but No.
 bool ask(const QString &text, const QString &title = {});
+// The same question with a details area the user can open before answering.
+bool askWithDetails(const QString &text, const QString &details);
 // OK only, no icon.
 void plain(const QString &text, const QString &title = {});
 bool show(MsgIcon icon, MsgButtons buttons, const QString &text, const QString &title = {});

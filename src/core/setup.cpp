@@ -80,15 +80,36 @@ std::optional<QString> firstUser()
     return st.text(0);
 }
 
-Check checkEntries(const QString &unit, const QString &user, const QString &password, bool newUser)
+SetupVerdict checkEntries(const QString &unit, const QString &user, const QString &password, bool newUser)
 {
-    if (unit.size() <= 1)
-        return {false, QString(), QStringLiteral("TxtYhdw"), 2};
-    if (user.size() <= 1)
-        return {false, ShortUserName, QStringLiteral("TxtYhxm"), 2};
-    if (newUser && password.size() <= 3)
-        return {false, ShortPassword, QStringLiteral("TxtPass"), 4};
-    return {};
+    if (charCount(unit) <= 1)
+        return refusal(QString(), SetupField::TxtYhdw, Select::end());
+    if (charCount(user) <= 1)
+        return refusal(ShortUserName, SetupField::TxtYhxm, Select::end());
+    if (newUser && charCount(password) <= 3)
+        return refusal(ShortPassword, SetupField::TxtPass, Select::end());
+    return std::nullopt;
+}
+
+SetupVerdict unitOnEnter(const QString &unit)
+{
+    if (charCount(unit) < 2)
+        return refusal(QString(), SetupField::TxtYhdw, Select::none());
+    return std::nullopt;
+}
+
+SetupVerdict userOnEnter(const QString &user)
+{
+    if (charCount(user) < 2)
+        return refusal(QString(), SetupField::TxtYhxm, Select::none());
+    return std::nullopt;
+}
+
+SetupVerdict passwordOnEnter(const QString &password)
+{
+    if (charCount(password) < 4)
+        return refusal(ShortPasswordOnEnter, SetupField::TxtPass, Select::end());
+    return std::nullopt;
 }
 
 void save(const SaveInput &in)

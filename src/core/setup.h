@@ -1,6 +1,8 @@
 #pragma once
 // The logic of the setup window "系统资料登录": the clinic's short name, the first user and the
 // background picture. No widgets.
+#include "core/refusal.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -37,13 +39,9 @@ QByteArray storedBackground();
 // The name of the first user of the user table, nothing when there is none. Throws DbError.
 std::optional<QString> firstUser();
 
-// Result of the entry check of "确定退出".
-struct Check {
-    bool ok = true;
-    QString message;  // empty: no message, only the focus moves
-    QString focus;    // control to focus
-    int cursor = 0;   // cursor position in that control
-};
+// The controls of the setup window the checks name.
+enum class SetupField { TxtYhdw, TxtYhxm, TxtPass };
+using SetupVerdict = Verdict<SetupField>;
 
 inline const QString ShortUserName = QStringLiteral("用户名称不能少于2位字符");
 inline const QString ShortPassword = QStringLiteral("系统密码不能少于4位字符");
@@ -51,9 +49,16 @@ inline const QString ShortPasswordOnEnter = QStringLiteral("为了系统安全�
 inline const QString FirstRunNotice = QStringLiteral("首次进入系统后，用户名称、密码将作为系统今后使用密码");
 inline const QString RestartRequest = QStringLiteral("请重新启动系统");
 
-// unit, user and password already trimmed. The password is looked at only when a new first
-// user is being set up.
-Check checkEntries(const QString &unit, const QString &user, const QString &password, bool newUser);
+// The entry check of "确定退出": unit, user and password already trimmed. The password is
+// looked at only when a new first user is being set up. A refusal puts the caret at the end
+// of the box (a message only for the user name and the password). Lengths count characters.
+SetupVerdict checkEntries(const QString &unit, const QString &user, const QString &password, bool newUser);
+
+// Enter in the boxes: the unit and the user move on from 2 characters, the password from 4
+// ("为了系统安全，请输入4位以上密码" below that).
+SetupVerdict unitOnEnter(const QString &unit);
+SetupVerdict userOnEnter(const QString &user);
+SetupVerdict passwordOnEnter(const QString &password);
 
 struct SaveInput {
     QString unit;

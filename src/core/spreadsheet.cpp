@@ -7,7 +7,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <utility>
 #include <system_error>
 #include <xlsxwriter.h>
 
@@ -58,8 +61,6 @@ QString shownNumber(double v, const QString &format)
         s += u' ';
     return s;
 }
-
-QByteArray utf8(const QString &s) { return s.toUtf8(); }
 
 QString describe(lxw_error rc)
 {
@@ -126,7 +127,186 @@ QString columnLetters(int col)
     return s;
 }
 
-Spreadsheet::Spreadsheet() = default;
+// The workbook file being written: constant-memory mode, rows handed over in ascending order
+// and the cells of a row from left to right, into a partial file beside the target that takes
+// the target's place only when it is complete.
+class Spreadsheet::Writer {
+public:
+    explicit Writer(const QString &path) : m_path(path)
+    {
+        const QFileInfo target(path);
+        if (path.isEmpty() || target.fileName().isEmpty())
+            throw DbError(err::FileIo, QStringLiteral("文件名无效。"));
+        if (!target.absoluteDir().exists())
+            throw DbError(err::FileIo,
+                          QStringLiteral("找不到文件夹“%1”。").arg(QDir::toNativeSeparators(target.absolutePath())));
+        if (target.isDir())
+            throw DbError(err::FileIo,
+                          QStringLiteral("“%1”是一个文件夹，不能写成表格文件。").arg(QDir::toNativeSeparators(path)));
+        m_partial = target.absoluteDir().filePath(
+            QStringLiteral(".~%1.%2.part").arg(target.fileName()).arg(QCoreApplication::applicationPid()));
+        QFile::remove(m_partial);
+        // The file itself is only created when the workbook closes: find out now whether the
+        // folder takes it, before a long report is read.
+        {
+            QFile probe(m_partial);
+            if (!probe.open(QIODevice::WriteOnly))
+                throw DbError(err::FileIo, QStringLiteral("不能写入表格文件“%1”：%2")
+                                               .arg(QDir::toNativeSeparators(path),
+                                                    describe(LXW_ERROR_CREATING_XLSX_FILE)));
+        }
+        m_partialName = QFile::encodeName(m_partial);
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;
+        m_book = workbook_new_opt(m_partialName.constData(), &options);
+        if (m_book)
+            m_sheet = workbook_add_worksheet(m_book, "Sheet1");
+        if (!m_book || !m_sheet) {
+            discard();
+            throw DbError(err::FileIo, QStringLiteral("不能创建表格文件“%1”。").arg(QDir::toNativeSeparators(path)));
+        }
+    }
+    ~Writer() { discard(); }
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    // The font of every cell; the workbook's normal style carries it too, so empty cells show it.
+    void setFont(const QString &name, double size)
+    {
+        m_fontName = name.toUtf8();
+        m_fontSize = size;
+        m_eastAsian = false;
+        for (QChar c : name)
+            m_eastAsian = m_eastAsian || c.unicode() > 0x7f;
+        if (lxw_format *normal = STAILQ_FIRST(m_book->formats))
+            styleFont(normal);
+    }
+
+    void writeRow(const Row &r, const std::vector<FormatInfo> &formats)
+    {
+        const lxw_row_t row = lxw_row_t(r.row - 1);
+        lxw_error rc = LXW_NO_ERROR;
+        for (const Cell &c : r.cells) {
+            const lxw_col_t col = lxw_col_t(c.col - 1);
+            lxw_format *f = format(c.format, formats);
+            if (const auto *t = std::get_if<QString>(&c.value)) {
+                if (t->isEmpty()) {
+                    rc = worksheet_write_blank(m_sheet, row, col, f);
+                } else {
+                    m_utf8 = t->toUtf8();
+                    rc = worksheet_write_string(m_sheet, row, col, m_utf8.constData(), f);
+                }
+            } else if (const auto *d = std::get_if<double>(&c.value)) {
+                rc = worksheet_write_number(m_sheet, row, col, *d, f);
+            } else {
+                rc = worksheet_write_blank(m_sheet, row, col, f);
+            }
+            if (rc != LXW_NO_ERROR)
+                fail(rc);
+        }
+    }
+
+    void setWidth(int col, double width)
+    {
+        const lxw_error rc = worksheet_set_column(m_sheet, lxw_col_t(col - 1), lxw_col_t(col - 1), width, nullptr);
+        if (rc != LXW_NO_ERROR)
+            fail(rc);
+    }
+
+    // Completes the file and puts it in place of the target.
+    void finish()
+    {
+        lxw_workbook *book = std::exchange(m_book, nullptr);
+        m_sheet = nullptr;
+        const lxw_error rc = workbook_close(book); // also frees the workbook
+        if (rc != LXW_NO_ERROR)
+            fail(rc);
+        std::error_code ec;
+        std::filesystem::rename(std::filesystem::path(m_partialName.toStdString()),
+                                std::filesystem::path(QFile::encodeName(m_path).toStdString()), ec);
+        if (ec) {
+            QFile::remove(m_partial);
+            throw DbError(err::FileIo, QStringLiteral("不能替换文件“%1”，它可能正被其他程序使用。（%2）")
+                                           .arg(QDir::toNativeSeparators(m_path),
+                                                QString::fromLocal8Bit(ec.message().c_str())));
+        }
+        m_partial.clear();
+    }
+
+private:
+    void styleFont(lxw_format *f)
+    {
+        format_set_font_name(f, m_fontName.constData());
+        format_set_font_size(f, m_fontSize);
+        if (m_eastAsian)
+            format_set_font_charset(f, 134); // GB2312
+    }
+
+    lxw_format *format(int index, const std::vector<FormatInfo> &formats)
+    {
+        if (index < int(m_formats.size()) && m_formats[size_t(index)])
+            return m_formats[size_t(index)];
+        if (index >= int(m_formats.size()))
+            m_formats.resize(size_t(index) + 1, nullptr);
+        lxw_format *f = workbook_add_format(m_book);
+        styleFont(f);
+        if (!formats[size_t(index)].code.isEmpty()) {
+            const QByteArray nf = formats[size_t(index)].code.toUtf8();
+            format_set_num_format(f, nf.constData());
+        }
+        m_formats[size_t(index)] = f;
+        return f;
+    }
+
+    [[noreturn]] void fail(lxw_error rc)
+    {
+        discard();
+        throw DbError(err::FileIo,
+                      QStringLiteral("不能写入表格文件“%1”：%2").arg(QDir::toNativeSeparators(m_path), describe(rc)));
+    }
+
+    // Nothing of an unfinished workbook stays on disk.
+    void discard()
+    {
+        if (m_book) {
+            workbook_close(m_book);
+            m_book = nullptr;
+            m_sheet = nullptr;
+        }
+        if (!m_partial.isEmpty()) {
+            QFile::remove(m_partial);
+            m_partial.clear();
+        }
+    }
+
+    QString m_path;
+    QString m_partial;
+    QByteArray m_partialName;
+    lxw_workbook *m_book = nullptr;
+    lxw_worksheet *m_sheet = nullptr;
+    std::vector<lxw_format *> m_formats;
+    QByteArray m_fontName = "Calibri";
+    double m_fontSize = 11;
+    bool m_eastAsian = false;
+    QByteArray m_utf8;
+};
+
+Spreadsheet::Spreadsheet()
+{
+    m_formats.push_back(FormatInfo{});
+    m_formatIndex.insert(QString(), 0);
+}
+Spreadsheet::~Spreadsheet() = default;
+Spreadsheet::Spreadsheet(Spreadsheet &&) noexcept = default;
+Spreadsheet &Spreadsheet::operator=(Spreadsheet &&) noexcept = default;
+
+Spreadsheet Spreadsheet::streamingTo(const QString &path)
+{
+    Spreadsheet s;
+    s.m_writer = std::make_unique<Writer>(path);
+    s.m_writer->setFont(s.m_fontName, s.m_fontSize);
+    return s;
+}
 
 void Spreadsheet::checkCell(int row, int col)
 {
@@ -134,10 +314,129 @@ void Spreadsheet::checkCell(int row, int col)
         misuse(QStringLiteral("(%1, %2)").arg(row).arg(col));
 }
 
+void Spreadsheet::handOver(const Row &r)
+{
+    m_writer->writeRow(r, m_formats);
+    for (const Cell &c : r.cells) {
+        const int places = cellPlaces(c);
+        if (places > 0) {
+            int &widest = m_flushedPlaces[c.col];
+            widest = qMax(widest, places);
+        }
+        if (!std::holds_alternative<std::monostate>(c.value)) {
+            m_flushedLastRow = qMax(m_flushedLastRow, r.row);
+            m_flushedLastCol = qMax(m_flushedLastCol, c.col);
+        }
+    }
+}
+
+void Spreadsheet::flushBefore(int row)
+{
+    if (!m_writer)
+        return;
+    if (row <= m_flushedThrough)
+        throw DbError(err::Misuse, QStringLiteral("表格第 %1 行已经写入文件，不能再修改。").arg(row));
+    size_t n = 0;
+    while (n < m_rows.size() && m_rows[n].row < row) {
+        handOver(m_rows[n]);
+        ++n;
+    }
+    if (n > 0) {
+        m_flushedThrough = m_rows[n - 1].row;
+        m_rows.erase(m_rows.begin(), m_rows.begin() + std::ptrdiff_t(n));
+    }
+}
+
 Spreadsheet::Cell &Spreadsheet::cell(int row, int col)
 {
     checkCell(row, col);
-    return m_cells[key(row, col)];
+    flushBefore(row);
+    // Rows and cells are nearly always written at the end: look there first.
+    auto rit = m_rows.end();
+    if (m_rows.empty() || m_rows.back().row < row) {
+        m_rows.push_back(Row{row, {}});
+        rit = m_rows.end() - 1;
+    } else if (m_rows.back().row == row) {
+        rit = m_rows.end() - 1;
+    } else {
+        rit = std::lower_bound(m_rows.begin(), m_rows.end(), row, [](const Row &r, int v) { return r.row < v; });
+        if (rit == m_rows.end() || rit->row != row)
+            rit = m_rows.insert(rit, Row{row, {}});
+    }
+    std::vector<Cell> &cells = rit->cells;
+    if (cells.empty() || cells.back().col < col) {
+        cells.push_back(Cell{col, {}, 0});
+        return cells.back();
+    }
+    if (cells.back().col == col)
+        return cells.back();
+    auto cit = std::lower_bound(cells.begin(), cells.end(), col, [](const Cell &c, int v) { return c.col < v; });
+    if (cit == cells.end() || cit->col != col)
+        cit = cells.insert(cit, Cell{col, {}, 0});
+    return *cit;
+}
+
+const Spreadsheet::Cell *Spreadsheet::find(int row, int col) const
+{
+    const auto rit =
+        std::lower_bound(m_rows.begin(), m_rows.end(), row, [](const Row &r, int v) { return r.row < v; });
+    if (rit == m_rows.end() || rit->row != row)
+        return nullptr;
+    const auto cit =
+        std::lower_bound(rit->cells.begin(), rit->cells.end(), col, [](const Cell &c, int v) { return c.col < v; });
+    return cit == rit->cells.end() || cit->col != col ? nullptr : &*cit;
+}
+
+void Spreadsheet::removeCell(int row, int col)
+{
+    auto rit = std::lower_bound(m_rows.begin(), m_rows.end(), row, [](const Row &r, int v) { return r.row < v; });
+    if (rit == m_rows.end() || rit->row != row)
+        return;
+    auto cit = std::lower_bound(rit->cells.begin(), rit->cells.end(), col, [](const Cell &c, int v) { return c.col < v; });
+    if (cit != rit->cells.end() && cit->col == col)
+        rit->cells.erase(cit);
+    if (rit->cells.empty())
+        m_rows.erase(rit);
+}
+
+Spreadsheet::Column &Spreadsheet::column(int col)
+{
+    if (col > int(m_columns.size()))
+        m_columns.resize(size_t(col));
+    Column &c = m_columns[size_t(col - 1)];
+    c.used = true;
+    return c;
+}
+
+int Spreadsheet::formatIndex(const QString &format)
+{
+    // The same text as last time (shared, so no characters compared) needs no lookup.
+    if (format.constData() == m_lastFormat.constData() && format.size() == m_lastFormat.size())
+        return m_lastFormatIndex;
+    m_lastFormat = format;
+    m_lastFormatIndex = lookupFormat(format);
+    return m_lastFormatIndex;
+}
+
+int Spreadsheet::lookupFormat(const QString &format)
+{
+    const auto it = m_formatIndex.constFind(format);
+    if (it != m_formatIndex.cend())
+        return *it;
+    FormatInfo info;
+    info.code = format;
+    info.general = format.isEmpty();
+    info.date = format.contains(u'y', Qt::CaseInsensitive) || format.contains(u'd', Qt::CaseInsensitive);
+    const int dot = format.indexOf(u'.');
+    if (dot >= 0)
+        for (int i = dot + 1; i < format.size() && (format[i] == u'0' || format[i] == u'#'); ++i)
+            ++info.decimals;
+    info.grouped = format.contains(u',');
+    info.padded = format.endsWith(QStringLiteral("_ "));
+    const int index = int(m_formats.size());
+    m_formats.push_back(info);
+    m_formatIndex.insert(format, index);
+    return index;
 }
 
 static CellRef addressOrThrow(const QString &address)
@@ -164,12 +463,16 @@ void Spreadsheet::setMoney(int row, int col, Money value) { setNumber(row, col, 
 
 void Spreadsheet::setDate(int row, int col, const QDateTime &value)
 {
-    static const QDate epoch(1899, 12, 30);
-    const double day = double(epoch.daysTo(value.date())) + value.time().msecsSinceStartOfDay() / 86400000.0;
+    setDate(row, col, value.date(), value.time().msecsSinceStartOfDay());
+}
+
+void Spreadsheet::setDate(int row, int col, const QDate &day, int msecsOfDay)
+{
+    static const qint64 epoch = QDate(1899, 12, 30).toJulianDay();
     Cell &c = cell(row, col);
-    c.value = day;
-    if (c.format.isEmpty())
-        c.format = value.time() == QTime(0, 0) ? QStringLiteral("yyyy-mm-dd") : QStringLiteral("yyyy-mm-dd hh:mm:ss");
+    c.value = double(day.toJulianDay() - epoch) + msecsOfDay / 86400000.0;
+    if (c.format == 0)
+        c.format = formatIndex(msecsOfDay == 0 ? QStringLiteral("yyyy-mm-dd") : QStringLiteral("yyyy-mm-dd hh:mm:ss"));
 }
 
 void Spreadsheet::clear(const QString &range)
@@ -184,17 +487,27 @@ void Spreadsheet::clear(int firstRow, int firstCol, int lastRow, int lastCol)
 {
     checkCell(firstRow, firstCol);
     checkCell(lastRow, lastCol);
-    for (auto it = m_cells.begin(); it != m_cells.end();) {
-        const int row = int(it.key() >> 32);
-        const int col = int(it.key() & 0xffffffffu);
-        if (row >= firstRow && row <= lastRow && col >= firstCol && col <= lastCol) {
-            if (it->format.isEmpty()) {
-                it = m_cells.erase(it);
+    if (m_writer && firstRow <= m_flushedThrough)
+        throw DbError(err::Misuse, QStringLiteral("表格第 %1 行已经写入文件，不能再清除。").arg(firstRow));
+    for (auto rit = m_rows.begin(); rit != m_rows.end();) {
+        if (rit->row >= firstRow && rit->row <= lastRow) {
+            auto &cells = rit->cells;
+            for (auto cit = cells.begin(); cit != cells.end();) {
+                if (cit->col >= firstCol && cit->col <= lastCol) {
+                    if (cit->format == 0) {
+                        cit = cells.erase(cit);
+                        continue;
+                    }
+                    cit->value = std::monostate{};
+                }
+                ++cit;
+            }
+            if (cells.empty()) {
+                rit = m_rows.erase(rit);
                 continue;
             }
-            it->value = std::monostate{};
         }
-        ++it;
+        ++rit;
     }
 }
 
@@ -203,16 +516,29 @@ void Spreadsheet::setFont(const QString &name, double size)
     const QString trimmed = name.trimmed();
     if (trimmed.isEmpty() || size <= 0 || size > 409)
         throw DbError(err::Misuse, QStringLiteral("字体 %1 %2 无效。").arg(name).arg(size));
+    if (m_writer && m_flushedThrough > 0)
+        throw DbError(err::Misuse, QStringLiteral("表格的字体须在写入数据行之前设定。"));
     m_fontName = trimmed;
     m_fontSize = size;
+    if (m_writer)
+        m_writer->setFont(m_fontName, m_fontSize);
 }
 
 void Spreadsheet::setNumberFormat(int row, int col, const QString &format)
 {
-    Cell &c = cell(row, col);
-    c.format = format;
-    if (format.isEmpty() && std::holds_alternative<std::monostate>(c.value))
-        m_cells.remove(key(row, col));
+    if (format.isEmpty()) {
+        checkCell(row, col);
+        flushBefore(row);
+        const Cell *c = find(row, col);
+        if (!c)
+            return;
+        if (std::holds_alternative<std::monostate>(c->value)) {
+            removeCell(row, col);
+            return;
+        }
+    }
+    const int index = formatIndex(format);
+    cell(row, col).format = index;
 }
 
 void Spreadsheet::setNumberFormat(const QString &address, const QString &format)
@@ -223,8 +549,8 @@ void Spreadsheet::setNumberFormat(const QString &address, const QString &format)
 
 QString Spreadsheet::numberFormat(int row, int col) const
 {
-    const auto it = m_cells.constFind(key(row, col));
-    return it == m_cells.cend() ? QString() : it->format;
+    const Cell *c = find(row, col);
+    return c ? m_formats[size_t(c->format)].code : QString();
 }
 
 void Spreadsheet::setColumnWidth(int col, double width)
@@ -232,7 +558,7 @@ void Spreadsheet::setColumnWidth(int col, double width)
     checkCell(1, col);
     if (width < 0 || width > 255)
         throw DbError(err::Misuse, QStringLiteral("列宽 %1 无效。").arg(width));
-    Column &c = m_columns[col];
+    Column &c = column(col);
     c.width = width;
     c.autoFit = false;
 }
@@ -240,22 +566,60 @@ void Spreadsheet::setColumnWidth(int col, double width)
 void Spreadsheet::autoFitColumn(int col)
 {
     checkCell(1, col);
-    Column &c = m_columns[col];
+    Column &c = column(col);
     c.autoFit = true;
     c.width.reset();
 }
 
+namespace {
+
+// Character places of a number under a format with the given decimals, grouping and padding,
+// without building the text.
+int numberPlaces(double v, const Spreadsheet::FormatInfo &f)
+{
+    if (f.date)
+        return int(f.code.size());
+    if (f.general || !std::isfinite(v) || std::fabs(v) >= 1e15)
+        return characterPlaces(shownNumber(v, f.code));
+    double scale = 1;
+    for (int i = 0; i < f.decimals; ++i)
+        scale *= 10;
+    const qint64 scaled = qint64(std::llround(std::fabs(v) * scale));
+    const bool negative = v < 0 && scaled != 0;
+    qint64 whole = scaled / qint64(scale);
+    int digits = 1;
+    while (whole >= 10) {
+        whole /= 10;
+        ++digits;
+    }
+    int places = digits + (negative ? 1 : 0);
+    if (f.grouped)
+        places += (digits - 1) / 3;
+    if (f.decimals > 0)
+        places += f.decimals + 1;
+    if (f.padded)
+        ++places;
+    return places;
+}
+
+} // namespace
+
+int Spreadsheet::cellPlaces(const Cell &c) const
+{
+    if (const auto *t = std::get_if<QString>(&c.value))
+        return characterPlaces(*t);
+    if (const auto *d = std::get_if<double>(&c.value))
+        return numberPlaces(*d, m_formats[size_t(c.format)]);
+    return 0;
+}
+
 double Spreadsheet::measuredWidth(int col) const
 {
-    int places = 0;
-    for (auto it = m_cells.cbegin(); it != m_cells.cend(); ++it) {
-        if (int(it.key() & 0xffffffffu) != col)
-            continue;
-        if (const auto *t = std::get_if<QString>(&it->value))
-            places = qMax(places, characterPlaces(*t));
-        else if (const auto *d = std::get_if<double>(&it->value))
-            places = qMax(places, characterPlaces(shownNumber(*d, it->format)));
-    }
+    int places = m_flushedPlaces.value(col, 0);
+    for (const Row &r : m_rows)
+        for (const Cell &c : r.cells)
+            if (c.col == col)
+                places = qMax(places, cellPlaces(c));
     if (places == 0)
         return -1;
     return qMin(255.0, places * (m_fontSize / 11.0) + 0.75);
@@ -263,9 +627,9 @@ double Spreadsheet::measuredWidth(int col) const
 
 std::optional<double> Spreadsheet::columnWidth(int col) const
 {
-    const auto it = m_columns.constFind(col);
-    if (it == m_columns.cend())
+    if (col < 1 || col > int(m_columns.size()) || !m_columns[size_t(col - 1)].used)
         return std::nullopt;
+    const Column *it = &m_columns[size_t(col - 1)];
     if (it->autoFit) {
         const double w = measuredWidth(col);
         return w < 0 ? std::nullopt : std::optional<double>(w);
@@ -275,8 +639,8 @@ std::optional<double> Spreadsheet::columnWidth(int col) const
 
 Spreadsheet::Value Spreadsheet::value(int row, int col) const
 {
-    const auto it = m_cells.constFind(key(row, col));
-    return it == m_cells.cend() ? Value{} : it->value;
+    const Cell *c = find(row, col);
+    return c ? c->value : Value{};
 }
 
 QString Spreadsheet::text(int row, int col) const
@@ -295,113 +659,53 @@ std::optional<double> Spreadsheet::number(int row, int col) const
 
 int Spreadsheet::lastRow() const
 {
-    int r = 0;
-    for (auto it = m_cells.cbegin(); it != m_cells.cend(); ++it)
-        if (!std::holds_alternative<std::monostate>(it->value))
-            r = qMax(r, int(it.key() >> 32));
+    int r = m_flushedLastRow;
+    for (const Row &row : m_rows)
+        for (const Cell &c : row.cells)
+            if (!std::holds_alternative<std::monostate>(c.value))
+                r = qMax(r, row.row);
     return r;
 }
 
 int Spreadsheet::lastCol() const
 {
-    int c = 0;
-    for (auto it = m_cells.cbegin(); it != m_cells.cend(); ++it)
-        if (!std::holds_alternative<std::monostate>(it->value))
-            c = qMax(c, int(it.key() & 0xffffffffu));
-    return c;
+    int col = m_flushedLastCol;
+    for (const Row &row : m_rows)
+        for (const Cell &c : row.cells)
+            if (!std::holds_alternative<std::monostate>(c.value))
+                col = qMax(col, c.col);
+    return col;
 }
 
 void Spreadsheet::save(const QString &path) const
 {
-    const QFileInfo target(path);
-    if (path.isEmpty() || target.fileName().isEmpty())
-        throw DbError(err::FileIo, QStringLiteral("文件名无效。"));
-    if (!target.absoluteDir().exists())
-        throw DbError(err::FileIo, QStringLiteral("找不到文件夹“%1”。").arg(QDir::toNativeSeparators(target.absolutePath())));
-    if (target.isDir())
-        throw DbError(err::FileIo, QStringLiteral("“%1”是一个文件夹，不能写成表格文件。").arg(QDir::toNativeSeparators(path)));
+    if (m_writer)
+        throw DbError(err::Misuse, QStringLiteral("逐行写入的表格由 finish 完成。"));
+    Writer w(path);
+    w.setFont(m_fontName, m_fontSize);
+    for (const Row &r : m_rows)
+        w.writeRow(r, m_formats);
+    for (int col = 1; col <= int(m_columns.size()); ++col)
+        if (const auto width = columnWidth(col))
+            w.setWidth(col, *width);
+    w.finish();
+}
 
-    // Written beside the target under a temporary name, then put in its place.
-    const QString partial = target.absoluteDir().filePath(
-        QStringLiteral(".~%1.%2.part").arg(target.fileName()).arg(QCoreApplication::applicationPid()));
-    QFile::remove(partial);
-    const QByteArray partialName = QFile::encodeName(partial);
-
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_FALSE;
-    lxw_workbook *book = workbook_new_opt(partialName.constData(), &options);
-    if (!book)
-        throw DbError(err::FileIo, QStringLiteral("不能创建表格文件“%1”。").arg(QDir::toNativeSeparators(path)));
-    lxw_worksheet *sheet = workbook_add_worksheet(book, "Sheet1");
-
-    const QByteArray fontName = utf8(m_fontName);
-    bool eastAsian = false;
-    for (QChar c : m_fontName)
-        eastAsian = eastAsian || c.unicode() > 0x7f;
-    auto styleFont = [&](lxw_format *f) {
-        format_set_font_name(f, fontName.constData());
-        format_set_font_size(f, m_fontSize);
-        if (eastAsian)
-            format_set_font_charset(f, 134); // GB2312
-    };
-    // The workbook's normal style carries the font too, so empty cells show it as well.
-    if (lxw_format *normal = STAILQ_FIRST(book->formats))
-        styleFont(normal);
-
-    QHash<QString, lxw_format *> formats;
-    auto formatFor = [&](const QString &numberFormat) {
-        auto it = formats.constFind(numberFormat);
-        if (it != formats.cend())
-            return *it;
-        lxw_format *f = workbook_add_format(book);
-        styleFont(f);
-        if (!numberFormat.isEmpty()) {
-            const QByteArray nf = utf8(numberFormat);
-            format_set_num_format(f, nf.constData());
-        }
-        formats.insert(numberFormat, f);
-        return f;
-    };
-
-    lxw_error rc = LXW_NO_ERROR;
-    for (auto it = m_cells.cbegin(); it != m_cells.cend() && rc == LXW_NO_ERROR; ++it) {
-        const lxw_row_t row = lxw_row_t((it.key() >> 32) - 1);
-        const lxw_col_t col = lxw_col_t((it.key() & 0xffffffffu) - 1);
-        lxw_format *f = formatFor(it->format);
-        if (const auto *t = std::get_if<QString>(&it->value)) {
-            if (t->isEmpty()) {
-                rc = worksheet_write_blank(sheet, row, col, f);
-            } else {
-                const QByteArray s = utf8(*t);
-                rc = worksheet_write_string(sheet, row, col, s.constData(), f);
-            }
-        } else if (const auto *d = std::get_if<double>(&it->value)) {
-            rc = worksheet_write_number(sheet, row, col, *d, f);
-        } else {
-            rc = worksheet_write_blank(sheet, row, col, f);
-        }
-    }
-    for (auto it = m_columns.cbegin(); it != m_columns.cend() && rc == LXW_NO_ERROR; ++it) {
-        if (const auto w = columnWidth(it.key()))
-            rc = worksheet_set_column(sheet, lxw_col_t(it.key() - 1), lxw_col_t(it.key() - 1), *w, nullptr);
-    }
-
-    const lxw_error closed = workbook_close(book); // also frees the workbook
-    if (rc == LXW_NO_ERROR)
-        rc = closed;
-    if (rc != LXW_NO_ERROR) {
-        QFile::remove(partial);
-        throw DbError(err::FileIo,
-                      QStringLiteral("不能写入表格文件“%1”：%2").arg(QDir::toNativeSeparators(path), describe(rc)));
-    }
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(partialName.toStdString()),
-                            std::filesystem::path(QFile::encodeName(path).toStdString()), ec);
-    if (ec) {
-        QFile::remove(partial);
-        throw DbError(err::FileIo, QStringLiteral("不能替换文件“%1”，它可能正被其他程序使用。（%2）")
-                                       .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(ec.message().c_str())));
-    }
+void Spreadsheet::finish()
+{
+    if (!m_writer)
+        throw DbError(err::Misuse, QStringLiteral("只有逐行写入的表格才由 finish 完成。"));
+    for (const Row &r : m_rows)
+        handOver(r);
+    if (!m_rows.empty())
+        m_flushedThrough = m_rows.back().row;
+    m_rows.clear();
+    // The writer is gone whatever happens below; a failure has discarded the partial file.
+    const std::unique_ptr<Writer> w = std::move(m_writer);
+    for (int col = 1; col <= int(m_columns.size()); ++col)
+        if (const auto width = columnWidth(col))
+            w->setWidth(col, *width);
+    w->finish();
 }
 
 QString documentsFolder()

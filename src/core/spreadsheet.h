@@ -14,6 +14,17 @@
 //   sheet.save(qh::documentFilePath("药品编码名称对照表"));
 //
 // Rows and columns are numbered from 1, as in the spreadsheet program ("a1" is row 1, column 1).
+//
+// Cells are kept row by row in ascending order and handed to the file in that order, so a sheet
+// written top to bottom costs no sorting. A long report streams instead of building the sheet
+// in memory: Spreadsheet::streamingTo(path) hands each row to the file as soon as a later row
+// is written, and finish() completes the file.
+//
+//   auto sheet = qh::Spreadsheet::streamingTo(path);
+//   sheet.setText("a2", "时间");
+//   sheet.setFont("宋体", 9);            // before the first data row
+//   for (...) { sheet.setMoney(row, 4, q); sheet.setNumberFormat(row, 4, "#,##0.00_ "); }
+//   sheet.finish();
 #include "core/dberror.h"
 #include "core/money.h"
 
@@ -21,8 +32,11 @@
 #include <QHash>
 #include <QMap>
 #include <QString>
+#include <QStringList>
+#include <memory>
 #include <optional>
 #include <variant>
+#include <vector>
 
 namespace qh {
 
@@ -47,6 +61,23 @@ public:
     using Value = std::variant<std::monostate, QString, double>;
 
     Spreadsheet();
+    ~Spreadsheet();
+    Spreadsheet(Spreadsheet &&) noexcept;
+    Spreadsheet &operator=(Spreadsheet &&) noexcept;
+    Spreadsheet(const Spreadsheet &) = delete;
+    Spreadsheet &operator=(const Spreadsheet &) = delete;
+
+    // A sheet written straight into the workbook file at path. A row goes to the file when a
+    // later row is first written; rows before it can then no longer be changed, cleared or read
+    // back (changing one throws DbError(err::Misuse)), and the font must be set before that
+    // (it belongs to every cell). Widths and auto-fit are applied by finish(). Throws
+    // DbError(err::FileIo) when the folder is missing or cannot be written to.
+    static Spreadsheet streamingTo(const QString &path);
+    bool isStreaming() const { return bool(m_writer); }
+    // Writes the rows still held and the column widths, and puts the file in place of an
+    // existing one only now. A streamed sheet destroyed unfinished leaves no file behind.
+    // Throws DbError(err::FileIo) when the file cannot be written; the previous file stays.
+    void finish();
 
     // Values. A bad address or a row or column outside the sheet throws DbError(err::Misuse).
     void setText(int row, int col, const QString &text);
@@ -57,6 +88,8 @@ public:
     // A date and time as the spreadsheet's day number; a cell without a number format of its
     // own gets "yyyy-mm-dd" (midnight) or "yyyy-mm-dd hh:mm:ss".
     void setDate(int row, int col, const QDateTime &value);
+    // The same for a day and a time of day in milliseconds (no time zone involved).
+    void setDate(int row, int col, const QDate &day, int msecsOfDay = 0);
     // Removes the values of every cell in the range (formats stay), like assigning "" to it.
     void clear(const QString &range);
     void clear(int firstRow, int firstCol, int lastRow, int lastCol);
@@ -88,26 +121,64 @@ public:
 
     // Writes the workbook (one worksheet "Sheet1") to the path, replacing an existing file.
     // Throws DbError(err::FileIo) with a readable description when it cannot be written.
+    // Not for a streamed sheet (DbError(err::Misuse)): that one is completed by finish().
     void save(const QString &path) const;
+
+    // How a number format shows a number, for measuring a column (public for the writer).
+    struct FormatInfo {
+        QString code;
+        bool date = false;
+        bool general = true;
+        int decimals = 0;
+        bool grouped = false;
+        bool padded = false;
+    };
 
 private:
     struct Cell {
+        int col;
         Value value;
-        QString format;
+        int format = 0; // index into m_formats; 0 is General
+    };
+    struct Row {
+        int row;
+        std::vector<Cell> cells; // ascending columns
     };
     struct Column {
+        bool used = false; // given a width or fitted
         std::optional<double> width;
         bool autoFit = false;
     };
-    static quint64 key(int row, int col) { return (quint64(quint32(row)) << 32) | quint32(col); }
+    class Writer;
+
     static void checkCell(int row, int col);
     Cell &cell(int row, int col);
+    const Cell *find(int row, int col) const;
+    void removeCell(int row, int col);
+    int formatIndex(const QString &format);
+    int lookupFormat(const QString &format);
+    // Streaming: hands every held row before row to the file.
+    void flushBefore(int row);
+    void handOver(const Row &r);
+    int cellPlaces(const Cell &c) const;
     double measuredWidth(int col) const;
 
-    QHash<quint64, Cell> m_cells;
-    QMap<int, Column> m_columns;
+    std::vector<Row> m_rows; // ascending rows
+    std::vector<Column> m_columns; // by column - 1
+    Column &column(int col);
+    std::vector<FormatInfo> m_formats;
+    QHash<QString, int> m_formatIndex;
+    QString m_lastFormat; // the format asked for last, and its index: a report asks for a few over and over
+    int m_lastFormatIndex = 0;
     QString m_fontName = QStringLiteral("Calibri");
     double m_fontSize = 11;
+
+    // Streaming state: the rows up to m_flushedThrough are in the file already.
+    std::unique_ptr<Writer> m_writer;
+    int m_flushedThrough = 0;
+    QMap<int, int> m_flushedPlaces; // widest content (character places) per column, of rows handed over
+    int m_flushedLastRow = 0;
+    int m_flushedLastCol = 0;
 };
 
 // The user's documents folder (Modutarnxt::documentsPath), created when missing.

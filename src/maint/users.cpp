@@ -9,23 +9,15 @@ namespace qh::maint {
 
 namespace {
 
-UserResult fail(const QString &message, UserBox focus, bool selectAll, bool plain = false)
+UserAnswer fail(const QString &message, UserField focus, bool selectAll, bool plain = false)
 {
-    UserResult r;
-    r.ok = false;
-    r.message = message;
-    r.focus = focus;
-    r.selectAll = selectAll;
-    r.plain = plain;
-    return r;
+    UserAnswer a;
+    a.refusal = refusal(message, focus, selectAll ? Select::all() : Select::none())
+                    .withIcon(plain ? MsgIcon::None : MsgIcon::Information);
+    return a;
 }
 
-UserResult accepted(UserBox focus = UserBox::Cboyhmc)
-{
-    UserResult r;
-    r.focus = focus;
-    return r;
-}
+UserAnswer accepted() { return {}; }
 
 // The stored hash of a user, nothing when the user does not exist.
 std::optional<QString> storedHash(db::Session &s, const QString &name)
@@ -36,7 +28,7 @@ std::optional<QString> storedHash(db::Session &s, const QString &name)
     return st.text(0);
 }
 
-UserResult checked(UserResult r)
+UserAnswer checked(UserAnswer r)
 {
     r.inputAccepted = true;
     return r;
@@ -67,40 +59,52 @@ bool isKnown(const QString &name)
     return storedHash(s, trimSpaces(name)).has_value();
 }
 
-UserResult srqkjy(const UserInput &raw)
+std::optional<UserField> nextAfterName(const QString &name)
+{
+    if (trimSpaces(name).isEmpty())
+        return std::nullopt;
+    return isKnown(name) ? UserField::Txtoldpass : UserField::Txtnewpass;
+}
+
+UserVerdict filledOnEnter(UserField box, const QString &text)
+{
+    if (box != UserField::Txtpassnew && text.isEmpty())
+        return refusal(QString(), box, Select::none());
+    return std::nullopt;
+}
+
+UserAnswer srqkjy(const UserInput &raw)
 {
     const UserInput in = trimmed(raw);
-    if (in.name.size() <= 1)
-        return fail(QStringLiteral("请输二位字符以上的用户名称"), UserBox::Cboyhmc, true);
-    if (in.name.size() > MaxNameLength)
-        return fail(QStringLiteral("用户名称不能超过%1位字符").arg(MaxNameLength), UserBox::Cboyhmc, true);
-    if (in.newPassword.size() <= 3)
-        return fail(QStringLiteral("请输入4位以上字符的密码"), UserBox::Txtnewpass, true);
-    if (in.repeated.size() <= 3)
-        return fail(QStringLiteral("请输入4位以上字符的密码"), UserBox::Txtpassnew, true);
+    if (charCount(in.name) <= 1)
+        return fail(QStringLiteral("请输二位字符以上的用户名称"), UserField::Cboyhmc, true);
+    if (charCount(in.name) > MaxNameLength)
+        return fail(QStringLiteral("用户名称不能超过%1位字符").arg(MaxNameLength), UserField::Cboyhmc, true);
+    if (charCount(in.newPassword) <= 3)
+        return fail(QStringLiteral("请输入4位以上字符的密码"), UserField::Txtnewpass, true);
+    if (charCount(in.repeated) <= 3)
+        return fail(QStringLiteral("请输入4位以上字符的密码"), UserField::Txtpassnew, true);
     if (in.newPassword != in.repeated) {
-        UserResult r = fail(QStringLiteral("新密码两次输入有误，重新输入。"), UserBox::Txtnewpass, false, true);
-        r.clearNewPasswords = true;
+        UserAnswer r = fail(QStringLiteral("新密码两次输入有误，重新输入。"), UserField::Txtnewpass, false, true);
+        r.refusal->clearing();
         return r;
     }
     db::Session s = Modutarnxt::openClinic();
     if (const auto stored = storedHash(s, in.name); stored && !passwords::verify(*stored, in.oldPassword))
-        return fail(QStringLiteral("旧密码输入有误，不能存盘。"), UserBox::Txtoldpass, true, true);
-    UserResult r = accepted();
-    r.inputAccepted = true;
-    return r;
+        return fail(QStringLiteral("旧密码输入有误，不能存盘。"), UserField::Txtoldpass, true, true);
+    return checked(accepted());
 }
 
-UserResult addUser(const UserInput &raw)
+UserAnswer addUser(const UserInput &raw)
 {
     const UserInput in = trimmed(raw);
-    if (UserResult r = srqkjy(in); !r.ok)
+    if (UserAnswer r = srqkjy(in); !r.ok())
         return r;
     db::Session s = Modutarnxt::openClinic();
     if (storedHash(s, in.name))
-        return checked(fail(QStringLiteral("用户名称输入错误。"), UserBox::Cboyhmc, true));
+        return checked(fail(QStringLiteral("用户名称输入错误。"), UserField::Cboyhmc, true));
     if (passwords::inUse(s, in.newPassword))
-        return checked(fail(QStringLiteral("密码输入错误。"), UserBox::Txtnewpass, true));
+        return checked(fail(QStringLiteral("密码输入错误。"), UserField::Txtnewpass, true));
     const QString hashed = passwords::hash(in.newPassword);
     db::Transaction t(s);
     // Checked again under the write lock, so two copies cannot add the same name at once.
@@ -110,38 +114,38 @@ UserResult addUser(const UserInput &raw)
     return checked(accepted());
 }
 
-UserResult changePassword(const QString &currentUser, const UserInput &raw)
+UserAnswer changePassword(const QString &currentUser, const UserInput &raw)
 {
     const UserInput in = trimmed(raw);
-    if (UserResult r = srqkjy(in); !r.ok)
+    if (UserAnswer r = srqkjy(in); !r.ok())
         return r;
     const QString current = trimSpaces(currentUser);
     if (current.isEmpty() || !sameUser(in.name, current))
-        return checked(fail(current + QStringLiteral("：你不能修改与你无关人的密码"), UserBox::None, false));
+        return checked(fail(current + QStringLiteral("：你不能修改与你无关人的密码"), UserField::Cmdedit, false));
     db::Session s = Modutarnxt::openClinic();
     if (passwords::inUse(s, in.newPassword))
-        return checked(fail(QStringLiteral("密码输入错误。"), UserBox::Txtnewpass, true));
+        return checked(fail(QStringLiteral("密码输入错误。"), UserField::Txtnewpass, true));
     const QString hashed = passwords::hash(in.newPassword);
     s.exec(QStringLiteral("update yckpass set passwods = ? where passuser = ?"), hashed, in.name);
     return checked(accepted());
 }
 
-UserResult removeUser(const QString &currentUser, const UserInput &raw)
+UserAnswer removeUser(const QString &currentUser, const UserInput &raw)
 {
     const UserInput in = trimmed(raw);
     if (in.name.isEmpty())
-        return fail(QStringLiteral("请指定用户"), UserBox::Cboyhmc, false);
+        return fail(QStringLiteral("请指定用户"), UserField::Cboyhmc, false);
     const QString current = trimSpaces(currentUser);
     if (current.isEmpty() || !sameUser(in.name, current))
-        return fail(current + QStringLiteral("：你不能剥夺他人的使用权利。"), UserBox::None, false);
+        return fail(current + QStringLiteral("：你不能剥夺他人的使用权利。"), UserField::Cmddele, false);
     if (in.oldPassword.isEmpty())
-        return fail(QStringLiteral("请输入用户密码"), UserBox::Txtoldpass, false);
+        return fail(QStringLiteral("请输入用户密码"), UserField::Txtoldpass, false);
     db::Session s = Modutarnxt::openClinic();
     const auto stored = storedHash(s, in.name);
     if (!stored)
-        return fail(QStringLiteral("用户名称错误"), UserBox::Cboyhmc, true);
+        return fail(QStringLiteral("用户名称错误"), UserField::Cboyhmc, true);
     if (!passwords::verify(*stored, in.oldPassword))
-        return fail(QStringLiteral("用户密码错误"), UserBox::Txtoldpass, true);
+        return fail(QStringLiteral("用户密码错误"), UserField::Txtoldpass, true);
     s.exec(QStringLiteral("delete from yckpass where passuser = ? and passwods = ?"), in.name, *stored);
     return accepted();
 }

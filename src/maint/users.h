@@ -1,8 +1,11 @@
 #pragma once
 // The logic of the user and password window "系统密码维护": adding a user, changing the
 // logged-in user's password and letting that user remove himself. No widgets.
+#include "core/refusal.h"
+
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace qh::maint {
 
@@ -15,17 +18,16 @@ struct UserInput {
 };
 UserInput trimmed(const UserInput &in);
 
-enum class UserBox { None, Cboyhmc, Txtoldpass, Txtnewpass, Txtpassnew };
+// The controls of the user window the checks name. A refusal of the command itself leaves the
+// focus on its button (Cmdedit, Cmddele); one that clears others empties both new passwords.
+enum class UserField { Cboyhmc, Txtoldpass, Txtnewpass, Txtpassnew, Cmdedit, Cmddele };
+using UserVerdict = Verdict<UserField>;
 
 // The answer of a check or a command: accepted, or the first rule that failed.
-struct UserResult {
-    bool ok = true;
-    QString message;            // "" when accepted
-    bool plain = false;         // box with OK only and no icon (else the information box)
-    UserBox focus = UserBox::None;
-    bool selectAll = false;     // select the whole text of the focused box
-    bool clearNewPasswords = false;
+struct UserAnswer {
+    UserVerdict refusal;
     bool inputAccepted = false; // the input check (srqkjy) passed
+    bool ok() const { return !refusal; }
 };
 
 inline constexpr int MaxNameLength = 20;
@@ -36,14 +38,21 @@ QStringList userNames();
 // Whether a user of that name exists (trimmed; letter case ignored). Throws DbError.
 bool isKnown(const QString &name);
 
-// The input check shared by adding and changing (srqkjy). Throws DbError.
-UserResult srqkjy(const UserInput &in);
+// Enter in the name box: the old password of a known user (its text selected) or the new
+// password of a new one; nothing for an empty name. Throws DbError.
+std::optional<UserField> nextAfterName(const QString &name);
+// Enter in the password boxes: the old and the new password move on when not empty; the
+// repeated password always moves on to 保存B.
+UserVerdict filledOnEnter(UserField box, const QString &text);
+
+// The input check shared by adding and changing (srqkjy); lengths count characters. Throws DbError.
+UserAnswer srqkjy(const UserInput &in);
 
 // Adds a user. Throws DbError.
-UserResult addUser(const UserInput &in);
+UserAnswer addUser(const UserInput &in);
 // Changes the logged-in user's password. Throws DbError.
-UserResult changePassword(const QString &currentUser, const UserInput &in);
+UserAnswer changePassword(const QString &currentUser, const UserInput &in);
 // Removes the logged-in user. Throws DbError.
-UserResult removeUser(const QString &currentUser, const UserInput &in);
+UserAnswer removeUser(const QString &currentUser, const UserInput &in);
 
 } // namespace qh::maint

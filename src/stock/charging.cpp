@@ -19,27 +19,43 @@ QStringList Charging::departments(db::Session &s)
     return out;
 }
 
+ChargeVerdict Charging::caseNoEntered(const QString &caseNo)
+{
+    if (trimSpaces(caseNo).isEmpty())
+        return refusal(QString(), ChargeField::TxtBlhm, Select::none());
+    return std::nullopt;
+}
+
+ChargeVerdict Charging::departmentChosen(const QString &caseNo, const QString &department)
+{
+    if (trimSpaces(department).isEmpty())
+        return refusal(QString(), ChargeField::CboZdks, Select::none());
+    if (trimSpaces(caseNo).isEmpty())
+        return refusal(QStringLiteral("请输入病历号码"), ChargeField::TxtBlhm, Select::none());
+    return std::nullopt;
+}
+
 std::variant<ChargeRefusal, ChargeDiagnosis> Charging::findDiagnosis(db::Session &s, const QString &dateText,
                                                                      const QString &caseNo, const QString &department)
 {
     if (dateText.size() < 10 || dateText.contains(QChar(MaskBlank)))
-        return ChargeRefusal{QStringLiteral("诊断时间输入内容错误"), QStringLiteral("MasZdsj")};
+        return refusal(QStringLiteral("诊断时间输入内容错误"), ChargeField::MasZdsj);
     const auto day = parseDateText(dateText);
     if (!day)
-        return ChargeRefusal{QStringLiteral("诊断时间输入错误"), QStringLiteral("MasZdsj")};
+        return refusal(QStringLiteral("诊断时间输入错误"), ChargeField::MasZdsj);
     const QString blbm = trimSpaces(caseNo);
     const QString blkb = trimSpaces(department);
     if (blbm.isEmpty())
-        return ChargeRefusal{QStringLiteral("请输入病历号码"), QStringLiteral("TxtBlhm")};
+        return refusal(QStringLiteral("请输入病历号码"), ChargeField::TxtBlhm);
     if (blkb.isEmpty())
-        return ChargeRefusal{QStringLiteral("诊断科室请输入诊断科室"), QStringLiteral("CboZdks")};
+        return refusal(QStringLiteral("诊断科室请输入诊断科室"), ChargeField::CboZdks);
     // The visit of that calendar day, whatever time of day its date carries.
     auto st = s.query(QStringLiteral("select blcf, zdys from hzzdzl where blbm = ? and blkb = ? and date(blsj) = ? "
                                      "order by blsj limit 1"),
                       blbm, blkb, qh::dateText(*day));
     if (!st.next())
-        return ChargeRefusal{QStringLiteral("病历号码、诊断科室及诊断时间输入错误"), QStringLiteral("TxtBlhm")};
-    return ChargeDiagnosis{st.text(0), st.text(1)};
+        return refusal(QStringLiteral("病历号码、诊断科室及诊断时间输入错误"), ChargeField::TxtBlhm);
+    return ChargeDiagnosis{blbm, blkb, *day, st.text(0), st.text(1)};
 }
 
 namespace {
@@ -78,27 +94,29 @@ std::variant<ChargeRefusal, ChargeLine> Charging::addLine(db::Session &s, const 
 {
     const auto dose = isNumeric(doseText) ? Money::parse(doseText) : std::nullopt;
     if (!dose)
-        return ChargeRefusal{QStringLiteral("药材用量输入错误。"), QStringLiteral("TxtYcjl")};
+        return refusal(QStringLiteral("药材用量输入错误。"), ChargeField::TxtYcjl);
     const QString c = trimSpaces(code);
     const QString n = trimSpaces(name);
-    auto drug = s.query(QStringLiteral("select ycdj from ycjg where ycbm = ? and ycmc = ?"), c, n);
+    auto drug = s.query(QStringLiteral("select ycbm, ycdj from ycjg where ycbm = ? and ycmc = ?"), c, n);
     if (!drug.next())
-        return ChargeRefusal{QStringLiteral("药材编码与名称不符"), QStringLiteral("Txtycbm")};
-    const Money price = drug.money(0);
+        return refusal(QStringLiteral("药材编码与名称不符"), ChargeField::Txtycbm);
+    // The line shows the drug's code as the list stores it, whatever letter case was typed.
+    const QString storedCode = drug.text(0);
+    const Money price = drug.money(1);
     auto stock = s.query(QStringLiteral("select 1 from ycyltb where ycbm = ? and ycyl >= ?"), n, *dose);
     if (!stock.next())
-        return ChargeRefusal{QStringLiteral("库存中此药材余量不足"), QStringLiteral("Txtycbm")};
+        return refusal(QStringLiteral("库存中此药材余量不足"), ChargeField::Txtycbm);
     if (!trimSpaces(prescription).contains(n))
-        return ChargeRefusal{QStringLiteral("处方中无此药材"), QStringLiteral("Txtycbm"), true};
+        return refusal(QStringLiteral("处方中无此药材"), ChargeField::Txtycbm).clearing();
     for (const auto &l : lines)
         if (l.code.compare(c, Qt::CaseInsensitive) == 0)
-            return ChargeRefusal{n + QStringLiteral(" 的用量已经输过。"), QStringLiteral("Txtycbm")};
-    ChargeLine line{c, n, *dose, price, lineAmount(price, *dose)};
+            return refusal(n + QStringLiteral(" 的用量已经输过。"), ChargeField::Txtycbm);
+    ChargeLine line{storedCode, n, *dose, price, lineAmount(price, *dose)};
     return line;
 }
 
-void Charging::post(db::Session &s, const QList<ChargeLine> &lines, const QString &caseNo, const QString &department,
-                    const QString &doctor, const QString &user, const QDate &today)
+void Charging::post(db::Session &s, const QList<ChargeLine> &lines, const ChargeDiagnosis &visit, const QString &user,
+                    const QDate &today)
 {
     if (lines.isEmpty())
         return;
@@ -115,11 +133,11 @@ void Charging::post(db::Session &s, const QList<ChargeLine> &lines, const QStrin
         m.ycly = QStringLiteral("  ");
         m.ywph = QStringLiteral(" ");
         m.yxqx = QDateTime(QDate(2050, 1, 1), QTime(0, 0));
-        m.blhm = trimSpaces(caseNo);
-        m.blks = trimSpaces(department);
+        m.blhm = visit.blbm;
+        m.blks = visit.blkb;
         m.cksl = l.dose;
         m.xsje = l.amount;
-        m.jbxm = doctor;
+        m.jbxm = visit.doctor;
         m.bgxm = user;
         postMovementInTransaction(s, m, MovementKind::Issue);
     }

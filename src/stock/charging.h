@@ -4,23 +4,29 @@
 // text), price them, and post all lines as issues from stock in one transaction.
 #include "core/database.h"
 #include "core/money.h"
+#include "core/refusal.h"
 
 #include <QDate>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <variant>
 
 namespace qh::stock {
 
-// A refusal: the message for the user and the control that gets the focus.
-struct ChargeRefusal {
-    QString message;
-    QString focus;        // object name of the control
-    bool clearDrug = false; // empty the code and name boxes as well
-};
+// The controls of the charging window the checks name. A refusal that clears others empties
+// the code and name boxes.
+enum class ChargeField { TxtBlhm, CboZdks, MasZdsj, Txtycbm, Txtycmc, TxtYcjl };
+using ChargeRefusal = Refusal<ChargeField>;
+using ChargeVerdict = Verdict<ChargeField>;
 
+// The visit found by the lookup: its key as found, and what the window uses of it. Lines are
+// posted against this key, not against what the boxes hold later.
 struct ChargeDiagnosis {
+    QString blbm;         // case number (trimmed)
+    QString blkb;         // department (trimmed)
+    QDate day;            // diagnosis day
     QString prescription; // blcf
     QString doctor;       // zdys
 };
@@ -44,6 +50,11 @@ public:
     // The departments of all diagnoses, each once; empty when no diagnosis exists.
     static QStringList departments(db::Session &s);
 
+    // Enter in the case number box: passes when it is not empty (nothing is shown otherwise).
+    static ChargeVerdict caseNoEntered(const QString &caseNo);
+    // Enter in the department list: passes when a department and a case number are given.
+    static ChargeVerdict departmentChosen(const QString &caseNo, const QString &department);
+
     // The diagnosis of a visit, or the refusal of the first check that fails.
     static std::variant<ChargeRefusal, ChargeDiagnosis> findDiagnosis(db::Session &s, const QString &dateText,
                                                                       const QString &caseNo, const QString &department);
@@ -60,11 +71,12 @@ public:
     static Money lineAmount(Money price, Money dose);
     static Money total(const QList<ChargeLine> &lines);
 
-    // Posts every line as an issue marked with the case and department, all or nothing. Each
-    // line's balance is checked again inside the transaction; when one no longer suffices
-    // nothing is posted and InsufficientStock names the herb. Throws DbError otherwise.
-    static void post(db::Session &s, const QList<ChargeLine> &lines, const QString &caseNo, const QString &department,
-                     const QString &doctor, const QString &user, const QDate &today);
+    // Posts every line as an issue marked with the case and department of the visit found, its
+    // doctor as handler, all or nothing. Each line's balance is checked again inside the
+    // transaction; when one no longer suffices nothing is posted and InsufficientStock names
+    // the herb. Throws DbError otherwise.
+    static void post(db::Session &s, const QList<ChargeLine> &lines, const ChargeDiagnosis &visit, const QString &user,
+                     const QDate &today);
 };
 
 class InsufficientStock : public DbError {

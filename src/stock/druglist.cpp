@@ -8,38 +8,38 @@ namespace qh::stock::druglist {
 
 namespace {
 
-DrugCheck refuse(const QString &message, const QString &focus, bool selectAll = false)
+DrugVerdict refuse(const QString &message, DrugField focus, bool selectAll = false)
 {
-    DrugCheck c;
-    c.ok = false;
-    c.message = message;
-    c.focus = focus;
-    c.selectAll = selectAll;
-    return c;
+    return refusal(message, focus, selectAll ? Select::all() : Select::none());
 }
 
-DrugCheck failed(const DbError &e)
+DrugAnswer refused(DrugVerdict r)
 {
-    DrugCheck c;
-    c.ok = false;
-    c.failure = true;
-    c.message = shortReport(e);
-    return c;
+    DrugAnswer a;
+    a.refusal = std::move(r);
+    return a;
 }
 
-DrugCheck succeeded(const QString &focus)
+DrugAnswer failed(const DbError &e)
 {
-    DrugCheck c;
-    c.focus = focus;
-    return c;
+    DrugAnswer a;
+    a.failure = shortReport(e);
+    return a;
 }
 
-const QString kCategory = QStringLiteral("CboYplb");
-const QString kCode = QStringLiteral("Txtycbm");
-const QString kName = QStringLiteral("Txtycmc");
-const QString kUnit = QStringLiteral("TxtJldw");
-const QString kPrice = QStringLiteral("Txtycdj");
-const QString kSave = QStringLiteral("CmdSave");
+DrugAnswer succeeded(DrugField next)
+{
+    DrugAnswer a;
+    a.next = next;
+    return a;
+}
+
+constexpr DrugField kCategory = DrugField::CboYplb;
+constexpr DrugField kCode = DrugField::Txtycbm;
+constexpr DrugField kName = DrugField::Txtycmc;
+constexpr DrugField kUnit = DrugField::TxtJldw;
+constexpr DrugField kPrice = DrugField::Txtycdj;
+constexpr DrugField kSave = DrugField::CmdSave;
 
 const QString kNotSaved = QStringLiteral("此条记录尚未保存");
 const QString kDuplicateCode = QStringLiteral("药品编码重复");
@@ -92,7 +92,7 @@ std::vector<DrugListRow> GridBmmcAdd()
     return rows;
 }
 
-DrugCheck srnrJy(DrugEntry &e)
+DrugVerdict srnrJy(DrugEntry &e)
 {
     e.category = trimSpaces(e.category);
     e.code = trimSpaces(e.code).toUpper();
@@ -102,15 +102,15 @@ DrugCheck srnrJy(DrugEntry &e)
 
     if (e.category.isEmpty())
         return refuse(QStringLiteral("输入药品类别"), kCategory);
-    if (e.category.size() > CategoryMax)
+    if (charCount(e.category) > CategoryMax)
         return refuse(QStringLiteral("药品类别不能超过%1个字").arg(CategoryMax), kCategory, true);
     if (e.name.isEmpty())
         return refuse(QStringLiteral("输入药品名称"), kName);
-    if (e.name.size() > NameMax)
+    if (charCount(e.name) > NameMax)
         return refuse(QStringLiteral("药品名称不能超过%1个字").arg(NameMax), kName, true);
     if (e.code.isEmpty())
         return refuse(QStringLiteral("输入药品编码"), kCode);
-    if (e.code.size() > CodeMax)
+    if (charCount(e.code) > CodeMax)
         return refuse(QStringLiteral("药品编码不能超过%1个字符").arg(CodeMax), kCode, true);
     // A number too large for an amount is no price either.
     const auto price = isNumeric(e.price) ? Money::parse(e.price) : std::nullopt;
@@ -122,9 +122,32 @@ DrugCheck srnrJy(DrugEntry &e)
         return refuse(QStringLiteral("药品单价不能大于%1").arg(priceText(maxPrice())), kPrice, true);
     if (e.unit.isEmpty())
         return refuse(QStringLiteral("输入药品计量单位"), kUnit);
-    if (e.unit.size() > UnitMax)
+    if (charCount(e.unit) > UnitMax)
         return refuse(QStringLiteral("计量单位不能超过%1个字").arg(UnitMax), kUnit, true);
-    return succeeded({});
+    return std::nullopt;
+}
+
+DrugVerdict categoryOnEnter(const QString &category)
+{
+    if (trimSpaces(category).isEmpty())
+        return refuse(QStringLiteral("输入药品类别，此项必须输入。"), kCategory);
+    return std::nullopt;
+}
+
+DrugVerdict formatPriceOnEnter(QString &text)
+{
+    const auto shown = priceOnEnter(text);
+    if (!shown)
+        return refuse(QStringLiteral("药品单价输入错误"), kPrice, true);
+    text = *shown;
+    return std::nullopt;
+}
+
+DrugVerdict filledOnEnter(DrugField box, const QString &text)
+{
+    if (trimSpaces(text).isEmpty())
+        return refuse(QString(), box);
+    return std::nullopt;
 }
 
 namespace {
@@ -132,16 +155,15 @@ namespace {
 // Checks the entry, then runs write in one transaction. write returns a refusal to stop
 // (nothing is written then) or nothing to commit; a database failure comes back short.
 template <typename Write>
-DrugCheck checkedWrite(DrugEntry &e, const QString &focusAfter, Write write)
+DrugAnswer checkedWrite(DrugEntry &e, DrugField focusAfter, Write write)
 {
-    DrugCheck check = srnrJy(e);
-    if (!check.ok)
-        return check;
+    if (DrugVerdict check = srnrJy(e))
+        return refused(std::move(check));
     try {
         auto s = Modutarnxt::openClinic();
         db::Transaction t(s);
-        if (const std::optional<DrugCheck> refusal = write(s))
-            return *refusal;
+        if (DrugVerdict r = write(s))
+            return refused(std::move(r));
         t.commit();
     } catch (const DbError &err) {
         return failed(err);
@@ -150,7 +172,7 @@ DrugCheck checkedWrite(DrugEntry &e, const QString &focusAfter, Write write)
 }
 
 // An update or delete that changed no row met an entry that was never saved.
-std::optional<DrugCheck> unlessUnchanged(int changedRows)
+DrugVerdict unlessUnchanged(int changedRows)
 {
     if (changedRows == 0)
         return refuse(kNotSaved, kSave);
@@ -159,20 +181,20 @@ std::optional<DrugCheck> unlessUnchanged(int changedRows)
 
 } // namespace
 
-DrugCheck add(DrugEntry &e)
+DrugAnswer add(DrugEntry &e)
 {
-    return checkedWrite(e, kCategory, [&](db::Session &s) -> std::optional<DrugCheck> {
+    return checkedWrite(e, kCategory, [&](db::Session &s) -> DrugVerdict {
         if (codeExists(s, e.code))
             return refuse(kDuplicateCode, kCode, true);
         if (nameExists(s, e.name))
             return refuse(kDuplicateName, kName, true);
         s.exec(QStringLiteral("insert into ycjg(ycbm, ycmc, ycdj, jldw, yplb) values(?, ?, ?, ?, ?)"), e.code, e.name,
                *Money::parse(e.price), e.unit, e.category);
-        return std::nullopt;
+        return DrugVerdict();
     });
 }
 
-DrugCheck changeOthers(DrugEntry &e)
+DrugAnswer changeOthers(DrugEntry &e)
 {
     return checkedWrite(e, kCategory, [&](db::Session &s) {
         return unlessUnchanged(s.exec(QStringLiteral("update ycjg set ycdj = ?, jldw = ?, yplb = ? where ycbm = ?"),
@@ -180,9 +202,9 @@ DrugCheck changeOthers(DrugEntry &e)
     });
 }
 
-DrugCheck changeName(DrugEntry &e)
+DrugAnswer changeName(DrugEntry &e)
 {
-    return checkedWrite(e, kCategory, [&](db::Session &s) -> std::optional<DrugCheck> {
+    return checkedWrite(e, kCategory, [&](db::Session &s) -> DrugVerdict {
         if (nameExists(s, e.name))
             return refuse(kDuplicateName, kName, true);
         return unlessUnchanged(s.exec(QStringLiteral("update ycjg set ycmc = ?, ycdj = ?, jldw = ?, yplb = ? where ycbm = ?"),
@@ -190,9 +212,9 @@ DrugCheck changeName(DrugEntry &e)
     });
 }
 
-DrugCheck changeCode(DrugEntry &e)
+DrugAnswer changeCode(DrugEntry &e)
 {
-    return checkedWrite(e, kCategory, [&](db::Session &s) -> std::optional<DrugCheck> {
+    return checkedWrite(e, kCategory, [&](db::Session &s) -> DrugVerdict {
         if (codeExists(s, e.code))
             return refuse(kDuplicateCode, kCode, true);
         return unlessUnchanged(s.exec(QStringLiteral("update ycjg set ycbm = ?, ycdj = ?, jldw = ?, yplb = ? where ycmc = ?"),
@@ -200,7 +222,7 @@ DrugCheck changeCode(DrugEntry &e)
     });
 }
 
-DrugCheck remove(DrugEntry &e)
+DrugAnswer remove(DrugEntry &e)
 {
     return checkedWrite(e, kCode, [&](db::Session &s) {
         return unlessUnchanged(s.exec(QStringLiteral("delete from ycjg where ycbm = ?"), e.code));

@@ -5,9 +5,10 @@
 // add / change / delete commands and the spreadsheet export.
 //
 // Every command takes the five entry values as typed, normalises them in place (trimmed, the
-// code upper-cased) and answers with success, or with the message to show and the entry box
-// (by its control name) that gets the focus.
+// code upper-cased) and answers with success and the control that gets the focus, or with the
+// refusal of the first rule that failed, or with the short report of a database failure.
 #include "core/money.h"
+#include "core/refusal.h"
 #include "core/spreadsheet.h"
 
 #include <QString>
@@ -35,13 +36,16 @@ struct DrugListRow {
     QString category;
 };
 
-// The answer of a check or a command.
-struct DrugCheck {
-    bool ok = true;
-    QString message;        // shown in an information box when not ok
-    QString focus;          // object name of the control that gets the focus afterwards
-    bool selectAll = false; // select the whole text of that control
-    bool failure = false;   // a database failure: message is its short report
+// The controls of the drug code and price window the checks name.
+enum class DrugField { CboYplb, Txtycbm, Txtycmc, TxtJldw, Txtycdj, CmdSave };
+using DrugVerdict = Verdict<DrugField>;
+
+// The answer of a command.
+struct DrugAnswer {
+    DrugVerdict refusal;               // the first rule that failed
+    QString failure;                   // the short report of a database failure (focus unchanged)
+    DrugField next = DrugField::CboYplb; // the control that gets the focus after success
+    bool ok() const { return !refusal && failure.isEmpty(); }
 };
 
 namespace druglist {
@@ -66,21 +70,28 @@ QStringList YplbAdd();
 std::vector<DrugListRow> GridBmmcAdd();
 
 // Trims every entry, upper-cases the code, then checks in order: category, name, code, price
-// (a number, greater than 0), unit. No database access.
-DrugCheck srnrJy(DrugEntry &entry);
+// (a number, greater than 0), unit. No database access. Lengths count characters.
+DrugVerdict srnrJy(DrugEntry &entry);
+
+// Enter in the boxes (the price box formats with priceOnEnter): the category must not be
+// empty; the code, name and unit boxes move on only when not empty.
+DrugVerdict categoryOnEnter(const QString &category);
+DrugVerdict filledOnEnter(DrugField box, const QString &text);
+// Enter in the price box: the price formatted in place, or "药品单价输入错误" with the text selected.
+DrugVerdict formatPriceOnEnter(QString &text);
 
 // CmdSave: a new drug; its code and its name must both be new.
-DrugCheck add(DrugEntry &entry);
+DrugAnswer add(DrugEntry &entry);
 // Cmdedit: price, unit and category of the drug with the entry's code.
-DrugCheck changeOthers(DrugEntry &entry);
+DrugAnswer changeOthers(DrugEntry &entry);
 // CmdMcxg: the name (and price, unit, category) of the drug with the entry's code; the new
 // name must not be in the list.
-DrugCheck changeName(DrugEntry &entry);
+DrugAnswer changeName(DrugEntry &entry);
 // CmdBmxg: the code (and price, unit, category) of the drug with the entry's name; the new
 // code must not be in the list.
-DrugCheck changeCode(DrugEntry &entry);
+DrugAnswer changeCode(DrugEntry &entry);
 // Cmddele: removes the drug with the entry's code; the entries must be complete and valid.
-DrugCheck remove(DrugEntry &entry);
+DrugAnswer remove(DrugEntry &entry);
 
 // The export file: "药品编码名称对照表.xlsx" in the user's documents folder.
 QString exportFilePath();

@@ -59,169 +59,160 @@ bool dateTextComplete(const QString &text)
 std::optional<DrugRow> findDrugByCode(db::Session &s, const QString &code) { return findDrug(s, "ycbm", code); }
 std::optional<DrugRow> findDrugByName(db::Session &s, const QString &name) { return findDrug(s, "ycmc", name); }
 
+std::optional<EnterMove> enterMoveOf(std::span<const EnterMove> chain, StockField box)
+{
+    for (const EnterMove &m : chain)
+        if (m.box == box)
+            return m;
+    return std::nullopt;
+}
+
+std::strong_ordering compareWithUnitPrice(Money listPrice, Money amount, Money quantity)
+{
+    // listPrice <=> amount / quantity, both sides multiplied by quantity (in units of 1/Scale):
+    // listPrice.units * quantity.units <=> amount.units * Scale, reversed for a negative quantity.
+    const __int128 left = __int128(listPrice.units()) * quantity.units();
+    const __int128 right = __int128(amount.units()) * Money::Scale;
+    const std::strong_ordering order = left <=> right;
+    return quantity.isNegative() ? 0 <=> order : order;
+}
+
 namespace entrystep {
 
-StepResult stay(const QString &message, Selection select, MsgIcon icon)
+StockRefusal stay(StockField box, const QString &message, Select select, MsgIcon icon)
 {
-    StepResult r;
-    r.ok = false;
-    r.message = message;
-    r.icon = icon;
-    r.select = select;
-    return r;
-}
-
-StepResult moveTo(const QString &box, Selection select)
-{
-    StepResult r;
-    r.focus = box;
-    r.select = select;
-    return r;
-}
-
-StepResult fail(const QString &message, const QString &box, Selection select)
-{
-    StepResult r = stay(message, select);
-    r.focus = box;
-    return r;
+    return refusal(message, box, select).withIcon(icon);
 }
 
 namespace {
 
-// Looks the trimmed text up with find and hands the drug's row to take, then moves to next;
-// an unknown text stays with unknownMessage.
+// Looks the trimmed text up with find and hands the drug's row to take; an unknown text stays
+// in box with unknownMessage.
 template <typename Take>
-StepResult lookUp(const QString &text, std::optional<DrugRow> (*find)(db::Session &, const QString &),
-                  const QString &unknownMessage, Take take, const QString &next, Selection select)
+StockVerdict lookUp(StockField box, const QString &text, std::optional<DrugRow> (*find)(db::Session &, const QString &),
+                    const QString &unknownMessage, Take take)
 {
     try {
         auto s = Modutarnxt::openClinic();
         const auto row = find(s, trimSpaces(text));
         if (!row)
-            return stay(unknownMessage);
+            return stay(box, unknownMessage);
         take(*row);
     } catch (const DbError &err) {
-        return stay(shortReport(err));
+        return stay(box, shortReport(err));
     }
-    return moveTo(next, select);
+    return std::nullopt;
 }
 
 } // namespace
 
-StepResult lookupCode(QString &code, QString &name, const QString &unknownMessage, const QString &next)
+StockVerdict lookupCode(QString &code, QString &name, const QString &unknownMessage)
 {
     if (code.isEmpty())
-        return stay({}, Selection::None);
+        return stay(StockField::Txtycbm, {}, Select::none());
     code = code.toUpper();
-    return lookUp(code, findDrugByCode, unknownMessage, [&name](const DrugRow &row) { name = row.ycmc; }, next,
-                  Selection::All);
+    return lookUp(StockField::Txtycbm, code, findDrugByCode, unknownMessage, [&name](const DrugRow &row) { name = row.ycmc; });
 }
 
-StepResult lookupName(const QString &name, QString &code, const QString &unregisteredMessage)
+StockVerdict lookupName(const QString &name, QString &code, const QString &unregisteredMessage)
 {
     if (name.isEmpty())
-        return stay({}, Selection::None);
-    return lookUp(name, findDrugByName, unregisteredMessage, [&code](const DrugRow &row) { code = row.ycbm; },
-                  QStringLiteral("TxtGjsj"), Selection::FirstTen);
+        return stay(StockField::Txtycmc, {}, Select::none());
+    return lookUp(StockField::Txtycmc, name, findDrugByName, unregisteredMessage,
+                  [&code](const DrugRow &row) { code = row.ycbm; });
 }
 
-StepResult filledThen(const QString &text, const QString &next, Selection select, const QString &emptyMessage,
-                      MsgIcon icon)
+StockVerdict filled(StockField box, const QString &text, const QString &emptyMessage, MsgIcon icon)
 {
     if (text.isEmpty())
-        return stay(emptyMessage, Selection::None, icon);
-    return moveTo(next, select);
+        return stay(box, emptyMessage, Select::none(), icon);
+    return std::nullopt;
 }
 
-StepResult enterDay(const QString &text, const QDate &today, const QString &next)
+StockVerdict enterDay(const QString &text, const QDate &today)
 {
     if (!dateTextComplete(text))
-        return stay(QStringLiteral("请输入10位日期时间"), Selection::FirstTen);
+        return stay(StockField::TxtGjsj, QStringLiteral("请输入10位日期时间"), Select::head(10));
     const auto d = parseDateText(text);
     if (!d)
-        return stay(QStringLiteral("输入时间错误"), Selection::FirstTen);
+        return stay(StockField::TxtGjsj, QStringLiteral("输入时间错误"), Select::head(10));
     if (*d > today)
-        return stay(QStringLiteral("输入时间不能大于目前时间"), Selection::FirstTen);
-    return moveTo(next, Selection::All);
+        return stay(StockField::TxtGjsj, QStringLiteral("输入时间不能大于目前时间"), Select::head(10));
+    return std::nullopt;
 }
 
-StepResult enterNumber(QString &text, const QString &wrongMessage, const QString &label, const QString &next,
-                       const QString &zeroMessage)
+StockVerdict enterNumber(StockField box, QString &text, const QString &wrongMessage, const QString &label,
+                         const QString &zeroMessage)
 {
     const BoxNumber n = readBoxNumber(text);
     switch (n.state) {
     case BoxNumber::Empty:
-        return stay({}, Selection::None);
+        return stay(box, {}, Select::none());
     case BoxNumber::NotNumeric:
-        return stay(wrongMessage);
+        return stay(box, wrongMessage);
     case BoxNumber::TooLarge:
-        return stay(tooLargeMessage(label));
+        return stay(box, tooLargeMessage(label));
     case BoxNumber::Ok:
         break;
     }
     if (!zeroMessage.isEmpty() && n.value.isZero())
-        return stay(zeroMessage);
+        return stay(box, zeroMessage);
     text = formatBoxNumber(n.value);
-    return moveTo(next, Selection::All);
+    return std::nullopt;
 }
 
-StepResult checkUnitPrice(const QString &code, const QString &quantityText, const QString &amountText,
-                          bool (*passes)(Money listPrice, Money unitPrice))
+StockVerdict checkUnitPrice(const QString &code, const QString &quantityText, const QString &amountText,
+                            bool (*passes)(std::strong_ordering listAgainstUnit))
 {
+    // Refusals that name no box leave the focus on the save command.
+    const auto atSave = [](const QString &message) { return stay(StockField::CmdSave, message, Select::none()); };
     std::optional<DrugRow> row;
     try {
         auto s = Modutarnxt::openClinic();
         row = findDrugByCode(s, trimSpaces(code));
     } catch (const DbError &err) {
-        return stay(shortReport(err), Selection::None);
+        return atSave(shortReport(err));
     }
     if (!row)
-        return fail(QStringLiteral("药品编码登录错误，重来"), QStringLiteral("Txtycbm"), Selection::All);
+        return stay(StockField::Txtycbm, QStringLiteral("药品编码登录错误，重来"));
 
     const auto quantity = Money::parse(quantityText);
     const auto amount = Money::parse(amountText);
     if (!quantity || !amount)
-        return stay(QStringLiteral("类型不匹配"), Selection::None);
+        return atSave(QStringLiteral("类型不匹配"));
     if (quantity->isZero())
-        return stay(QStringLiteral("除数为零"), Selection::None);
-    Money unit;
-    try {
-        unit = *amount / *quantity;
-    } catch (const MoneyOverflow &) {
-        return stay(QStringLiteral("溢出"), Selection::None);
-    }
-    if (!passes(row->ycdj, unit))
-        return stay({}, Selection::None);
-    return StepResult{};
-}
-
-std::optional<StepResult> firstMissing(std::initializer_list<RequiredBox> boxes)
-{
-    for (const RequiredBox &b : boxes)
-        if (b.missing)
-            return fail(b.message, b.box, b.select);
+        return atSave(QStringLiteral("除数为零"));
+    if (!passes(compareWithUnitPrice(row->ycdj, *amount, *quantity)))
+        return atSave({});
     return std::nullopt;
 }
 
-std::optional<StepResult> refuseDay(const QString &text, const QString &box, const QString &missingMessage,
-                                    const QString &wrongMessage, QDate &day)
+StockVerdict firstMissing(std::initializer_list<RequiredBox> boxes)
+{
+    for (const RequiredBox &b : boxes)
+        if (b.missing)
+            return stay(b.box, b.message, b.select);
+    return std::nullopt;
+}
+
+StockVerdict refuseDay(const QString &text, StockField box, const QString &missingMessage, const QString &wrongMessage,
+                       QDate &day)
 {
     if (!dateTextComplete(text))
-        return fail(missingMessage, box, Selection::FirstTen);
+        return stay(box, missingMessage, Select::head(10));
     const auto parsed = parseDateText(text);
     if (!parsed)
-        return fail(wrongMessage, box, Selection::FirstTen);
+        return stay(box, wrongMessage, Select::head(10));
     day = *parsed;
     return std::nullopt;
 }
 
-std::optional<StepResult> refuseNumber(const BoxNumber &n, const QString &box, const QString &wrongMessage,
-                                       const QString &label)
+StockVerdict refuseNumber(const BoxNumber &n, StockField box, const QString &wrongMessage, const QString &label)
 {
     if (n.state == BoxNumber::Empty || n.state == BoxNumber::NotNumeric)
-        return fail(wrongMessage, box, Selection::All);
+        return stay(box, wrongMessage);
     if (n.state == BoxNumber::TooLarge)
-        return fail(tooLargeMessage(label), box, Selection::All);
+        return stay(box, tooLargeMessage(label));
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #include "stock/posting.h"
 
+#include "core/textutil.h"
+
 namespace qh::stock {
 
 namespace {
@@ -20,7 +22,7 @@ void checkMovement(const Movement &m)
 {
     if (m.ycbm.isEmpty())
         throw PostingRefused(err::ZeroLength, QStringLiteral("药材名称为空，不能记帐"));
-    if (m.ycbm.size() > BalanceNameLimit)
+    if (charCount(m.ycbm) > BalanceNameLimit)
         throw PostingRefused(err::TooLong,
                              QStringLiteral("药材名称“%1”超过%2个字符，库存只能记录%2个字符以内的药材名称，未记帐")
                                  .arg(m.ycbm)

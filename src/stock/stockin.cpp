@@ -15,89 +15,90 @@ StockInEntry StockIn::Qpcls(const QDate &today)
     return e;
 }
 
-StepResult StockIn::onEnter(const QString &box, StockInEntry &e, const QDate &today)
+StockVerdict StockIn::onEnter(StockField box, StockInEntry &e, const QDate &today)
 {
-    if (box == u"Txtycbm")
-        return lookupCode(e.Txtycbm, e.Txtycmc, QStringLiteral("药材编码输入错误"), QStringLiteral("TxtYcph"));
-    if (box == u"Txtycmc")
+    switch (box) {
+    case StockField::Txtycbm:
+        return lookupCode(e.Txtycbm, e.Txtycmc, QStringLiteral("药材编码输入错误"));
+    case StockField::Txtycmc:
         return lookupName(e.Txtycmc, e.Txtycbm, QStringLiteral("此药材编码没有登记，请先登记药材编码名称销价"));
-    if (box == u"TxtYcph")
-        return filledThen(trimSpaces(e.TxtYcph), QStringLiteral("TxtYsqx"), Selection::FirstTen,
-                          QStringLiteral("请输入药品批号，没有批号用其它内容代替"));
-    if (box == u"TxtYsqx") {
+    case StockField::TxtYcph:
+        return filled(box, trimSpaces(e.TxtYcph), QStringLiteral("请输入药品批号，没有批号用其它内容代替"));
+    case StockField::TxtYsqx:
         if (!dateTextComplete(e.TxtYsqx))
-            return stay(QStringLiteral("请输入10位日期时间"), Selection::FirstTen);
+            return stay(box, QStringLiteral("请输入10位日期时间"), Select::head(10));
         if (!parseDateText(e.TxtYsqx))
-            return stay(QStringLiteral("有效期限输入错误"), Selection::FirstTen);
-        return moveTo(QStringLiteral("Txthwcd"), Selection::End);
+            return stay(box, QStringLiteral("有效期限输入错误"), Select::head(10));
+        return std::nullopt;
+    case StockField::Txthwcd:
+        return filled(box, e.Txthwcd);
+    case StockField::TxtPjhm:
+        return filled(box, e.TxtPjhm, QStringLiteral("请输入药品入库票据号码，没有可用其它内容代替"), MsgIcon::Question);
+    case StockField::TxtYcsl:
+        return enterNumber(box, e.TxtYcsl, QStringLiteral("输入药材数量错误"), QStringLiteral("进货数量"));
+    case StockField::TxtYcje:
+        return enterNumber(box, e.TxtYcje, QStringLiteral("药材输入金额错误"), QStringLiteral("进货金额"));
+    case StockField::Txthwll:
+        return filled(box, e.Txthwll);
+    case StockField::TxtGjsj:
+        return enterDay(e.TxtGjsj, today);
+    case StockField::Txtjbxm:
+        return filled(box, e.Txtjbxm);
+    case StockField::CmdSave:
+        break;
     }
-    if (box == u"Txthwcd")
-        return filledThen(e.Txthwcd, QStringLiteral("TxtPjhm"), Selection::End);
-    if (box == u"TxtPjhm")
-        return filledThen(e.TxtPjhm, QStringLiteral("TxtYcsl"), Selection::All,
-                          QStringLiteral("请输入药品入库票据号码，没有可用其它内容代替"), MsgIcon::Question);
-    if (box == u"TxtYcsl")
-        return enterNumber(e.TxtYcsl, QStringLiteral("输入药材数量错误"), QStringLiteral("进货数量"), QStringLiteral("TxtYcje"));
-    if (box == u"TxtYcje")
-        return enterNumber(e.TxtYcje, QStringLiteral("药材输入金额错误"), QStringLiteral("进货金额"), QStringLiteral("Txthwll"));
-    if (box == u"Txthwll")
-        return filledThen(e.Txthwll, QStringLiteral("TxtGjsj"), Selection::FirstTen);
-    if (box == u"TxtGjsj")
-        return enterDay(e.TxtGjsj, today, QStringLiteral("Txtjbxm"));
-    if (box == u"Txtjbxm")
-        return filledThen(e.Txtjbxm, QStringLiteral("CmdSave"), Selection::None);
-    return stay({}, Selection::None);
+    return stay(box, {}, Select::none());
 }
 
-StepResult StockIn::jyYpjg(StockInEntry &e)
+StockVerdict StockIn::jyYpjg(StockInEntry &e)
 {
     jybl = 1;
     // Equal prices do not pass: a purchase must cost less than the drug sells for.
-    const StepResult r = checkUnitPrice(e.Txtycbm, e.TxtYcsl, e.TxtYcje,
-                                        [](Money listPrice, Money unitPrice) { return listPrice > unitPrice; });
-    if (r.ok)
+    StockVerdict r = checkUnitPrice(e.Txtycbm, e.TxtYcsl, e.TxtYcje,
+                                    [](std::strong_ordering listAgainstUnit) { return listAgainstUnit > 0; });
+    if (!r)
         jybl = 0;
     return r;
 }
 
-StepResult StockIn::srnrJy(StockInEntry &e, const QDate &today)
+StockVerdict StockIn::srnrJy(StockInEntry &e, const QDate &today)
 {
     jybl = 1;
     for (QString *t : {&e.Txtycbm, &e.Txtycmc, &e.Txthwll, &e.Txthwcd, &e.TxtYcph, &e.TxtYsqx, &e.Txtjbxm, &e.TxtPjhm})
         *t = trimSpaces(*t);
 
     if (auto r = firstMissing({
-            {e.Txtycbm.isEmpty() || e.Txtycmc.isEmpty(), QStringLiteral("请输入药材编码"), QStringLiteral("Txtycbm"), Selection::All},
-            {e.TxtPjhm.isEmpty(), QStringLiteral("请输入票据号码"), QStringLiteral("TxtPjhm")},
-            {e.Txtjbxm.isEmpty(), QStringLiteral("请输入经办者姓名"), QStringLiteral("Txtjbxm")},
-            {e.Txthwll.isEmpty(), QStringLiteral("请输入药材来源"), QStringLiteral("Txthwll")},
-            {e.Txthwcd.isEmpty(), QStringLiteral("请输入药材产地"), QStringLiteral("Txthwcd")},
-            {e.TxtYcph.isEmpty(), QStringLiteral("请输入药材批号"), QStringLiteral("TxtYcph")},
+            {e.Txtycbm.isEmpty() || e.Txtycmc.isEmpty(), QStringLiteral("请输入药材编码"), StockField::Txtycbm, Select::all()},
+            {e.TxtPjhm.isEmpty(), QStringLiteral("请输入票据号码"), StockField::TxtPjhm},
+            {e.Txtjbxm.isEmpty(), QStringLiteral("请输入经办者姓名"), StockField::Txtjbxm},
+            {e.Txthwll.isEmpty(), QStringLiteral("请输入药材来源"), StockField::Txthwll},
+            {e.Txthwcd.isEmpty(), QStringLiteral("请输入药材产地"), StockField::Txthwcd},
+            {e.TxtYcph.isEmpty(), QStringLiteral("请输入药材批号"), StockField::TxtYcph},
         }))
-        return *r;
+        return r;
     QDate bought;
-    if (auto r = refuseDay(e.TxtGjsj, QStringLiteral("TxtGjsj"), QStringLiteral("请输入药材购进时间"),
+    if (auto r = refuseDay(e.TxtGjsj, StockField::TxtGjsj, QStringLiteral("请输入药材购进时间"),
                            QStringLiteral("药材购进时间输入错误"), bought))
-        return *r;
+        return r;
     QDate expiry;
-    if (auto r = refuseDay(e.TxtYsqx, QStringLiteral("TxtYsqx"), QStringLiteral("请输入药材有效期限"),
+    if (auto r = refuseDay(e.TxtYsqx, StockField::TxtYsqx, QStringLiteral("请输入药材有效期限"),
                            QStringLiteral("药材有效期限输入错误"), expiry))
-        return *r;
+        return r;
     if (bought > today)
-        return fail(QStringLiteral("药材购进时间不能大于系统目前时间"), QStringLiteral("TxtGjsj"), Selection::FirstTen);
+        return stay(StockField::TxtGjsj, QStringLiteral("药材购进时间不能大于系统目前时间"), Select::head(10));
     if (expiry < today)
-        return fail(QStringLiteral("药材有效期限不能小于系统目前时间"), QStringLiteral("TxtYsqx"), Selection::FirstTen);
+        return stay(StockField::TxtYsqx, QStringLiteral("药材有效期限不能小于系统目前时间"), Select::head(10));
     const BoxNumber quantity = readBoxNumber(e.TxtYcsl);
-    if (auto r = refuseNumber(quantity, QStringLiteral("TxtYcsl"), QStringLiteral("药材输入数量错误"), QStringLiteral("进货数量")))
-        return *r;
+    if (auto r = refuseNumber(quantity, StockField::TxtYcsl, QStringLiteral("药材输入数量错误"), QStringLiteral("进货数量")))
+        return r;
     const BoxNumber amount = readBoxNumber(e.TxtYcje);
-    if (auto r = refuseNumber(amount, QStringLiteral("TxtYcje"), QStringLiteral("药材输入金额错误"), QStringLiteral("进货金额")))
-        return *r;
+    if (auto r = refuseNumber(amount, StockField::TxtYcje, QStringLiteral("药材输入金额错误"), QStringLiteral("进货金额")))
+        return r;
 
     e.TxtYcsl = formatBoxNumber(quantity.value);
     e.TxtYcje = formatBoxNumber(amount.value);
     jybl = 0;
-    return StepResult{};
+    return std::nullopt;
 }
 
 Movement StockIn::movement(const StockInEntry &e)
@@ -114,15 +115,34 @@ Movement StockIn::movement(const StockInEntry &e)
     return m;
 }
 
-StepResult StockIn::post(const StockInEntry &e)
+StockVerdict StockIn::post(const StockInEntry &e)
 {
     try {
         auto s = Modutarnxt::openClinic();
         postMovement(s, movement(e), MovementKind::Receipt);
     } catch (const DbError &err) {
-        return stay(shortReport(err), Selection::None);
+        return stay(StockField::CmdSave, shortReport(err), Select::none());
     }
-    return StepResult{};
+    return std::nullopt;
+}
+
+QString *StockIn::text(StockField box)
+{
+    switch (box) {
+    case StockField::Txtycbm: return &entry.Txtycbm;
+    case StockField::Txtycmc: return &entry.Txtycmc;
+    case StockField::TxtYcph: return &entry.TxtYcph;
+    case StockField::TxtYsqx: return &entry.TxtYsqx;
+    case StockField::Txthwcd: return &entry.Txthwcd;
+    case StockField::TxtPjhm: return &entry.TxtPjhm;
+    case StockField::TxtYcsl: return &entry.TxtYcsl;
+    case StockField::TxtYcje: return &entry.TxtYcje;
+    case StockField::Txthwll: return &entry.Txthwll;
+    case StockField::TxtGjsj: return &entry.TxtGjsj;
+    case StockField::Txtjbxm: return &entry.Txtjbxm;
+    case StockField::CmdSave: break;
+    }
+    return nullptr;
 }
 
 } // namespace qh::stock

@@ -19,9 +19,11 @@ struct StockOutEntry {
     QString Txtjbxm;
 };
 
-class StockOut {
+class StockOut : public EntryLogic {
 public:
     int jybl = 0;
+    // The entry the window shows.
+    StockOutEntry entry;
 
     // Code, name, summary, handler and ticket empty; quantity and revenue "0.00"; date today.
     static StockOutEntry Qpcls(const QDate &today);
@@ -29,19 +31,40 @@ public:
     // Keys the quantity box takes: the digits 0 to 9 (Enter is handled apart).
     static bool quantityKeyAccepted(const QString &typed);
 
-    StepResult onEnter(const QString &box, StockOutEntry &e, const QDate &today);
+    // Enter: the box, where the focus goes when the box's check passes, and how it selects.
+    static constexpr EnterMove EnterChain[] = {
+        {StockField::Txtycbm, StockField::TxtPjhm, Select::all()},
+        {StockField::Txtycmc, StockField::TxtGjsj, Select::head(10)},
+        {StockField::TxtPjhm, StockField::TxtGjsj, Select::head(10)},
+        {StockField::TxtGjsj, StockField::Txthwll, Select::all()},
+        {StockField::Txthwll, StockField::TxtYcsl, Select::all()},
+        {StockField::TxtYcsl, StockField::TxtYcje, Select::all()},
+        {StockField::TxtYcje, StockField::Txtjbxm, Select::all()},
+        {StockField::Txtjbxm, StockField::CmdSave, Select::none()},
+    };
+
+    StockVerdict onEnter(StockField box, StockOutEntry &e, const QDate &today);
 
     // Price check: does not pass when the drug's selling price is above the unit revenue
-    // (revenue / quantity); an equal value passes.
-    StepResult jyYpjg(StockOutEntry &e);
+    // (revenue / quantity, compared exactly); an equal value passes.
+    StockVerdict jyYpjg(StockOutEntry &e);
 
-    StepResult srnrJy(StockOutEntry &e, const QDate &today);
+    StockVerdict srnrJy(StockOutEntry &e, const QDate &today);
 
     static Movement movement(const StockOutEntry &e);
 
     // In one transaction: checks that the balance covers the quantity ("库存中此药材余量不足"
     // otherwise, nothing written) and posts the issue.
-    StepResult post(const StockOutEntry &e);
+    StockVerdict post(const StockOutEntry &e);
+
+    // EntryLogic over entry.
+    QString *text(StockField box) override;
+    void clear(const QDate &today) override { entry = Qpcls(today); }
+    std::span<const EnterMove> enterChain() const override { return EnterChain; }
+    StockVerdict onEnter(StockField box, const QDate &today) override { return onEnter(box, entry, today); }
+    StockVerdict jyYpjg() override { return jyYpjg(entry); }
+    StockVerdict srnrJy(const QDate &today) override { return srnrJy(entry, today); }
+    StockVerdict post() override { return post(entry); }
 };
 
 } // namespace qh::stock

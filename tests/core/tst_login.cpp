@@ -108,12 +108,11 @@ private slots:
                            QStringLiteral("李四"), QString::fromLatin1(weak));
         QVERIFY(passwords::needsRehash(QString::fromLatin1(weak)));
 
-        QCOMPARE(login::seekpassword(QStringLiteral("李四"), QStringLiteral("wrong1")).passjy, 1);
+        QVERIFY(!login::seekpassword(QStringLiteral("李四"), QStringLiteral("wrong1")));
         QCOMPARE(storedHash(clinic, QStringLiteral("李四")), QString::fromLatin1(weak));
 
         const auto found = login::seekpassword(QStringLiteral(" 李四 "), QStringLiteral(" OLDPASS "));
-        QCOMPARE(found.passjy, 0);
-        QCOMPARE(found.flagText, QStringLiteral("1"));
+        QCOMPARE(found, std::optional<QString>(QStringLiteral("1")));
         const QString now = storedHash(clinic, QStringLiteral("李四"));
         QVERIFY(now != QString::fromLatin1(weak));
         QVERIFY(!passwords::needsRehash(now));
@@ -125,9 +124,9 @@ private slots:
         test::TempClinic clinic;
         clinic.addUser(QStringLiteral("O'Neil"), QStringLiteral("it's'ok"));
         QCOMPARE(login::seekusename(), QStringList{QStringLiteral("O'Neil")});
-        QCOMPARE(login::seekpassword(QStringLiteral("O'Neil"), QStringLiteral("it's'ok")).passjy, 0);
-        QCOMPARE(login::seekpassword(QStringLiteral("O'Neil"), QStringLiteral("' or '1'='1")).passjy, 1);
-        QCOMPARE(login::seekpassword(QStringLiteral("' or ''='"), QStringLiteral("it's'ok")).passjy, 1);
+        QVERIFY(login::seekpassword(QStringLiteral("O'Neil"), QStringLiteral("it's'ok")));
+        QVERIFY(!login::seekpassword(QStringLiteral("O'Neil"), QStringLiteral("' or '1'='1")));
+        QVERIFY(!login::seekpassword(QStringLiteral("' or ''='"), QStringLiteral("it's'ok")));
     }
 
     void attemptsCountOnlyPressesThatPassTheLengthCheck()
@@ -150,6 +149,37 @@ private slots:
             QCOMPARE(b.press(QStringLiteral("王五"), QStringLiteral("wrong9")), login::Outcome::TryAgain);
         QCOMPARE(b.press(QStringLiteral("王五"), QStringLiteral("right1")), login::Outcome::Refused);
         QVERIFY(!b.LoginSucceeded);
+    }
+
+    // The checks of a press of OK in their order: too short (not counted), the fourth counted
+    // press, the password. Each row breaks two adjacent checks and expects the earlier outcome;
+    // the last check is broken alone.
+    void pressChecksInOrder_data()
+    {
+        QTest::addColumn<int>("earlierPresses"); // counted wrong presses before this one
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("counted"); // counted presses afterwards
+        QTest::newRow("too short, fourth press") << 3 << "abc" << int(login::Outcome::TooShort) << 3;
+        QTest::newRow("too short in wide characters") << 0 << QString::fromUcs4(U"\U00020000\U00020001\U00020002")
+                                                      << int(login::Outcome::TooShort) << 0;
+        QTest::newRow("fourth press, wrong password") << 3 << "wrong1" << int(login::Outcome::Refused) << 4;
+        QTest::newRow("wrong password") << 2 << "wrong1" << int(login::Outcome::TryAgain) << 3;
+    }
+
+    void pressChecksInOrder()
+    {
+        QFETCH(int, earlierPresses);
+        QFETCH(QString, password);
+        QFETCH(int, outcome);
+        QFETCH(int, counted);
+        test::TempClinic clinic;
+        clinic.addUser(QStringLiteral("王五"), QStringLiteral("right1"));
+        login::LoginAttempts a;
+        for (int i = 0; i < earlierPresses; ++i)
+            QCOMPARE(a.press(QStringLiteral("王五"), QStringLiteral("wrong9")), login::Outcome::TryAgain);
+        QCOMPARE(int(a.press(QStringLiteral("王五"), password)), outcome);
+        QCOMPARE(a.count(), counted);
     }
 
     void windowLogsInWithDifferentLetterCase()
@@ -231,6 +261,12 @@ private slots:
         QTest::keyClick(w->Txtpass, Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), w->cmdOK);
         QCOMPARE(w->countedPresses(), 0);
+        // Enter on the focused button presses it.
+        QTest::keyClick(w->cmdOK, Qt::Key_Return);
+        QCOMPARE(w->countedPresses(), 1);
+        QCOMPARE(rec.last(), QStringLiteral("无效的密码，再试一次！"));
+        QCOMPARE(QApplication::focusWidget(), w->Txtpass);
+        QCOMPARE(w->Txtpass->selectedText(), QStringLiteral("wxyz"));
 
         // The frame cannot close it; cancel ends the program.
         QVERIFY(!w->close());

@@ -74,9 +74,16 @@ private:
         return r;
     }
 
+    // Opens the window; for a logged-in user as the menu item "更换系统背景" does (menus off
+    // until it closes).
     static FrmJczl *openSetup()
     {
+        std::optional<ui::MenusOff> menus;
+        if (!Modutarnxt::CurrentUser.isEmpty())
+            menus.emplace();
         auto *w = ui::singleWindow<ui::FrmJczl>();
+        if (menus)
+            menus->attachTo(w);
         w->show();
         QApplication::setActiveWindow(w);
         return w;
@@ -132,20 +139,23 @@ private slots:
     void entryChecksInOrder()
     {
         using setup::checkEntries;
+        using setup::SetupField;
         auto c = checkEntries(QStringLiteral("青"), QStringLiteral("张"), QStringLiteral("1"), true);
-        QVERIFY(!c.ok);
-        QVERIFY(c.message.isEmpty());
-        QCOMPARE(c.focus, QStringLiteral("TxtYhdw"));
+        QVERIFY(c);
+        QVERIFY(c->message.isEmpty());
+        QCOMPARE(c->field, SetupField::TxtYhdw);
         c = checkEntries(QStringLiteral("青禾"), QStringLiteral("张"), QStringLiteral("1"), true);
-        QCOMPARE(c.message, QStringLiteral("用户名称不能少于2位字符"));
-        QCOMPARE(c.focus, QStringLiteral("TxtYhxm"));
+        QCOMPARE(c->message, QStringLiteral("用户名称不能少于2位字符"));
+        QCOMPARE(c->field, SetupField::TxtYhxm);
         c = checkEntries(QStringLiteral("青禾"), QStringLiteral("张三"), QStringLiteral("123"), true);
-        QCOMPARE(c.message, QStringLiteral("系统密码不能少于4位字符"));
-        QCOMPARE(c.focus, QStringLiteral("TxtPass"));
-        QCOMPARE(c.cursor, 4);
-        QVERIFY(checkEntries(QStringLiteral("青禾"), QStringLiteral("张三"), QStringLiteral("1234"), true).ok);
+        QCOMPARE(c->message, QStringLiteral("系统密码不能少于4位字符"));
+        QCOMPARE(c->field, SetupField::TxtPass);
+        QCOMPARE(c->select, Select::end()); // the caret after the last character
+        QVERIFY(!checkEntries(QStringLiteral("青禾"), QStringLiteral("张三"), QStringLiteral("1234"), true));
         // A user who already exists keeps his password; it is not looked at.
-        QVERIFY(checkEntries(QStringLiteral("青禾"), QStringLiteral("张三"), QString(), false).ok);
+        QVERIFY(!checkEntries(QStringLiteral("青禾"), QStringLiteral("张三"), QString(), false));
+        // Characters, not UTF-16 units, count: one character outside the basic plane is too short.
+        QVERIFY(checkEntries(QString::fromUcs4(U"\U00020000"), QStringLiteral("张三"), QString(), false));
     }
 
     void saveAddsTheFirstUserOnceAndKeepsOtherRows()

@@ -198,6 +198,123 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("报表.xlsx")});
     }
 
+    void rowsWrittenInAnyOrderAreSavedInOrder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("乱序.xlsx"));
+        Spreadsheet s;
+        s.setText(5, 3, QStringLiteral("c5"));
+        s.setText(2, 2, QStringLiteral("b2"));
+        s.setText(5, 1, QStringLiteral("a5"));
+        s.setNumber(3, 4, 3.5);
+        s.setText(2, 1, QStringLiteral("a2"));
+        s.setNumberFormat(4, 2, QStringLiteral("0.0"));
+        s.setNumberFormat(4, 2, QString()); // back to General and empty: gone
+        s.save(path);
+        const auto x = test::readXlsx(path);
+        QCOMPARE(x.cells.keys(), (QStringList{"A2", "A5", "B2", "C5", "D3"}));
+        QCOMPARE(x.text(QStringLiteral("C5")), QStringLiteral("c5"));
+        QCOMPARE(x.number(QStringLiteral("D3")), 3.5);
+        const QByteArray xml = test::unzipPart(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+        QVERIFY(xml.indexOf("r=\"A2\"") < xml.indexOf("r=\"B2\""));
+        QVERIFY(xml.indexOf("r=\"D3\"") < xml.indexOf("r=\"A5\""));
+        QVERIFY(xml.indexOf("r=\"A5\"") < xml.indexOf("r=\"C5\""));
+    }
+
+    void aStreamedSheetGoesIntoTheFileRowByRow()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("逐行.xlsx"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("older");
+        }
+        auto write = [](Spreadsheet &s) {
+            s.setFont(QStringLiteral("宋体 "), 10);
+            s.clear(QStringLiteral("b2:k3000"));
+            s.setText(QStringLiteral("a2"), QStringLiteral("药品名称"));
+            s.setFont(QStringLiteral("宋体 "), 9);
+            for (int r = 4; r < 1004; ++r) {
+                s.setText(r, 1, QStringLiteral("药%1").arg(r));
+                s.autoFitColumn(1);
+                s.setMoney(r, 2, Money::fromCents(r * 100000));
+                s.autoFitColumn(2);
+                s.setDate(r, 3, QDate(2024, 3, 1), 3600000);
+                s.setNumberFormat(r, 2, QStringLiteral("##,###,##0.00_ "));
+                s.setNumberFormat(r, 3, QStringLiteral("yyyy-mm-dd"));
+                s.setColumnWidth(3, 10);
+            }
+        };
+        auto s = Spreadsheet::streamingTo(path);
+        QVERIFY(s.isStreaming());
+        write(s);
+        // Rows before the last one are in the file: they are neither changed nor held any more.
+        QCOMPARE(errorOf([&] { s.setText(4, 1, QStringLiteral("x")); }), err::Misuse);
+        QCOMPARE(errorOf([&] { s.clear(QStringLiteral("a1:a5")); }), err::Misuse);
+        QCOMPARE(errorOf([&] { s.setFont(QStringLiteral("宋体"), 12); }), err::Misuse);
+        QCOMPARE(errorOf([&] { s.save(path); }), err::Misuse);
+        QVERIFY(!s.number(4, 2));
+        QCOMPARE(*s.number(1003, 2), 1003000.0);
+        QCOMPARE(s.lastRow(), 1003);
+        QCOMPARE(*s.columnWidth(2), 13 * 9 / 11.0 + 0.75); // "1,003,000.00 " measured as it went
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), QByteArray("older")); // replaced only when complete
+        }
+        s.finish();
+        QVERIFY(!s.isStreaming());
+        const auto x = test::readXlsx(path);
+        QCOMPARE(x.text(QStringLiteral("A2")), QStringLiteral("药品名称"));
+        QCOMPARE(x.text(QStringLiteral("A1003")), QStringLiteral("药1003"));
+        QCOMPARE(x.number(QStringLiteral("B1003")), 1003000.0);
+        QCOMPARE(x.number(QStringLiteral("C4")), double(QDate(1899, 12, 30).daysTo(QDate(2024, 3, 1))) + 1 / 24.0);
+        QCOMPARE(x.numberFormat(QStringLiteral("B4")), QStringLiteral("##,###,##0.00_ "));
+        QCOMPARE(x.numberFormat(QStringLiteral("C1003")), QStringLiteral("yyyy-mm-dd"));
+        QCOMPARE(x.font(QStringLiteral("C4")), qMakePair(QStringLiteral("宋体"), 9.0));
+        QVERIFY(*x.width(1) > 8 * 9 / 11.0 && *x.width(1) < 9); // the header "药品名称" is the widest
+        QVERIFY(*x.width(3) >= 10 && *x.width(3) < 11);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("逐行.xlsx")});
+
+        // The same sheet built in memory and saved gives the same worksheet.
+        Spreadsheet m;
+        write(m);
+        const QString other = dir.filePath(QStringLiteral("内存.xlsx"));
+        m.save(other);
+        QCOMPARE(test::unzipPart(other, QStringLiteral("xl/worksheets/sheet1.xml")),
+                 test::unzipPart(path, QStringLiteral("xl/worksheets/sheet1.xml")));
+    }
+
+    void anUnfinishedOrFailedStreamKeepsThePreviousFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("报表.xlsx"));
+        Spreadsheet first;
+        first.setText(1, 1, QStringLiteral("前"));
+        first.save(path);
+        {
+            auto s = Spreadsheet::streamingTo(path);
+            s.setText(1, 1, QStringLiteral("x"));
+            s.setText(2, 1, QStringLiteral("y"));
+        } // given up
+        {
+            auto s = Spreadsheet::streamingTo(path);
+            s.setText(1, 1, QStringLiteral("x"));
+            s.setText(2, 1, QString(32768, u'x'));
+            try {
+                s.setText(3, 1, QStringLiteral("z")); // row 2 goes to the file and fails
+                QFAIL("a cell beyond the format's limit was written");
+            } catch (const DbError &e) {
+                QCOMPARE(e.number(), err::FileIo);
+                QVERIFY(e.description().contains(QStringLiteral("32767")));
+            }
+        }
+        QCOMPARE(test::readXlsx(path).text(QStringLiteral("A1")), QStringLiteral("前"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("报表.xlsx")});
+        QCOMPARE(errorOf([&] { Spreadsheet::streamingTo(dir.filePath(QStringLiteral("missing/a.xlsx"))); }), err::FileIo);
+    }
+
     void documentsFolderAndReportNames()
     {
         QTemporaryDir dir;

@@ -15,7 +15,7 @@
 #include <QtTest>
 
 using namespace qh;
-using maint::UserBox;
+using maint::UserField;
 using maint::UserInput;
 using maint::ui::Frmmmwh;
 
@@ -39,10 +39,13 @@ private:
         return l;
     }
 
+    // Opens the window as the main window's menu item does: menus off until it closes.
     static Frmmmwh *openWindow()
     {
         maint::ui::registerUserWindow();
+        ui::MenusOff menus;
         auto *w = qobject_cast<Frmmmwh *>(ui::taskWindowFactory(QStringLiteral("xtwh1"))());
+        menus.attachTo(w);
         ui::showTaskWindow(w);
         QApplication::setActiveWindow(w);
         return w;
@@ -61,30 +64,30 @@ private slots:
         clinic.addUser(QStringLiteral("张三"), QStringLiteral("secret1"));
         using maint::srqkjy;
         auto r = srqkjy({QStringLiteral(" 张 "), {}, QStringLiteral("1"), QStringLiteral("2")});
-        QCOMPARE(r.message, QStringLiteral("请输二位字符以上的用户名称"));
-        QCOMPARE(r.focus, UserBox::Cboyhmc);
-        QVERIFY(r.selectAll);
+        QCOMPARE(r.refusal->message, QStringLiteral("请输二位字符以上的用户名称"));
+        QCOMPARE(r.refusal->field, UserField::Cboyhmc);
+        QCOMPARE(r.refusal->select, Select::all());
         r = srqkjy({QString(21, u'名'), {}, QStringLiteral("newpw1"), QStringLiteral("newpw1")});
-        QVERIFY(!r.ok);
-        QCOMPARE(r.focus, UserBox::Cboyhmc);
+        QVERIFY(!r.ok());
+        QCOMPARE(r.refusal->field, UserField::Cboyhmc);
         r = srqkjy({QStringLiteral("李四"), {}, QStringLiteral(" abc "), QStringLiteral("abcd")});
-        QCOMPARE(r.message, QStringLiteral("请输入4位以上字符的密码"));
-        QCOMPARE(r.focus, UserBox::Txtnewpass);
+        QCOMPARE(r.refusal->message, QStringLiteral("请输入4位以上字符的密码"));
+        QCOMPARE(r.refusal->field, UserField::Txtnewpass);
         r = srqkjy({QStringLiteral("李四"), {}, QStringLiteral("abcd"), QStringLiteral("abc")});
-        QCOMPARE(r.message, QStringLiteral("请输入4位以上字符的密码"));
-        QCOMPARE(r.focus, UserBox::Txtpassnew);
+        QCOMPARE(r.refusal->message, QStringLiteral("请输入4位以上字符的密码"));
+        QCOMPARE(r.refusal->field, UserField::Txtpassnew);
         r = srqkjy({QStringLiteral("李四"), {}, QStringLiteral("abcd"), QStringLiteral("abce")});
-        QCOMPARE(r.message, QStringLiteral("新密码两次输入有误，重新输入。"));
-        QVERIFY(r.plain);
-        QVERIFY(r.clearNewPasswords);
-        QCOMPARE(r.focus, UserBox::Txtnewpass);
+        QCOMPARE(r.refusal->message, QStringLiteral("新密码两次输入有误，重新输入。"));
+        QCOMPARE(r.refusal->icon, MsgIcon::None);
+        QVERIFY(r.refusal->clearOthers);
+        QCOMPARE(r.refusal->field, UserField::Txtnewpass);
         // A new name needs no old password; a known one needs the right one.
-        QVERIFY(srqkjy({QStringLiteral("李四"), {}, QStringLiteral("abcd"), QStringLiteral(" abcd ")}).ok);
+        QVERIFY(srqkjy({QStringLiteral("李四"), {}, QStringLiteral("abcd"), QStringLiteral(" abcd ")}).ok());
         r = srqkjy({QStringLiteral("张三"), QStringLiteral("wrong1"), QStringLiteral("abcd"), QStringLiteral("abcd")});
-        QCOMPARE(r.message, QStringLiteral("旧密码输入有误，不能存盘。"));
-        QVERIFY(r.plain);
-        QCOMPARE(r.focus, UserBox::Txtoldpass);
-        QVERIFY(srqkjy({QStringLiteral("张三"), QStringLiteral("SECRET1"), QStringLiteral("abcd"), QStringLiteral("abcd")}).ok);
+        QCOMPARE(r.refusal->message, QStringLiteral("旧密码输入有误，不能存盘。"));
+        QCOMPARE(r.refusal->icon, MsgIcon::None);
+        QCOMPARE(r.refusal->field, UserField::Txtoldpass);
+        QVERIFY(srqkjy({QStringLiteral("张三"), QStringLiteral("SECRET1"), QStringLiteral("abcd"), QStringLiteral("abcd")}).ok());
     }
 
     void addingRefusesTakenNamesAndPasswords()
@@ -95,17 +98,17 @@ private slots:
 
         auto r = maint::addUser({QStringLiteral("张三"), QStringLiteral("secret1"), QStringLiteral("other9"),
                                  QStringLiteral("other9")});
-        QCOMPARE(r.message, QStringLiteral("用户名称输入错误。"));
-        QCOMPARE(r.focus, UserBox::Cboyhmc);
+        QCOMPARE(r.refusal->message, QStringLiteral("用户名称输入错误。"));
+        QCOMPARE(r.refusal->field, UserField::Cboyhmc);
         // Another user's password, in other letters' case, is still taken.
         r = maint::addUser({QStringLiteral("李四"), {}, QStringLiteral("SECRET1"), QStringLiteral("SECRET1")});
-        QCOMPARE(r.message, QStringLiteral("密码输入错误。"));
-        QCOMPARE(r.focus, UserBox::Txtnewpass);
+        QCOMPARE(r.refusal->message, QStringLiteral("密码输入错误。"));
+        QCOMPARE(r.refusal->field, UserField::Txtnewpass);
         QCOMPARE(storedRows(clinic), before);
 
         r = maint::addUser({QStringLiteral(" O'李 "), QStringLiteral("ignored"), QStringLiteral(" it's4 "),
                             QStringLiteral("it's4")});
-        QVERIFY(r.ok);
+        QVERIFY(r.ok());
         QVERIFY(r.inputAccepted);
         QCOMPARE(users(clinic), 2);
         QVERIFY(hasPassword(clinic, QStringLiteral("O'李"), QStringLiteral("IT'S4")));
@@ -123,26 +126,26 @@ private slots:
 
         auto r = maint::changePassword(QStringLiteral("张三"), {QStringLiteral("李四"), QStringLiteral("secret2"),
                                                               QStringLiteral("newpw1"), QStringLiteral("newpw1")});
-        QCOMPARE(r.message, QStringLiteral("张三：你不能修改与你无关人的密码"));
+        QCOMPARE(r.refusal->message, QStringLiteral("张三：你不能修改与你无关人的密码"));
         // The own current password counts as one in use.
         r = maint::changePassword(QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("secret1"),
                                                          QStringLiteral("Secret1"), QStringLiteral("Secret1")});
-        QCOMPARE(r.message, QStringLiteral("密码输入错误。"));
+        QCOMPARE(r.refusal->message, QStringLiteral("密码输入错误。"));
         r = maint::changePassword(QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("secret1"),
                                                          QStringLiteral("secret2"), QStringLiteral("secret2")});
-        QCOMPARE(r.message, QStringLiteral("密码输入错误。"));
+        QCOMPARE(r.refusal->message, QStringLiteral("密码输入错误。"));
         r = maint::changePassword(QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("bad"),
                                                          QStringLiteral("newpw1"), QStringLiteral("newpw1")});
-        QCOMPARE(r.message, QStringLiteral("旧密码输入有误，不能存盘。"));
+        QCOMPARE(r.refusal->message, QStringLiteral("旧密码输入有误，不能存盘。"));
         // Without a logged-in user (first-user mode) nothing can be changed.
         r = maint::changePassword(QString(), {QStringLiteral("张三"), QStringLiteral("secret1"), QStringLiteral("newpw1"),
                                               QStringLiteral("newpw1")});
-        QVERIFY(!r.ok);
+        QVERIFY(!r.ok());
         QCOMPARE(storedRows(clinic), before);
 
         r = maint::changePassword(QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("secret1"),
                                                          QStringLiteral("newpw1"), QStringLiteral("newpw1")});
-        QVERIFY(r.ok);
+        QVERIFY(r.ok());
         QVERIFY(hasPassword(clinic, QStringLiteral("张三"), QStringLiteral("newpw1")));
         QVERIFY(!hasPassword(clinic, QStringLiteral("张三"), QStringLiteral("secret1")));
         QVERIFY(hasPassword(clinic, QStringLiteral("李四"), QStringLiteral("secret2")));
@@ -155,23 +158,23 @@ private slots:
         clinic.addUser(QStringLiteral("李四"), QStringLiteral("secret2"));
         const QString me = QStringLiteral("张三");
         auto r = maint::removeUser(me, {QString(), {}, {}, {}});
-        QCOMPARE(r.message, QStringLiteral("请指定用户"));
-        QCOMPARE(r.focus, UserBox::Cboyhmc);
+        QCOMPARE(r.refusal->message, QStringLiteral("请指定用户"));
+        QCOMPARE(r.refusal->field, UserField::Cboyhmc);
         // Refused before any password is asked for.
         r = maint::removeUser(me, {QStringLiteral("李四"), QString(), {}, {}});
-        QCOMPARE(r.message, QStringLiteral("张三：你不能剥夺他人的使用权利。"));
+        QCOMPARE(r.refusal->message, QStringLiteral("张三：你不能剥夺他人的使用权利。"));
         r = maint::removeUser(me, {me, QString(), {}, {}});
-        QCOMPARE(r.message, QStringLiteral("请输入用户密码"));
-        QCOMPARE(r.focus, UserBox::Txtoldpass);
+        QCOMPARE(r.refusal->message, QStringLiteral("请输入用户密码"));
+        QCOMPARE(r.refusal->field, UserField::Txtoldpass);
         r = maint::removeUser(me, {me, QStringLiteral("secret2"), {}, {}});
-        QCOMPARE(r.message, QStringLiteral("用户密码错误"));
+        QCOMPARE(r.refusal->message, QStringLiteral("用户密码错误"));
         QCOMPARE(users(clinic), 2);
         clinic.open().exec(QStringLiteral("delete from yckpass where passuser = ?"), QStringLiteral("李四"));
         r = maint::removeUser(QStringLiteral("李四"), {QStringLiteral("李四"), QStringLiteral("secret2"), {}, {}});
-        QCOMPARE(r.message, QStringLiteral("用户名称错误"));
+        QCOMPARE(r.refusal->message, QStringLiteral("用户名称错误"));
 
         r = maint::removeUser(me, {QStringLiteral(" 张三 "), QStringLiteral(" SECRET1 "), {}, {}});
-        QVERIFY(r.ok);
+        QVERIFY(r.ok());
         QCOMPARE(users(clinic), 0);
     }
 
@@ -221,7 +224,8 @@ private slots:
         QTest::keyClick(w->Txtpassnew, Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), w->CmdSave);
 
-        QTest::mouseClick(w->CmdSave, Qt::LeftButton);
+        // Enter on the focused button presses it.
+        QTest::keyClick(w->CmdSave, Qt::Key_Return);
         QCOMPARE(rec.last(), QStringLiteral("新密码两次输入有误，重新输入。"));
         QCOMPARE(rec.shown.back().icon, MsgIcon::None);
         QVERIFY(w->Txtnewpass->text().isEmpty());
@@ -246,9 +250,14 @@ private slots:
         QCOMPARE(rec.last(), QStringLiteral("张三：你不能剥夺他人的使用权利。"));
         QCOMPARE(users(clinic), 2);
 
-        // Leaving the window enables the menus again.
+        // Leaving the window enables the menus again, once.
+        int switched = 0;
+        ui::setMainMenuSwitch([&switched](bool on) { switched += on ? 1 : 100; });
         QTest::mouseClick(w->CmdExit, Qt::LeftButton);
         QVERIFY(ui::mainMenusEnabled());
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(switched, 1);
+        ui::setMainMenuSwitch({});
         QVERIFY(!ui::programEnded());
         QTRY_VERIFY(w.isNull());
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Setup shared by the stock-in and stock-out tests (logic and windows).
 #include "core/money.h"
+#include "stock/movemententry.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -12,6 +13,27 @@ namespace stockfixtures {
 
 // The fixed "today" of the logic tests.
 inline const QDate Today(2024, 6, 15);
+
+// The control name of a stock entry field ("TxtYcsl").
+inline QString fieldName(qh::stock::StockField f)
+{
+    using F = qh::stock::StockField;
+    switch (f) {
+    case F::Txtycbm: return QStringLiteral("Txtycbm");
+    case F::Txtycmc: return QStringLiteral("Txtycmc");
+    case F::TxtYcph: return QStringLiteral("TxtYcph");
+    case F::TxtYsqx: return QStringLiteral("TxtYsqx");
+    case F::Txthwcd: return QStringLiteral("Txthwcd");
+    case F::TxtPjhm: return QStringLiteral("TxtPjhm");
+    case F::TxtYcsl: return QStringLiteral("TxtYcsl");
+    case F::TxtYcje: return QStringLiteral("TxtYcje");
+    case F::Txthwll: return QStringLiteral("Txthwll");
+    case F::TxtGjsj: return QStringLiteral("TxtGjsj");
+    case F::Txtjbxm: return QStringLiteral("Txtjbxm");
+    case F::CmdSave: return QStringLiteral("CmdSave");
+    }
+    return {};
+}
 
 inline qh::Money m(const char *text) { return *qh::Money::parse(QString::fromUtf8(text)); }
 

@@ -1,6 +1,7 @@
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "core/ui/taskwindows.h"
+#include "core/ui/uikit.h"
 #include "stock/charging.h"
 #include "stock/posting.h"
 #include "stock/ui/Frmycjj.h"
@@ -46,6 +47,11 @@ ChargeLine line(const QString &code, const QString &name, const char *dose, cons
 
 template <class T> const ChargeRefusal &refusal(const T &r) { return std::get<ChargeRefusal>(r); }
 
+ChargeDiagnosis visit(const QString &blbm, const QString &blkb, const QString &doctor)
+{
+    return {blbm, blkb, QDate(2024, 5, 6), QString(), doctor};
+}
+
 } // namespace
 
 class TstCharging : public QObject {
@@ -73,16 +79,18 @@ private slots:
                  QStringLiteral("诊断时间输入内容错误"));
         QCOMPARE(refusal(Charging::findDiagnosis(s, QStringLiteral("2024-02-30"), QString(), QString())).message,
                  QStringLiteral("诊断时间输入错误"));
-        QCOMPARE(refusal(Charging::findDiagnosis(s, QStringLiteral("2024-05-06"), QStringLiteral("  "), QString())).focus,
-                 QStringLiteral("TxtBlhm"));
+        QCOMPARE(refusal(Charging::findDiagnosis(s, QStringLiteral("2024-05-06"), QStringLiteral("  "), QString())).field,
+                 ChargeField::TxtBlhm);
         const auto noDept = refusal(Charging::findDiagnosis(s, QStringLiteral("2024-05-06"), QStringLiteral("0007"), QStringLiteral(" ")));
         QCOMPARE(noDept.message, QStringLiteral("诊断科室请输入诊断科室"));
-        QCOMPARE(noDept.focus, QStringLiteral("CboZdks"));
+        QCOMPARE(noDept.field, ChargeField::CboZdks);
         QCOMPARE(refusal(Charging::findDiagnosis(s, QStringLiteral("2024-05-07"), QStringLiteral("0007"), QStringLiteral("中医内科"))).message,
                  QStringLiteral("病历号码、诊断科室及诊断时间输入错误"));
         auto found = std::get<ChargeDiagnosis>(Charging::findDiagnosis(s, QStringLiteral("2024-05-06"), QStringLiteral(" 0007 "), QStringLiteral("中医内科")));
         QCOMPARE(found.prescription, QStringLiteral("麻黄9克，桂枝6克，"));
         QCOMPARE(found.doctor, QStringLiteral("李明德"));
+        QCOMPARE(found.blbm, QStringLiteral("0007")); // the key as found, trimmed
+        QCOMPARE(found.blkb, QStringLiteral("中医内科"));
         QCOMPARE(Charging::departments(s), QStringList{QStringLiteral("中医内科")});
 
         // A visit whose date carries a time of day is found by its calendar day.
@@ -114,10 +122,11 @@ private slots:
                  QStringLiteral("库存中此药材余量不足"));
         const auto notPrescribed = refusal(Charging::addLine(s, QStringLiteral("XX"), QStringLiteral("细辛"), QStringLiteral("3"), rx, {}));
         QCOMPARE(notPrescribed.message, QStringLiteral("处方中无此药材"));
-        QVERIFY(notPrescribed.clearDrug);
+        QVERIFY(notPrescribed.clearOthers);
         // "麻黄" is found inside "麻黄根": a plain substring search.
         auto ok = std::get<ChargeLine>(Charging::addLine(s, QStringLiteral("mh"), QStringLiteral("麻黄"), QStringLiteral("10"), rx, {}));
         QCOMPARE(ok.amount.toDisplay(), QStringLiteral("1.25"));
+        QCOMPARE(ok.code, QStringLiteral("MH")); // the stored code, not the typed "mh"
         QCOMPARE(ok.price.toDisplay(4), QStringLiteral("0.1250"));
         auto apostrophe = std::get<ChargeLine>(Charging::addLine(s, QStringLiteral("GZ'"), QStringLiteral("桂'枝"), QStringLiteral("6"), rx, {ok}));
         QCOMPARE(apostrophe.amount.toDisplay(), QStringLiteral("1.80"));
@@ -134,7 +143,8 @@ private slots:
         addBalance(c, QStringLiteral("桂枝"), QStringLiteral("50"));
         auto s = c.open();
         Charging::post(s, {line(QStringLiteral("MH"), QStringLiteral("麻黄"), "9", "0.50"), line(QStringLiteral("GZ"), QStringLiteral("桂枝"), "6", "0.30")},
-                       QStringLiteral(" 0007 "), QStringLiteral("中医内科 "), QStringLiteral("李明德"), QStringLiteral("王会计"), QDate(2024, 5, 6));
+                       visit(QStringLiteral("0007"), QStringLiteral("中医内科"), QStringLiteral("李明德")), QStringLiteral("王会计"),
+                       QDate(2024, 5, 6));
         QCOMPARE(balance(c, QStringLiteral("麻黄")), Money::fromInt(91));
         QCOMPARE(balance(c, QStringLiteral("桂枝")), Money::fromInt(44));
         auto st = s.query(QStringLiteral("select crsj, ycbm, ywzy, yccd, ycly, ywph, yxqx, blhm, blks, rksl, rkje, cksl, ckje, xsje, jbxm, bgxm "
@@ -169,7 +179,8 @@ private slots:
         bool refused = false;
         try {
             Charging::post(s, {line(QStringLiteral("MH"), QStringLiteral("麻黄"), "9", "0.50"), line(QStringLiteral("GZ"), QStringLiteral("桂枝"), "6", "0.30")},
-                           QStringLiteral("0007"), QStringLiteral("中医内科"), QStringLiteral("李明德"), QStringLiteral("王会计"), QDate(2024, 5, 6));
+                           visit(QStringLiteral("0007"), QStringLiteral("中医内科"), QStringLiteral("李明德")),
+                           QStringLiteral("王会计"), QDate(2024, 5, 6));
         } catch (const InsufficientStock &e) {
             refused = e.herb == QStringLiteral("桂枝") && e.description().contains(QStringLiteral("桂枝"));
         }
@@ -183,9 +194,62 @@ private slots:
         addBalance(c, QStringLiteral("甘草"), QStringLiteral("5"));
         QVERIFY_THROWS_EXCEPTION(DbError, Charging::post(s, {line(QStringLiteral("MH"), QStringLiteral("麻黄"), "9", "0.50"),
                                                               line(QStringLiteral("GZ"), QStringLiteral("桂枝"), "1", "0.30")},
-                                                         QStringLiteral("0007"), QStringLiteral("中医内科"), QString(), QString(), QDate(2024, 5, 6)));
+                                                         visit(QStringLiteral("0007"), QStringLiteral("中医内科"), QString()),
+                                                         QString(), QDate(2024, 5, 6)));
         QCOMPARE(balance(c, QStringLiteral("麻黄")), Money::fromInt(100));
         QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from yccrtb")), 0);
+    }
+
+    // The checks of the diagnosis lookup and of a dose line in their fixed orders: each row
+    // breaks two adjacent checks and expects the earlier one's refusal (the last check of each
+    // order is broken alone).
+    void checkOrder_data()
+    {
+        QTest::addColumn<QString>("step"); // "lookup": date, case number, department; "line": code, name, dose
+        QTest::addColumn<QStringList>("input");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("field");
+        const auto row = [](const char *name, const char *step, QStringList input, const char *message, ChargeField f) {
+            QTest::newRow(name) << QString::fromLatin1(step) << input << QString::fromUtf8(message) << int(f);
+        };
+        row("date incomplete, invalid", "lookup", {"2024-02-3_", "0007", "中医内科"}, "诊断时间输入内容错误", ChargeField::MasZdsj);
+        row("date invalid, case number", "lookup", {"2024-02-30", " ", "中医内科"}, "诊断时间输入错误", ChargeField::MasZdsj);
+        row("case number, department", "lookup", {"2024-05-06", "  ", " "}, "请输入病历号码", ChargeField::TxtBlhm);
+        row("department, no visit", "lookup", {"2024-05-07", "0007", " "}, "诊断科室请输入诊断科室", ChargeField::CboZdks);
+        row("no visit", "lookup", {"2024-05-07", "0007", "中医内科"}, "病历号码、诊断科室及诊断时间输入错误", ChargeField::TxtBlhm);
+        row("dose, code and name", "line", {"MH", "桂'枝", "x"}, "药材用量输入错误。", ChargeField::TxtYcjl);
+        row("code and name, stock", "line", {"MH", "桂'枝", "200"}, "药材编码与名称不符", ChargeField::Txtycbm);
+        row("stock, prescribed", "line", {"XX", "细辛", "101"}, "库存中此药材余量不足", ChargeField::Txtycbm);
+        row("prescribed, entered", "line", {"GC", "甘草", "3"}, "处方中无此药材", ChargeField::Txtycbm);
+        row("entered", "line", {"mh", "麻黄", "1"}, "麻黄 的用量已经输过。", ChargeField::Txtycbm);
+    }
+
+    void checkOrder()
+    {
+        QFETCH(QString, step);
+        QFETCH(QStringList, input);
+        QFETCH(QString, message);
+        QFETCH(int, field);
+        test::TempClinic c;
+        addVisit(c, QStringLiteral("0007"), QStringLiteral("中医内科"), QDate(2024, 5, 6), QStringLiteral("麻黄9克，"));
+        c.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("0.50"));
+        c.addDrug(QStringLiteral("GZ'"), QStringLiteral("桂'枝"), QStringLiteral("0.30"));
+        c.addDrug(QStringLiteral("XX"), QStringLiteral("细辛"), QStringLiteral("1.00"));
+        c.addDrug(QStringLiteral("GC"), QStringLiteral("甘草"), QStringLiteral("1.00"));
+        for (const char *name : {"麻黄", "桂'枝", "细辛", "甘草"})
+            addBalance(c, QString::fromUtf8(name), QStringLiteral("100"));
+        auto s = c.open();
+        ChargeRefusal r;
+        if (step == QLatin1String("lookup")) {
+            r = refusal(Charging::findDiagnosis(s, input[0], input[1], input[2]));
+        } else {
+            const QList<ChargeLine> entered{line(QStringLiteral("MH"), QStringLiteral("麻黄"), "9", "0.50"),
+                                            line(QStringLiteral("XX"), QStringLiteral("细辛"), "1", "1.00"),
+                                            line(QStringLiteral("GC"), QStringLiteral("甘草"), "1", "1.00")};
+            r = refusal(Charging::addLine(s, input[0], input[1], input[2], QStringLiteral("麻黄9克，"), entered));
+        }
+        QCOMPARE(r.message, message);
+        QCOMPARE(int(r.field), field);
     }
 
     void windowWithoutDiagnosesClosesItself()
@@ -193,7 +257,8 @@ private slots:
         test::TempClinic c;
         test::RecordingMessages rec;
         QPointer<stock::ui::Frmycjj> w = new stock::ui::Frmycjj;
-        qh::ui::DisableMainMenus();
+        qh::ui::MenusOff menus; // as the main window opens it
+        menus.attachTo(w);
         w->show();
         QTRY_VERIFY(w.isNull());
         QCOMPARE(rec.texts(), QStringList{QStringLiteral("没有诊断处方，该功能不能使用")});
@@ -231,7 +296,7 @@ private slots:
         QCOMPARE(w.TxtCfnr->toPlainText(), QStringLiteral("麻黄9克，桂枝3克，"));
         QCOMPARE(QApplication::focusWidget(), w.Txtycbm);
 
-        QTest::keyClicks(w.Txtycbm, QStringLiteral("MH"));
+        QTest::keyClicks(w.Txtycbm, QStringLiteral("mh"));
         QTest::keyClick(w.Txtycbm, Qt::Key_Return);
         QCOMPARE(w.Txtycmc->text(), QStringLiteral("麻黄"));
         QCOMPARE(QApplication::focusWidget(), w.TxtYcjl);
@@ -239,6 +304,7 @@ private slots:
         QCOMPARE(w.TxtYcjl->text(), QStringLiteral("9")); // digits only
         QTest::keyClick(w.TxtYcjl, Qt::Key_Return);
         QCOMPARE(w.MSFGridyfjg->rowCount(), 1);
+        QCOMPARE(w.MSFGridyfjg->item(0, 0)->text(), QStringLiteral("MH")); // the stored code, as typed "mh"
         QCOMPARE(w.TxtYchj->text(), QStringLiteral("4.50"));
 
         QTest::keyClicks(w.Txtycbm, QStringLiteral("GZ"));
@@ -279,6 +345,86 @@ private slots:
         QCOMPARE(w.MSFGridyfjg->rowCount(), 0);
         QCOMPARE(w.TxtYchj->text(), QStringLiteral("0.00"));
         QCOMPARE(QApplication::focusWidget(), w.Txtycbm);
+    }
+
+    // The lines go to the visit the lookup found. Editing its case number, department or date
+    // afterwards forgets that visit, its prescription and the lines checked against it: nothing
+    // is issued to the patient now named in the box until a new lookup.
+    void windowPostsOnlyAgainstTheVisitFound_data()
+    {
+        QTest::addColumn<int>("edit"); // 0 case number, 1 department, 2 date
+        QTest::newRow("case number") << 0;
+        QTest::newRow("department") << 1;
+        QTest::newRow("date") << 2;
+    }
+
+    void windowPostsOnlyAgainstTheVisitFound()
+    {
+        QFETCH(int, edit);
+        test::TempClinic c;
+        c.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("0.50"));
+        addBalance(c, QStringLiteral("麻黄"), QStringLiteral("100"));
+        const QDate today = QDate::currentDate();
+        addVisit(c, QStringLiteral("0007"), QStringLiteral("中医内科"), today, QStringLiteral("麻黄9克，"));
+        addVisit(c, QStringLiteral("0008"), QStringLiteral("中医外科"), today, QStringLiteral("麻黄9克，"));
+        test::RecordingMessages rec;
+        stock::ui::Frmycjj w;
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const auto lookUp = [&](const QString &caseNo, const QString &dept) {
+            w.TxtBlhm->setFocus();
+            w.TxtBlhm->selectAll();
+            QTest::keyClicks(w.TxtBlhm, caseNo);
+            w.CboZdks->setCurrentIndex(w.CboZdks->findText(dept));
+            w.MasZdsj->setFocus();
+            QTest::keyClick(w.MasZdsj, Qt::Key_Return);
+        };
+        lookUp(QStringLiteral("0007"), QStringLiteral("中医内科"));
+        QVERIFY(w.visit());
+        QTest::keyClicks(w.Txtycbm, QStringLiteral("MH"));
+        QTest::keyClick(w.Txtycbm, Qt::Key_Return);
+        QTest::keyClicks(w.TxtYcjl, QStringLiteral("9"));
+        QTest::keyClick(w.TxtYcjl, Qt::Key_Return);
+        QCOMPARE(w.lines().size(), 1);
+
+        switch (edit) {
+        case 0:
+            w.TxtBlhm->setFocus();
+            QTest::keyClick(w.TxtBlhm, Qt::Key_Backspace);
+            QTest::keyClicks(w.TxtBlhm, QStringLiteral("8"));
+            QCOMPARE(w.TxtBlhm->text(), QStringLiteral("0008"));
+            break;
+        case 1:
+            w.CboZdks->setFocus();
+            QTest::keyClick(w.CboZdks, Qt::Key_Down);
+            QCOMPARE(w.CboZdks->currentText(), QStringLiteral("中医外科"));
+            break;
+        case 2:
+            w.MasZdsj->setFocus();
+            w.MasZdsj->end(false);
+            QTest::keyClick(w.MasZdsj, Qt::Key_Backspace);
+            break;
+        }
+        QVERIFY(!w.visit());
+        QVERIFY(w.lines().isEmpty());
+        QCOMPARE(w.MSFGridyfjg->rowCount(), 0);
+        QVERIFY(w.TxtCfnr->toPlainText().isEmpty());
+        QTest::mouseClick(w.Cmdcksf, Qt::LeftButton);
+        QCOMPARE(c.open().scalarInt(QStringLiteral("select count(*) from yccrtb")), 0);
+        QCOMPARE(balance(c, QStringLiteral("麻黄")), Money::fromInt(100));
+
+        // A new lookup of the visit now named, and its lines go to it.
+        w.Qpcls();
+        lookUp(QStringLiteral("0008"), QStringLiteral("中医外科"));
+        QTest::keyClicks(w.Txtycbm, QStringLiteral("MH"));
+        QTest::keyClick(w.Txtycbm, Qt::Key_Return);
+        QTest::keyClicks(w.TxtYcjl, QStringLiteral("9"));
+        QTest::keyClick(w.TxtYcjl, Qt::Key_Return);
+        QTest::mouseClick(w.Cmdcksf, Qt::LeftButton);
+        QCOMPARE(c.open().scalarText(QStringLiteral("select blhm || '|' || blks from yccrtb")),
+                 std::optional<QString>(QStringLiteral("0008|中医外科")));
+        QVERIFY(rec.shown.empty());
     }
 
     void windowKeepsLinesAfterItsMessagesAndClearsFromAnotherWindow()

@@ -37,6 +37,22 @@ QList<Stored> stored(test::TempClinic &c)
     return l;
 }
 
+QString fieldName(DrugField f)
+{
+    switch (f) {
+    case DrugField::CboYplb: return QStringLiteral("CboYplb");
+    case DrugField::Txtycbm: return QStringLiteral("Txtycbm");
+    case DrugField::Txtycmc: return QStringLiteral("Txtycmc");
+    case DrugField::TxtJldw: return QStringLiteral("TxtJldw");
+    case DrugField::Txtycdj: return QStringLiteral("Txtycdj");
+    case DrugField::CmdSave: return QStringLiteral("CmdSave");
+    }
+    return {};
+}
+
+// The message of an answer that refused.
+QString said(const DrugAnswer &a) { return a.refusal ? a.refusal->message : a.failure; }
+
 QStringList codes(test::TempClinic &c)
 {
     QStringList l;
@@ -51,6 +67,8 @@ class TstDrugList : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each row breaks two adjacent checks (category, name, code, price, unit) and expects the
+    // earlier one's refusal; the last check, the unit, is broken alone.
     void validationRunsInOrder_data()
     {
         QTest::addColumn<DrugEntry>("in");
@@ -59,37 +77,40 @@ private slots:
         QTest::addColumn<bool>("selectAll");
         const QString cat = QStringLiteral("解表药"), code = QStringLiteral("MH01"), name = QStringLiteral("麻黄"),
                       unit = QStringLiteral("克");
-        QTest::newRow("all empty") << entry({}, {}, {}, {}, {}) << QStringLiteral("输入药品类别") << QStringLiteral("CboYplb") << false;
-        QTest::newRow("blank category, bad price") << entry(QStringLiteral("  　"), code, name, unit, QStringLiteral("x"))
-                                                  << QStringLiteral("输入药品类别") << QStringLiteral("CboYplb") << false;
-        QTest::newRow("no name before no code") << entry(cat, {}, QStringLiteral("   "), {}, {}) << QStringLiteral("输入药品名称")
-                                                << QStringLiteral("Txtycmc") << false;
-        QTest::newRow("no code") << entry(cat, QStringLiteral(" "), name, {}, {}) << QStringLiteral("输入药品编码")
-                                 << QStringLiteral("Txtycbm") << false;
-        QTest::newRow("letters") << entry(cat, code, name, {}, QStringLiteral("abc")) << QStringLiteral("药品单价输入错误")
-                                 << QStringLiteral("Txtycdj") << true;
-        QTest::newRow("empty price") << entry(cat, code, name, unit, {}) << QStringLiteral("药品单价输入错误")
-                                     << QStringLiteral("Txtycdj") << true;
-        QTest::newRow("beyond any amount") << entry(cat, code, name, unit, QStringLiteral("99999999999999999999"))
-                                           << QStringLiteral("药品单价输入错误") << QStringLiteral("Txtycdj") << true;
-        QTest::newRow("zero before unit") << entry(cat, code, name, {}, QStringLiteral("0")) << QStringLiteral("药品单价不能为零或小于零")
-                                          << QStringLiteral("Txtycdj") << true;
-        QTest::newRow("negative") << entry(cat, code, name, unit, QStringLiteral("-3")) << QStringLiteral("药品单价不能为零或小于零")
-                                  << QStringLiteral("Txtycdj") << true;
-        QTest::newRow("rounds to zero") << entry(cat, code, name, unit, QStringLiteral("0.00001"))
-                                        << QStringLiteral("药品单价不能为零或小于零") << QStringLiteral("Txtycdj") << true;
-        QTest::newRow("huge") << entry(cat, code, name, unit, QStringLiteral("99999999999999")) << QStringLiteral("药品单价不能大于9,999,999.99")
-                              << QStringLiteral("Txtycdj") << true;
+        QTest::newRow("no category, no name") << entry(QStringLiteral("  　"), code, QStringLiteral(" "), unit, QStringLiteral("1"))
+                                              << QStringLiteral("输入药品类别") << QStringLiteral("CboYplb") << false;
+        QTest::newRow("category over 40, no name") << entry(QString(41, u'类'), code, {}, unit, QStringLiteral("1"))
+                                                   << QStringLiteral("药品类别不能超过40个字") << QStringLiteral("CboYplb") << true;
+        QTest::newRow("no name, no code") << entry(cat, {}, QStringLiteral("   "), unit, QStringLiteral("1"))
+                                          << QStringLiteral("输入药品名称") << QStringLiteral("Txtycmc") << false;
+        QTest::newRow("name over 50, no code") << entry(cat, QStringLiteral(" "), QString(51, u'药'), unit, QStringLiteral("1"))
+                                               << QStringLiteral("药品名称不能超过50个字") << QStringLiteral("Txtycmc") << true;
+        QTest::newRow("no code, letters for price") << entry(cat, QStringLiteral(" "), name, unit, QStringLiteral("abc"))
+                                                    << QStringLiteral("输入药品编码") << QStringLiteral("Txtycbm") << false;
+        QTest::newRow("code over 20, empty price") << entry(cat, QString(21, u'A'), name, unit, {})
+                                                   << QStringLiteral("药品编码不能超过20个字符") << QStringLiteral("Txtycbm") << true;
+        QTest::newRow("letters for price, no unit") << entry(cat, code, name, {}, QStringLiteral("abc"))
+                                                    << QStringLiteral("药品单价输入错误") << QStringLiteral("Txtycdj") << true;
+        QTest::newRow("beyond any amount, no unit") << entry(cat, code, name, QStringLiteral(" "), QStringLiteral("99999999999999999999"))
+                                                    << QStringLiteral("药品单价输入错误") << QStringLiteral("Txtycdj") << true;
+        QTest::newRow("zero, no unit") << entry(cat, code, name, {}, QStringLiteral("0")) << QStringLiteral("药品单价不能为零或小于零")
+                                       << QStringLiteral("Txtycdj") << true;
+        QTest::newRow("rounds to zero, no unit") << entry(cat, code, name, {}, QStringLiteral("0.00001"))
+                                                 << QStringLiteral("药品单价不能为零或小于零") << QStringLiteral("Txtycdj") << true;
+        QTest::newRow("negative, unit over 100") << entry(cat, code, name, QString(101, u'克'), QStringLiteral("-3"))
+                                                 << QStringLiteral("药品单价不能为零或小于零") << QStringLiteral("Txtycdj") << true;
+        QTest::newRow("huge, no unit") << entry(cat, code, name, {}, QStringLiteral("99999999999999"))
+                                       << QStringLiteral("药品单价不能大于9,999,999.99") << QStringLiteral("Txtycdj") << true;
         QTest::newRow("no unit") << entry(cat, code, name, QStringLiteral(" "), QStringLiteral("1")) << QStringLiteral("输入药品计量单位")
                                  << QStringLiteral("TxtJldw") << false;
-        QTest::newRow("code over 20") << entry(cat, QString(21, u'A'), name, unit, QStringLiteral("1"))
-                                      << QStringLiteral("药品编码不能超过20个字符") << QStringLiteral("Txtycbm") << true;
-        QTest::newRow("name over 50") << entry(cat, code, QString(51, u'药'), unit, QStringLiteral("1"))
-                                      << QStringLiteral("药品名称不能超过50个字") << QStringLiteral("Txtycmc") << true;
-        QTest::newRow("category over 40") << entry(QString(41, u'类'), code, name, unit, QStringLiteral("1"))
-                                          << QStringLiteral("药品类别不能超过40个字") << QStringLiteral("CboYplb") << true;
         QTest::newRow("unit over 100") << entry(cat, code, name, QString(101, u'克'), QStringLiteral("1"))
                                        << QStringLiteral("计量单位不能超过100个字") << QStringLiteral("TxtJldw") << true;
+        // Lengths count characters: 51 characters outside the basic plane are 102 UTF-16 units.
+        QString ext;
+        for (int i = 0; i < 51; ++i)
+            ext += QString::fromUcs4(U"\U00020000");
+        QTest::newRow("name of 51 wide characters") << entry(cat, code, ext, unit, QStringLiteral("1"))
+                                                    << QStringLiteral("药品名称不能超过50个字") << QStringLiteral("Txtycmc") << true;
     }
 
     void validationRunsInOrder()
@@ -99,19 +120,27 @@ private slots:
         QFETCH(QString, focus);
         QFETCH(bool, selectAll);
         test::TempClinic clinic;
-        const DrugCheck c = druglist::srnrJy(in);
-        QVERIFY(!c.ok);
-        QVERIFY(!c.failure);
-        QCOMPARE(c.message, message);
-        QCOMPARE(c.focus, focus);
-        QCOMPARE(c.selectAll, selectAll);
+        const DrugVerdict c = druglist::srnrJy(in);
+        QVERIFY(c);
+        QCOMPARE(c->message, message);
+        QCOMPARE(fieldName(c->field), focus);
+        QCOMPARE(c->select, selectAll ? Select::all() : Select::none());
         // The same entry is refused by every command, with nothing written.
         for (auto command : {&druglist::add, &druglist::changeOthers, &druglist::changeName, &druglist::changeCode,
                              &druglist::remove}) {
             DrugEntry e = in;
-            QCOMPARE(command(e).message, message);
+            QCOMPARE(said(command(e)), message);
         }
         QVERIFY(stored(clinic).isEmpty());
+    }
+
+    void lengthsCountCharacters()
+    {
+        DrugEntry e = good();
+        e.name.clear();
+        for (int i = 0; i < druglist::NameMax; ++i)
+            e.name += QString::fromUcs4(U"\U00020000"); // 50 characters, 100 UTF-16 units
+        QVERIFY(!druglist::srnrJy(e));
     }
 
     void entriesAreNormalisedAndStored()
@@ -119,9 +148,9 @@ private slots:
         test::TempClinic clinic;
         DrugEntry e = entry(QStringLiteral(" 解表药 "), QStringLiteral("  ab01 "), QStringLiteral(" 麻 黄  "),
                             QStringLiteral(" 克"), QStringLiteral(" 1,234.5 "));
-        const DrugCheck c = druglist::add(e);
-        QVERIFY2(c.ok, qPrintable(c.message));
-        QCOMPARE(c.focus, QStringLiteral("CboYplb"));
+        const DrugAnswer c = druglist::add(e);
+        QVERIFY2(c.ok(), qPrintable(said(c)));
+        QCOMPARE(c.next, DrugField::CboYplb);
         QCOMPARE(e.code, QStringLiteral("AB01"));
         QCOMPARE(e.name, QStringLiteral("麻 黄"));
         QCOMPARE(e.price, QStringLiteral("1,234.5"));
@@ -171,22 +200,22 @@ private slots:
         const QStringList before = codes(clinic);
 
         DrugEntry e = entry(QStringLiteral("解表药"), QStringLiteral("mh01"), QStringLiteral("新药"), QStringLiteral("克"), QStringLiteral("1"));
-        DrugCheck c = druglist::add(e);
-        QCOMPARE(c.message, QStringLiteral("药品编码重复"));
-        QCOMPARE(c.focus, QStringLiteral("Txtycbm"));
-        QVERIFY(c.selectAll);
+        DrugAnswer c = druglist::add(e);
+        QCOMPARE(said(c), QStringLiteral("药品编码重复"));
+        QCOMPARE(c.refusal->field, DrugField::Txtycbm);
+        QCOMPARE(c.refusal->select, Select::all());
 
         // Name under another code, also when it differs only in letter case.
         for (const char *name : {"Mahuang", "MAHUANG", " mahuang "}) {
             e = entry(QStringLiteral("解表药"), QStringLiteral("MH02"), QString::fromLatin1(name), QStringLiteral("克"), QStringLiteral("1"));
             c = druglist::add(e);
-            QCOMPARE(c.message, QStringLiteral("药品名称重复"));
-            QCOMPARE(c.focus, QStringLiteral("Txtycmc"));
-            QVERIFY(c.selectAll);
+            QCOMPARE(said(c), QStringLiteral("药品名称重复"));
+            QCOMPARE(c.refusal->field, DrugField::Txtycmc);
+            QCOMPARE(c.refusal->select, Select::all());
         }
         // Both taken: the code is named first.
         e = entry(QStringLiteral("解表药"), QStringLiteral("MH01"), QStringLiteral("Mahuang"), QStringLiteral("克"), QStringLiteral("1"));
-        QCOMPARE(druglist::add(e).message, QStringLiteral("药品编码重复"));
+        QCOMPARE(said(druglist::add(e)), QStringLiteral("药品编码重复"));
         QCOMPARE(codes(clinic), before);
     }
 
@@ -195,17 +224,17 @@ private slots:
         test::TempClinic clinic;
         DrugEntry e = entry(QStringLiteral("解'表"), QStringLiteral("a'1"), QStringLiteral("麻'黄"), QStringLiteral("克'"),
                             QStringLiteral("2"));
-        QVERIFY(druglist::add(e).ok);
+        QVERIFY(druglist::add(e).ok());
         QCOMPARE(codes(clinic), QStringList{QStringLiteral("A'1/麻'黄")});
         e = entry(QStringLiteral("x"), QStringLiteral("A'1"), QStringLiteral("别名"), QStringLiteral("克"), QStringLiteral("2"));
-        QCOMPARE(druglist::add(e).message, QStringLiteral("药品编码重复"));
+        QCOMPARE(said(druglist::add(e)), QStringLiteral("药品编码重复"));
         e = entry(QStringLiteral("x"), QStringLiteral("B'2"), QStringLiteral("麻'黄"), QStringLiteral("克"), QStringLiteral("2"));
-        QCOMPARE(druglist::add(e).message, QStringLiteral("药品名称重复"));
+        QCOMPARE(said(druglist::add(e)), QStringLiteral("药品名称重复"));
         e = entry(QStringLiteral("x"), QStringLiteral("a'1"), QStringLiteral("麻'黄"), QStringLiteral("克"), QStringLiteral("3"));
-        QVERIFY(druglist::changeOthers(e).ok);
+        QVERIFY(druglist::changeOthers(e).ok());
         QCOMPARE(stored(clinic)[0].units, Money::fromInt(3).units());
         QCOMPARE(druglist::YplbAdd(), QStringList{QStringLiteral("x")});
-        QVERIFY(druglist::remove(e).ok);
+        QVERIFY(druglist::remove(e).ok());
         QVERIFY(stored(clinic).isEmpty());
     }
 
@@ -214,9 +243,9 @@ private slots:
         test::TempClinic clinic;
         clinic.addDrug(QStringLiteral("MH01"), QStringLiteral("麻黄"), QStringLiteral("0.3"));
         DrugEntry e = entry(QStringLiteral("发散风寒药"), QStringLiteral("mh01"), QStringLiteral("另一个名字"), QStringLiteral("两"), QStringLiteral("12.5"));
-        const DrugCheck c = druglist::changeOthers(e);
-        QVERIFY(c.ok);
-        QCOMPARE(c.focus, QStringLiteral("CboYplb"));
+        const DrugAnswer c = druglist::changeOthers(e);
+        QVERIFY(c.ok());
+        QCOMPARE(c.next, DrugField::CboYplb);
         const auto rows = stored(clinic);
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].name, QStringLiteral("麻黄"));
@@ -225,9 +254,9 @@ private slots:
         QCOMPARE(rows[0].units, Money::fromCents(1250).units());
 
         e = entry(QStringLiteral("x"), QStringLiteral("NO01"), QStringLiteral("麻黄"), QStringLiteral("克"), QStringLiteral("1"));
-        const DrugCheck missing = druglist::changeOthers(e);
-        QCOMPARE(missing.message, QStringLiteral("此条记录尚未保存"));
-        QCOMPARE(missing.focus, QStringLiteral("CmdSave"));
+        const DrugAnswer missing = druglist::changeOthers(e);
+        QCOMPARE(said(missing), QStringLiteral("此条记录尚未保存"));
+        QCOMPARE(missing.refusal->field, DrugField::CmdSave);
         QCOMPARE(stored(clinic)[0].units, Money::fromCents(1250).units());
     }
 
@@ -240,17 +269,17 @@ private slots:
                            Money::fromInt(10), Money::fromInt(3), Money::fromInt(10));
 
         DrugEntry e = entry(QStringLiteral("解表药"), QStringLiteral("MH01"), QStringLiteral("GANCAO"), QStringLiteral("克"), QStringLiteral("0.3"));
-        DrugCheck c = druglist::changeName(e);
-        QCOMPARE(c.message, QStringLiteral("药品名称重复"));
-        QCOMPARE(c.focus, QStringLiteral("Txtycmc"));
+        DrugAnswer c = druglist::changeName(e);
+        QCOMPARE(said(c), QStringLiteral("药品名称重复"));
+        QCOMPARE(c.refusal->field, DrugField::Txtycmc);
         e = entry(QStringLiteral("解表药"), QStringLiteral("XX99"), QStringLiteral("新名"), QStringLiteral("克"), QStringLiteral("0.3"));
         c = druglist::changeName(e);
-        QCOMPARE(c.message, QStringLiteral("此条记录尚未保存"));
-        QCOMPARE(c.focus, QStringLiteral("CmdSave"));
+        QCOMPARE(said(c), QStringLiteral("此条记录尚未保存"));
+        QCOMPARE(c.refusal->field, DrugField::CmdSave);
         QCOMPARE(codes(clinic), (QStringList{QStringLiteral("GC01/Gancao"), QStringLiteral("MH01/麻黄")}));
 
         e = entry(QStringLiteral("解表药"), QStringLiteral("mh01"), QStringLiteral("生麻黄"), QStringLiteral("克"), QStringLiteral("0.45"));
-        QVERIFY(druglist::changeName(e).ok);
+        QVERIFY(druglist::changeName(e).ok());
         QCOMPARE(codes(clinic), (QStringList{QStringLiteral("GC01/Gancao"), QStringLiteral("MH01/生麻黄")}));
         QCOMPARE(stored(clinic)[1].units, Money::fromCents(45).units());
         // The stock stays under the old name.
@@ -264,17 +293,17 @@ private slots:
         clinic.addDrug(QStringLiteral("GC01"), QStringLiteral("甘草"), QStringLiteral("0.2"));
 
         DrugEntry e = entry(QStringLiteral("解表药"), QStringLiteral("gc01"), QStringLiteral("麻黄"), QStringLiteral("克"), QStringLiteral("0.3"));
-        DrugCheck c = druglist::changeCode(e);
-        QCOMPARE(c.message, QStringLiteral("药品编码重复"));
-        QCOMPARE(c.focus, QStringLiteral("Txtycbm"));
-        QVERIFY(c.selectAll);
+        DrugAnswer c = druglist::changeCode(e);
+        QCOMPARE(said(c), QStringLiteral("药品编码重复"));
+        QCOMPARE(c.refusal->field, DrugField::Txtycbm);
+        QCOMPARE(c.refusal->select, Select::all());
         e = entry(QStringLiteral("解表药"), QStringLiteral("NEW1"), QStringLiteral("不在表中"), QStringLiteral("克"), QStringLiteral("0.3"));
         c = druglist::changeCode(e);
-        QCOMPARE(c.message, QStringLiteral("此条记录尚未保存"));
-        QCOMPARE(c.focus, QStringLiteral("CmdSave"));
+        QCOMPARE(said(c), QStringLiteral("此条记录尚未保存"));
+        QCOMPARE(c.refusal->field, DrugField::CmdSave);
 
         e = entry(QStringLiteral("解表药"), QStringLiteral("mh02"), QStringLiteral("麻黄"), QStringLiteral("克"), QStringLiteral("0.3"));
-        QVERIFY(druglist::changeCode(e).ok);
+        QVERIFY(druglist::changeCode(e).ok());
         QCOMPARE(codes(clinic), (QStringList{QStringLiteral("GC01/甘草"), QStringLiteral("MH02/麻黄")}));
     }
 
@@ -283,16 +312,16 @@ private slots:
         test::TempClinic clinic;
         clinic.addDrug(QStringLiteral("MH01"), QStringLiteral("麻黄"), QStringLiteral("0.3"));
         DrugEntry e = entry(QStringLiteral("解表药"), QStringLiteral("MH01"), QStringLiteral("麻黄"), {}, QStringLiteral("0.30"));
-        QCOMPARE(druglist::remove(e).message, QStringLiteral("输入药品计量单位"));
+        QCOMPARE(said(druglist::remove(e)), QStringLiteral("输入药品计量单位"));
         e = entry(QStringLiteral("解表药"), QStringLiteral("MH01"), QStringLiteral("麻黄"), QStringLiteral("克"), QStringLiteral("0"));
-        QCOMPARE(druglist::remove(e).message, QStringLiteral("药品单价不能为零或小于零"));
+        QCOMPARE(said(druglist::remove(e)), QStringLiteral("药品单价不能为零或小于零"));
         e = entry(QStringLiteral("解表药"), QStringLiteral("MH09"), QStringLiteral("麻黄"), QStringLiteral("克"), QStringLiteral("1"));
-        QCOMPARE(druglist::remove(e).message, QStringLiteral("此条记录尚未保存"));
+        QCOMPARE(said(druglist::remove(e)), QStringLiteral("此条记录尚未保存"));
         QCOMPARE(stored(clinic).size(), 1);
         e = entry(QStringLiteral("解表药"), QStringLiteral("mh01"), QStringLiteral("别的名字也行"), QStringLiteral("克"), QStringLiteral("1"));
-        const DrugCheck c = druglist::remove(e);
-        QVERIFY(c.ok);
-        QCOMPARE(c.focus, QStringLiteral("Txtycbm"));
+        const DrugAnswer c = druglist::remove(e);
+        QVERIFY(c.ok());
+        QCOMPARE(c.next, DrugField::Txtycbm);
         QVERIFY(stored(clinic).isEmpty());
     }
 
@@ -300,11 +329,10 @@ private slots:
     {
         test::TempClinic clinic(false); // no database file
         DrugEntry e = good();
-        const DrugCheck c = druglist::add(e);
-        QVERIFY(!c.ok);
-        QVERIFY(c.failure);
-        QVERIFY(!c.message.isEmpty());
-        QVERIFY(c.focus.isEmpty());
+        const DrugAnswer c = druglist::add(e);
+        QVERIFY(!c.ok());
+        QVERIFY(!c.refusal);
+        QVERIFY(!c.failure.isEmpty());
         bool threw = false;
         try {
             druglist::GridBmmcAdd();

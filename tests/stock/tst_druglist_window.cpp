@@ -384,7 +384,10 @@ private slots:
         QWidget *a = factory();
         QVERIFY(qobject_cast<Frmyjwh *>(a));
         QCOMPARE(factory(), a);
-        qh::ui::DisableMainMenus();
+        { // as the main window opens it
+            qh::ui::MenusOff menus;
+            menus.attachTo(a);
+        }
         a->show();
         QVERIFY(a->close());
         QVERIFY(qh::ui::mainMenusEnabled());

@@ -1,6 +1,7 @@
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "core/ui/taskwindows.h"
+#include "core/ui/uikit.h"
 #include "stock/posting.h"
 #include "stock/ui/Frmycrk.h"
 #include "stockfixtures.h"
@@ -155,7 +156,10 @@ private slots:
         w.CmdQcls->click();
         QVERIFY(w.TxtPjhm->text().isEmpty());
         QCOMPARE(QApplication::focusWidget(), w.Txtycbm);
-        qh::ui::DisableMainMenus();
+        { // as the main window opens it
+            qh::ui::MenusOff menus;
+            menus.attachTo(&w);
+        }
         w.CmdExit->click();
         QVERIFY(qh::ui::mainMenusEnabled());
         QVERIFY(!w.isVisible());

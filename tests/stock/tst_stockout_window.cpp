@@ -1,6 +1,7 @@
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "core/ui/taskwindows.h"
+#include "core/ui/uikit.h"
 #include "stock/posting.h"
 #include "stock/ui/FrmYcck.h"
 #include "stock/ui/Frmycrk.h"
@@ -117,7 +118,10 @@ private slots:
         QTest::keyClick(w.TxtYcsl, Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(QApplication::focusWidget(), w.Txthwll);
 
-        qh::ui::DisableMainMenus();
+        { // as the main window opens it
+            qh::ui::MenusOff menus;
+            menus.attachTo(&w);
+        }
         w.CmdExit->click();
         QVERIFY(qh::ui::mainMenusEnabled());
         QVERIFY(!w.isVisible());

@@ -40,6 +40,7 @@ RecordingFileDialogs::~RecordingFileDialogs() { setFileDialogPresenter(m_previou
 
 QString RecordingFileDialogs::openFileName(QWidget *, const QString &, const QString &folder, const QString &filter)
 {
+    forms << QStringLiteral("open");
     folders << folder;
     filters << filter;
     if (answers.empty())
@@ -51,7 +52,9 @@ QString RecordingFileDialogs::openFileName(QWidget *, const QString &, const QSt
 
 QString RecordingFileDialogs::saveFileName(QWidget *w, const QString &c, const QString &folder, const QString &filter)
 {
-    return openFileName(w, c, folder, filter);
+    const QString a = openFileName(w, c, folder, filter);
+    forms.last() = QStringLiteral("save");
+    return a;
 }
 
 TempClinic::TempClinic(bool create)

@@ -38,6 +38,7 @@ public:
 
     std::deque<QString> answers;
     QStringList folders, filters;
+    QStringList forms; // "open" or "save", one per dialog shown
 
 private:
     FileDialogPresenter *m_previous;

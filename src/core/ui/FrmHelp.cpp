@@ -25,7 +25,11 @@ FrmHelp::FrmHelp(QWidget *parent) : QWidget(parent, Qt::Window)
     placeWindow(this, 2);
 }
 
-void FrmHelp::setRequester(QWidget *window) { m_requester = window; }
+void FrmHelp::setRequester(QWidget *window)
+{
+    m_disabled.reset();
+    m_disabled.emplace(window);
+}
 
 void FrmHelp::DisHelp()
 {
@@ -35,8 +39,7 @@ void FrmHelp::DisHelp()
 
 void FrmHelp::closeEvent(QCloseEvent *event)
 {
-    if (m_requester)
-        m_requester->setEnabled(true);
+    m_disabled.reset();
     Modutarnxt::HelpTopic.clear();
     event->accept();
 }
@@ -49,8 +52,6 @@ void showHelp(QWidget *taskWindow, const QString &topic)
     if (taskWindow)
         if (auto *frame = qobject_cast<QMdiSubWindow *>(taskWindow->parentWidget()))
             disabled = frame;
-    if (disabled)
-        disabled->setEnabled(false);
     Modutarnxt::HelpTopic = topic;
     FrmHelp *help = singleWindow<FrmHelp>();
     help->setRequester(disabled);

@@ -1,8 +1,10 @@
 #pragma once
 // The help window "帮助向导": one read-only text with the instructions of the task window
 // that asked for it. While it is open that task window is disabled.
-#include <QPointer>
+#include "core/ui/uikit.h"
+
 #include <QWidget>
+#include <optional>
 
 class QTextEdit;
 
@@ -12,7 +14,7 @@ class FrmHelp : public QWidget {
     Q_OBJECT
 public:
     explicit FrmHelp(QWidget *parent = nullptr);
-    // The task window that is enabled again when help closes.
+    // The task window that stays disabled until help closes (or is pointed at another one).
     void setRequester(QWidget *window);
     void DisHelp();
     QTextEdit *TxtHelp;
@@ -21,7 +23,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QPointer<QWidget> m_requester;
+    std::optional<DisabledWhile> m_disabled;
 };
 
 // A task window's help button: disables the window, sets HelpTopic, shows the help window.

@@ -6,6 +6,7 @@
 #include "core/textutil.h"
 #include "core/ui/MDIFtarn.h"
 #include "core/ui/frmLogin.h"
+#include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,11 +34,6 @@ QLineEdit *box(QWidget *parent, const char *name, int maxLength, const QString &
     return e;
 }
 
-void focusAt(QLineEdit *e, int position)
-{
-    e->setCursorPosition(position);
-    e->setFocus();
-}
 } // namespace
 
 FrmJczl::FrmJczl(QWidget *parent) : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
@@ -73,8 +70,14 @@ FrmJczl::FrmJczl(QWidget *parent) : QWidget(parent, Qt::Window | Qt::CustomizeWi
     setTabOrder(TxtPass, CmdLoad);
     setTabOrder(CmdLoad, CmdOext);
 
-    for (QLineEdit *e : {TxtYhdw, TxtYhxm, TxtPass})
+    // Enter: the box, where the focus goes when its check passes.
+    m_enter[0] = {TxtYhdw, TxtYhxm, setup::unitOnEnter};
+    m_enter[1] = {TxtYhxm, TxtPass, setup::userOnEnter};
+    m_enter[2] = {TxtPass, nullptr, setup::passwordOnEnter};
+    for (QLineEdit *e : {TxtYhdw, TxtYhxm, TxtPass}) {
         e->installEventFilter(this);
+        fitWidth(e);
+    }
     connect(CmdLoad, &QPushButton::clicked, this, &FrmJczl::CmdLoad_Click);
     connect(CmdOext, &QPushButton::clicked, this, &FrmJczl::CmdOext_Click);
     adjustSize();
@@ -158,29 +161,28 @@ bool FrmJczl::eventFilter(QObject *watched, QEvent *event)
         return true;
     if (!isEnterKey(k))
         return QWidget::eventFilter(watched, event);
-    if (watched == TxtYhdw) {
-        if (TxtYhdw->text().size() >= 2) {
-            if (!TxtYhxm->isEnabled())
-                CmdLoad->setFocus();
-            else
-                focusAt(TxtYhxm, TxtYhxm->text().size());
-        }
-    } else if (watched == TxtYhxm) {
-        if (TxtYhxm->text().size() >= 2) {
-            if (TxtPass->isEnabled())
-                focusAt(TxtPass, TxtPass->text().size());
-            else
-                CmdLoad->setFocus();
-        }
-    } else if (watched == TxtPass) {
-        if (TxtPass->text().size() < 4) {
-            msg::info(setup::ShortPasswordOnEnter);
-            focusAt(TxtPass, TxtPass->text().size());
-        } else {
+    for (const EnterStep &step : m_enter) {
+        if (step.box != watched)
+            continue;
+        if (const setup::SetupVerdict r = step.check(step.box->text()))
+            refuse(*r, widgetOf(r->field));
+        else if (step.next && step.next->isEnabled())
+            focusAndSelect(step.next, Select::end());
+        else
             CmdLoad->setFocus();
-        }
+        break;
     }
     return true;
+}
+
+QWidget *FrmJczl::widgetOf(setup::SetupField field) const
+{
+    switch (field) {
+    case setup::SetupField::TxtYhdw: return TxtYhdw;
+    case setup::SetupField::TxtYhxm: return TxtYhxm;
+    case setup::SetupField::TxtPass: return TxtPass;
+    }
+    unmappedControl("FrmJczl", int(field));
 }
 
 void FrmJczl::CmdLoad_Click()
@@ -199,13 +201,8 @@ void FrmJczl::CmdOext_Click()
     TxtYhxm->setText(trimSpaces(TxtYhxm->text()));
     TxtYhdw->setText(trimSpaces(TxtYhdw->text()));
     const bool newUser = TxtYhxm->isEnabled();
-    const setup::Check check = setup::checkEntries(TxtYhdw->text(), TxtYhxm->text(), TxtPass->text(), newUser);
-    if (!check.ok) {
-        if (!check.message.isEmpty())
-            msg::info(check.message);
-        QLineEdit *target = findChild<QLineEdit *>(check.focus);
-        if (target)
-            focusAt(target, check.cursor);
+    if (const auto r = setup::checkEntries(TxtYhdw->text(), TxtYhxm->text(), TxtPass->text(), newUser)) {
+        refuse(*r, widgetOf(r->field));
         return;
     }
 
@@ -217,21 +214,19 @@ void FrmJczl::CmdOext_Click()
     if (!m_fileName.isEmpty()) {
         const std::optional<QByteArray> bytes = setup::StorePictureFile(m_fileName);
         if (!bytes)
-            msg::plain(setup::emptyFileMessage(m_fileName), QCoreApplication::applicationName());
+            msg::plain(setup::emptyFileMessage(m_fileName), QGuiApplication::applicationDisplayName());
         else if (!setup::isPicture(*bytes))
             msg::info(m_fileName + QStringLiteral(" 不是可以显示的图片文件，背景图片没有更换。"));
         else
             in.picture = *bytes;
     }
-    setMousePointer(PointerBusy);
     try {
+        BusyPointer busy;
         setup::save(in);
     } catch (const DbError &e) {
-        setMousePointer(PointerArrow);
         msg::info(numberedReport(e));
         return;
     }
-    setMousePointer(PointerArrow);
 
     // The main window shows the new picture at once (painted in place, see FrmPict).
     MDIFtarn *main = MDIFtarn::instance();
@@ -243,10 +238,10 @@ void FrmJczl::CmdOext_Click()
     m_leaving = true;
     closeTaskWindow(this);
     doEvents();
-    if (!Modutarnxt::CurrentUser.isEmpty()) {
-        EnableMainMenus();
+    // From the menu: the menus come back with the window's close (the MenusOff the main
+    // window attached). The very first run ends the program instead.
+    if (!Modutarnxt::CurrentUser.isEmpty())
         return;
-    }
     msg::show(MsgIcon::Question, MsgButtons::Ok, setup::FirstRunNotice);
     msg::info(setup::RestartRequest);
     endProgram();

@@ -2,6 +2,8 @@
 // The setup window "系统资料登录": on the first start it records the clinic's short name, the
 // first user with a password and a background picture; later, from "更换系统背景", it changes the
 // name and the picture.
+#include "core/setup.h"
+
 #include <QPixmap>
 #include <QWidget>
 
@@ -36,13 +38,23 @@ public:
     // The file name the dialog returned (CmDilg.FileName); empty when cancelled or not used.
     QString chosenFile() const { return m_fileName; }
 
+    QWidget *widgetOf(setup::SetupField field) const;
+
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // One row of the Enter table: Enter in box runs check; when it passes the focus moves to
+    // next, or to CmdLoad when next is disabled (a first user already exists).
+    struct EnterStep {
+        QLineEdit *box;
+        QLineEdit *next;
+        setup::SetupVerdict (*check)(const QString &);
+    };
     void showPicture(const QPixmap &picture);
+    EnterStep m_enter[3];
     QString m_fileName;
     QPixmap m_picture;
     bool m_leaving = false;

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QStyle>
 #include <QPointer>
 #include <QTimer>
 
@@ -137,6 +138,13 @@ QAction *MDIFtarn::addItem(QMenu *menu, const QString &name, const QString &capt
     QAction *a = menu->addAction(caption);
     a->setObjectName(name);
     m_items.insert(name, a);
+    // The menu sizes an item by its text in the menu's own font, but Chinese characters are drawn
+    // from a fallback font whose advances can be wider, so the last character of the longest
+    // item ("系统数据备份/恢复", with its Latin "/") was cut off. The menu is made wide enough for
+    // the text with two wide characters to spare.
+    const QFontMetrics fm(menu->font());
+    menu->setMinimumWidth(qMax(menu->minimumWidth(), fm.horizontalAdvance(caption) + 2 * fm.horizontalAdvance(QChar(0x4E2D))
+                                                         + menu->style()->pixelMetric(QStyle::PM_MenuHMargin) * 2 + 24));
     connect(a, &QAction::triggered, this, [this, name] { runItem(name); });
     return a;
 }

@@ -2,6 +2,7 @@
 #include "core/messages.h"
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
+#include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 
@@ -36,6 +37,9 @@ frmLogin::frmLogin(QWidget *parent)
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdCancel = new QPushButton(QStringLiteral("取消"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    // Enter on a focused button presses it.
+    cmdOK->setAutoDefault(true);
+    cmdCancel->setAutoDefault(true);
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(lblLabels[0], 0, 0);
@@ -51,6 +55,9 @@ frmLogin::frmLogin(QWidget *parent)
     setTabOrder(Txtpass, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
 
+    // Enter: the box, where the focus goes when the box's check passes.
+    m_enter[0] = {Cboyhmc, Txtpass, login::userOnEnter, Select::all()};
+    m_enter[1] = {Txtpass, cmdOK, login::passwordOnEnter, Select::none()};
     Cboyhmc->installEventFilter(this);
     Txtpass->installEventFilter(this);
     connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
@@ -80,31 +87,34 @@ void frmLogin::seekusename()
     }
 }
 
+QWidget *frmLogin::widgetOf(login::LoginField field) const
+{
+    switch (field) {
+    case login::LoginField::Cboyhmc: return Cboyhmc;
+    case login::LoginField::Txtpass: return Txtpass;
+    case login::LoginField::cmdOK: return cmdOK;
+    }
+    unmappedControl("frmLogin", int(field));
+}
+
 bool frmLogin::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     auto *k = static_cast<QKeyEvent *>(event);
-    if (watched == Cboyhmc && isEnterKey(k)) {
-        if (!Cboyhmc->currentText().isEmpty()) {
-            Txtpass->selectAll();
-            Txtpass->setFocus();
-        }
+    if (watched == Txtpass && isSpaceKey(k))
         return true;
-    }
-    if (watched == Txtpass) {
-        if (isSpaceKey(k))
-            return true;
-        if (isEnterKey(k)) {
-            if (login::tooShort(Txtpass->text())) {
-                msg::info(login::TooShortOnEnter);
-                Txtpass->setSelection(0, 3);
-                Txtpass->setFocus();
-            } else {
-                cmdOK->setFocus();
-            }
-            return true;
-        }
+    if (!isEnterKey(k))
+        return QWidget::eventFilter(watched, event);
+    for (const EnterStep &step : m_enter) {
+        if (step.box != watched)
+            continue;
+        const QString text = step.box == Cboyhmc ? Cboyhmc->currentText() : Txtpass->text();
+        if (const login::LoginVerdict r = step.check(text))
+            refuse(*r, widgetOf(r->field));
+        else
+            focusAndSelect(step.next, step.select);
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -120,8 +130,11 @@ void frmLogin::cmdOK_Click()
     }
     switch (outcome) {
     case login::Outcome::TooShort:
-        msg::info(login::TooShortOnOk);
+    case login::Outcome::TryAgain: {
+        const auto r = login::refusalOf(outcome);
+        refuse(r, widgetOf(r.field));
         return;
+    }
     case login::Outcome::Succeeded:
         doEvents();
         Modutarnxt::CurrentUser = trimSpaces(Cboyhmc->currentText());
@@ -133,11 +146,6 @@ void frmLogin::cmdOK_Click()
         msg::info(login::Refused, login::Title);
         leave();
         endProgram();
-        return;
-    case login::Outcome::TryAgain:
-        msg::plain(login::TryAgain, login::Title);
-        Txtpass->selectAll();
-        Txtpass->setFocus();
         return;
     }
 }

@@ -30,12 +30,23 @@ public:
     QPushButton *cmdCancel;
     QLabel *lblLabels[2];
 
+    QWidget *widgetOf(login::LoginField field) const;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // One row of the Enter table: Enter in box runs check; when it passes the focus moves to
+    // next with its text selected as given.
+    struct EnterStep {
+        QWidget *box;
+        QWidget *next;
+        login::LoginVerdict (*check)(const QString &);
+        Select select;
+    };
     void leave();
+    EnterStep m_enter[2];
     login::LoginAttempts m_attempts;
     bool m_leaving = false;
 };

@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTranslator>
 
 namespace qh::ui {
@@ -26,6 +28,8 @@ public:
         QMessageBox box;
         box.setWindowTitle(m.title.isEmpty() ? QStringLiteral(" ") : m.title);
         box.setText(m.text);
+        if (!m.details.isEmpty())
+            box.setDetailedText(m.details);
         switch (m.icon) {
         case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
         case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
@@ -70,8 +74,28 @@ public:
     }
 };
 
-int g_pointer = PointerArrow;
-bool g_ended = false;
+// What the window kit keeps for the running program: the pointer it shows and whether the
+// program has ended. One state per application object (a fresh application starts with the
+// arrow and a running program); without an application, one state for the process.
+class KitState : public QObject {
+public:
+    int pointer = PointerArrow;
+    bool ended = false;
+
+    static KitState &of()
+    {
+        static KitState detached;
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return detached;
+        static QPointer<KitState> current;
+        if (!current || current->parent() != app) {
+            current = new KitState;
+            current->setParent(app);
+        }
+        return *current;
+    }
+};
 
 } // namespace
 
@@ -98,18 +122,17 @@ void installChineseTranslations(QApplication &app)
 
 void setMousePointer(int pointer)
 {
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        g_pointer = pointer;
+    KitState &state = KitState::of();
+    state.pointer = pointer;
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return;
-    }
     while (QGuiApplication::overrideCursor())
         QGuiApplication::restoreOverrideCursor();
     if (pointer == PointerBusy)
         QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
-    g_pointer = pointer;
 }
 
-int mousePointer() { return g_pointer; }
+int mousePointer() { return KitState::of().pointer; }
 
 BusyPointer::BusyPointer() : m_saved(mousePointer()) { setMousePointer(PointerBusy); }
 
@@ -137,7 +160,11 @@ public:
     bool eventFilter(QObject *, QEvent *event) override
     {
         switch (event->type()) {
-        case QEvent::Close: m_closing = true; break;
+        case QEvent::Close:
+            // The hide of an accepted close follows at once; a refused close leaves no mark.
+            m_closing = true;
+            QMetaObject::invokeMethod(this, [this] { m_closing = false; }, Qt::QueuedConnection);
+            break;
         case QEvent::Show: m_closing = false; break;
         case QEvent::Hide:
             if (m_closing)
@@ -161,6 +188,8 @@ private:
     bool m_done = false;
 };
 
+// MenusBack has no meta-object of its own, so qobject_cast (and findChild) would take any
+// child for it; the C++ type decides.
 MenusBack *menusBackOf(QWidget *window)
 {
     // MenusBack has no meta-object of its own, so findChild<MenusBack *> would take any child.
@@ -229,6 +258,20 @@ void showAsStars(QLineEdit *box)
     box->setEchoMode(QLineEdit::Password);
 }
 
+void fitWidth(QLineEdit *box, int longTextChars)
+{
+    const QString mask = box->inputMask().section(u';', 0, 0);
+    const QString widest = mask.isEmpty() ? QString(qMin(box->maxLength(), longTextChars), QChar(0x4E2D))
+                                          : QString(mask.size(), u'8');
+    QStyleOptionFrame opt;
+    opt.initFrom(box);
+    const int frame = box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, box) : 0;
+    const QMargins m = box->textMargins();
+    // Frame, the box's own 2 px a side, the text margins and room for the caret.
+    const int need = box->fontMetrics().horizontalAdvance(widest) + 2 * frame + 4 + m.left() + m.right() + 2;
+    box->setMinimumWidth(qMax(box->minimumWidth(), need));
+}
+
 bool isEnterKey(const QKeyEvent *key) { return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter; }
 
 bool isSpaceKey(const QKeyEvent *key)
@@ -252,11 +295,11 @@ void placeWindow(QWidget *window, int topDivisor, const QWidget *over)
 
 void endProgram()
 {
-    g_ended = true;
+    KitState::of().ended = true;
     QCoreApplication::quit();
 }
 
-bool programEnded() { return g_ended; }
-void resetProgramEnded() { g_ended = false; }
+bool programEnded() { return KitState::of().ended; }
+void resetProgramEnded() { KitState::of().ended = false; }
 
 } // namespace qh::ui

@@ -80,6 +80,11 @@ void PauseWithButton(QAbstractButton *button, int milliseconds = 4000);
 // A password box: every character is shown as "*", whatever the style draws by default.
 void showAsStars(QLineEdit *box);
 
+// Makes box at least wide enough, at its font, for its longest allowed content: a masked box
+// for its mask, any other for its maximum length in wide (CJK) characters, at most
+// longTextChars of them for long free texts.
+void fitWidth(QLineEdit *box, int longTextChars = 10);
+
 // Enter on the main keyboard or the keypad.
 bool isEnterKey(const QKeyEvent *key);
 // A typed blank: the space bar, or the ideographic space of a Chinese input method.

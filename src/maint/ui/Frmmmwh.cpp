@@ -3,6 +3,7 @@
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "core/ui/FrmHelp.h"
+#include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 
@@ -34,6 +35,7 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption)
 {
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(true); // Enter on a focused button presses it
     return b;
 }
 } // namespace
@@ -76,6 +78,10 @@ Frmmmwh::Frmmmwh(QWidget *parent) : QWidget(parent)
     setTabOrder(Txtnewpass, Txtpassnew);
     setTabOrder(Txtpassnew, CmdSave);
 
+    // Enter in the password boxes: the box, its check, where the focus goes when it passes.
+    m_enter[0] = {Txtoldpass, UserField::Txtoldpass, Txtnewpass};
+    m_enter[1] = {Txtnewpass, UserField::Txtnewpass, Txtpassnew};
+    m_enter[2] = {Txtpassnew, UserField::Txtpassnew, CmdSave};
     Cboyhmc->installEventFilter(this);
     Cboyhmc->lineEdit()->installEventFilter(this);
     for (QLineEdit *e : {Txtoldpass, Txtnewpass, Txtpassnew})
@@ -121,16 +127,17 @@ void Frmmmwh::trimInPlace()
     Txtpassnew->setText(t.repeated);
 }
 
-QWidget *Frmmmwh::boxOf(UserBox box) const
+QWidget *Frmmmwh::widgetOf(UserField field) const
 {
-    switch (box) {
-    case UserBox::Cboyhmc: return Cboyhmc;
-    case UserBox::Txtoldpass: return Txtoldpass;
-    case UserBox::Txtnewpass: return Txtnewpass;
-    case UserBox::Txtpassnew: return Txtpassnew;
-    case UserBox::None: break;
+    switch (field) {
+    case UserField::Cboyhmc: return Cboyhmc;
+    case UserField::Txtoldpass: return Txtoldpass;
+    case UserField::Txtnewpass: return Txtnewpass;
+    case UserField::Txtpassnew: return Txtpassnew;
+    case UserField::Cmdedit: return Cmdedit;
+    case UserField::Cmddele: return Cmddele;
     }
-    return nullptr;
+    unmappedControl("Frmmmwh", int(field));
 }
 
 void Frmmmwh::focusName()
@@ -138,33 +145,20 @@ void Frmmmwh::focusName()
     Cboyhmc->setFocus();
 }
 
-void Frmmmwh::apply(const UserResult &r, bool checked)
+void Frmmmwh::apply(const UserAnswer &r, bool checked)
 {
     if (checked)
         srjybl = r.inputAccepted ? 0 : 1;
-    if (r.ok) {
+    if (r.ok()) {
         Qpcls();
         focusName();
         return;
     }
-    if (r.plain)
-        msg::plain(r.message);
-    else
-        msg::info(r.message);
-    if (r.clearNewPasswords) {
+    if (r.refusal->clearOthers) {
         Txtnewpass->clear();
         Txtpassnew->clear();
     }
-    QWidget *target = boxOf(r.focus);
-    if (!target)
-        return;
-    if (r.selectAll) {
-        if (target == Cboyhmc)
-            Cboyhmc->lineEdit()->selectAll();
-        else
-            static_cast<QLineEdit *>(target)->selectAll();
-    }
-    target->setFocus();
+    refuse(*r.refusal, widgetOf(r.refusal->field));
 }
 
 void Frmmmwh::CmdSave_Click()
@@ -220,6 +214,10 @@ void Frmmmwh::closeEvent(QCloseEvent *event)
     if (m_left)
         return;
     m_left = true;
+    // The first user's window ends the program: the menus stay off. Otherwise they come back
+    // once, through the MenusOff the main window attached to this window.
+    if (Modutarnxt::FirstUserMode)
+        keepMenusOffAfter(this);
     // Gone from the screen before anything else happens.
     if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
         sub->hide();
@@ -228,8 +226,6 @@ void Frmmmwh::closeEvent(QCloseEvent *event)
     if (Modutarnxt::FirstUserMode) {
         msg::info(QStringLiteral("请以新的用户名称和密码重新登录系统"));
         endProgram();
-    } else {
-        EnableMainMenus();
     }
 }
 
@@ -251,30 +247,26 @@ bool Frmmmwh::eventFilter(QObject *watched, QEvent *event)
     if (!qh::ui::isEnterKey(k))
         return QWidget::eventFilter(watched, event);
     if (nameBox) {
-        const QString name = trimSpaces(Cboyhmc->currentText());
-        if (!name.isEmpty()) {
-            bool known = false;
-            try {
-                known = isKnown(name);
-            } catch (const DbError &e) {
-                msg::info(e.description());
-                return true;
-            }
-            if (known) {
-                Txtoldpass->selectAll();
-                Txtoldpass->setFocus();
-            } else {
-                Txtnewpass->setFocus();
-            }
+        std::optional<UserField> next;
+        try {
+            next = nextAfterName(Cboyhmc->currentText());
+        } catch (const DbError &e) {
+            msg::info(e.description());
+            return true;
         }
-    } else if (watched == Txtoldpass) {
-        if (!Txtoldpass->text().isEmpty())
-            Txtnewpass->setFocus();
-    } else if (watched == Txtnewpass) {
-        if (!Txtnewpass->text().isEmpty())
-            Txtpassnew->setFocus();
-    } else if (watched == Txtpassnew) {
-        CmdSave->setFocus();
+        // A known user's old password is selected; a new user's new password is not.
+        if (next)
+            focusAndSelect(widgetOf(*next), next == UserField::Txtoldpass ? Select::all() : Select::none());
+        return true;
+    }
+    for (const EnterStep &step : m_enter) {
+        if (step.box != watched)
+            continue;
+        if (const UserVerdict r = filledOnEnter(step.field, step.box->text()))
+            refuse(*r, widgetOf(r->field));
+        else
+            focusAndSelect(step.next, Select::none());
+        break;
     }
     return true;
 }

@@ -38,6 +38,8 @@ public:
     QPushButton *CmdHelp;
     QPushButton *CmdExit;
 
+    QWidget *widgetOf(UserField field) const;
+
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -46,10 +48,17 @@ protected:
 private:
     UserInput input();
     void trimInPlace();
+    // One row of the Enter table of the password boxes: Enter in box runs the check; when it
+    // passes the focus moves to next.
+    struct EnterStep {
+        QLineEdit *box;
+        UserField field;
+        QWidget *next;
+    };
     // Shows a refusal and moves the focus; checked: the command ran the input check.
-    void apply(const UserResult &r, bool checked);
+    void apply(const UserAnswer &r, bool checked);
     void focusName();
-    QWidget *boxOf(UserBox box) const;
+    EnterStep m_enter[3];
     bool m_left = false;
 };
 

@@ -1,10 +1,12 @@
 #include "stock/ui/FrmYcck.h"
 
+#include "core/ui/refuse.h"
+
 #include <QKeyEvent>
 
 namespace qh::stock::ui {
 
-FrmYcck::FrmYcck(QWidget *parent) : EntryWindow(parent)
+FrmYcck::FrmYcck(QWidget *parent) : MovementWindow(parent, std::make_unique<StockOut>())
 {
     setObjectName(QStringLiteral("FrmYcck"));
     setWindowTitle(QStringLiteral("药材出库"));
@@ -24,33 +26,26 @@ FrmYcck::FrmYcck(QWidget *parent) : EntryWindow(parent)
     buildForm({{"药材编码", Txtycbm}, {"药材名称", Txtycmc}, {"票据号码", TxtPjhm}, {"出库时间", TxtGjsj},
                {"出库摘要", Txthwll}, {"出库数量", TxtYcsl}, {"销售收入", TxtYcje}, {"经办人名", Txtjbxm}},
               Txtycbm, Txtycmc);
-    setEntry(StockOut::Qpcls(QDate::currentDate()));
+    Qpcls();
 }
 
-StockOutEntry FrmYcck::entry() const
+QWidget *FrmYcck::widgetOf(StockField field) const
 {
-    StockOutEntry e;
-    e.Txtycbm = Txtycbm->text();
-    e.Txtycmc = Txtycmc->text();
-    e.TxtPjhm = TxtPjhm->text();
-    e.TxtGjsj = TxtGjsj->displayText();
-    e.Txthwll = Txthwll->text();
-    e.TxtYcsl = TxtYcsl->text();
-    e.TxtYcje = TxtYcje->text();
-    e.Txtjbxm = Txtjbxm->text();
-    return e;
-}
-
-void FrmYcck::setEntry(const StockOutEntry &e)
-{
-    put(Txtycbm, e.Txtycbm);
-    put(Txtycmc, e.Txtycmc);
-    put(TxtPjhm, e.TxtPjhm);
-    put(TxtGjsj, e.TxtGjsj);
-    put(Txthwll, e.Txthwll);
-    put(TxtYcsl, e.TxtYcsl);
-    put(TxtYcje, e.TxtYcje);
-    put(Txtjbxm, e.Txtjbxm);
+    switch (field) {
+    case StockField::Txtycbm: return Txtycbm;
+    case StockField::Txtycmc: return Txtycmc;
+    case StockField::TxtPjhm: return TxtPjhm;
+    case StockField::TxtGjsj: return TxtGjsj;
+    case StockField::Txthwll: return Txthwll;
+    case StockField::TxtYcsl: return TxtYcsl;
+    case StockField::TxtYcje: return TxtYcje;
+    case StockField::Txtjbxm: return Txtjbxm;
+    case StockField::CmdSave: return CmdSave;
+    case StockField::TxtYcph: // no batch, expiry or origin on a stock-out
+    case StockField::TxtYsqx:
+    case StockField::Txthwcd: break;
+    }
+    qh::ui::unmappedControl("FrmYcck", int(field));
 }
 
 bool FrmYcck::refusesKey(const QLineEdit *box, const QKeyEvent *k) const

@@ -7,7 +7,7 @@
 
 namespace qh::stock::ui {
 
-class FrmYcck : public EntryWindow<StockOut, StockOutEntry> {
+class FrmYcck : public MovementWindow {
     Q_OBJECT
 
 public:
@@ -22,8 +22,8 @@ public:
     QLineEdit *TxtYcje;
     QLineEdit *Txtjbxm;
 
-    StockOutEntry entry() const override;
-    void setEntry(const StockOutEntry &e) override;
+    StockOut &logic() const { return static_cast<StockOut &>(entryLogic()); }
+    QWidget *widgetOf(StockField field) const override;
 
 protected:
     // The quantity takes typed digits only.

@@ -2,6 +2,7 @@
 #include "core/messages.h"
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
+#include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 #include "stock/ui/movementwindow.h"
@@ -124,6 +125,21 @@ Frmycjj::Frmycjj(QWidget *parent) : QWidget(parent)
         w->installEventFilter(this);
     SSTab1->tabBar()->installEventFilter(this);
 
+    // Enter: the box, the check (its texts in the logic), where the focus goes when it passes.
+    m_enter = {
+        {TxtBlhm, CboZdks, [this] { return Charging::caseNoEntered(TxtBlhm->text()); }, Select::none()},
+        {CboZdks, MasZdsj, [this] { return Charging::departmentChosen(TxtBlhm->text(), CboZdks->currentText()); },
+         Select::all()},
+        {MasZdsj, Txtycbm, [this] { return onDateEnter(); }, Select::all()},
+        {Txtycbm, TxtYcjl, [this] { return onCodeEnter(); }, Select::all()},
+        {Txtycmc, TxtYcjl, [this] { return onNameEnter(); }, Select::all()},
+        {TxtYcjl, Txtycbm, [this] { return onDoseEnter(); }, Select::all()},
+    };
+    // A key edited after the lookup needs a new lookup.
+    connect(TxtBlhm, &QLineEdit::textEdited, this, &Frmycjj::forgetVisit);
+    connect(MasZdsj, &QLineEdit::textEdited, this, &Frmycjj::forgetVisit);
+    connect(CboZdks, &QComboBox::activated, this, &Frmycjj::forgetVisit);
+
     connect(MSFGridyfjg, &QTableWidget::cellClicked, this, [this](int row, int) { onGridClicked(row); });
     connect(Cmdcksf, &QPushButton::clicked, this, &Frmycjj::onCharge);
     connect(CmdQcls, &QPushButton::clicked, this, [this] {
@@ -175,7 +191,7 @@ bool Frmycjj::Qpcls()
             return false;
         m_closing = true;
         msg::show(MsgIcon::Question, MsgButtons::Ok, QStringLiteral("没有诊断处方，该功能不能使用"));
-        qh::ui::EnableMainMenus();
+        // The menus come back when the window closes (the MenusOff the main window attached).
         qh::ui::setMousePointer(qh::ui::PointerArrow);
         // Closed once the current event is done: the window may be in the middle of being shown.
         QMetaObject::invokeMethod(this, [this] { qh::ui::closeTaskWindow(this); }, Qt::QueuedConnection);
@@ -185,7 +201,7 @@ bool Frmycjj::Qpcls()
     CboZdks->clear();
     CboZdks->addItems(depts);
     CboZdks->setCurrentIndex(-1);
-    m_diagnosis = {};
+    m_diagnosis.reset();
     TxtBlhm->clear();
     Txtycmc->clear();
     Txtycbm->clear();
@@ -201,22 +217,39 @@ bool Frmycjj::Qpcls()
     return true;
 }
 
-void Frmycjj::focusSelect(QWidget *w)
+QWidget *Frmycjj::widgetOf(ChargeField field) const
 {
-    w->setFocus();
-    if (auto *e = qobject_cast<QLineEdit *>(w))
-        e->selectAll();
+    switch (field) {
+    case ChargeField::TxtBlhm: return TxtBlhm;
+    case ChargeField::CboZdks: return CboZdks;
+    case ChargeField::MasZdsj: return MasZdsj;
+    case ChargeField::Txtycbm: return Txtycbm;
+    case ChargeField::Txtycmc: return Txtycmc;
+    case ChargeField::TxtYcjl: return TxtYcjl;
+    }
+    qh::ui::unmappedControl("Frmycjj", int(field));
 }
 
 void Frmycjj::refuse(const ChargeRefusal &r)
 {
-    msg::info(r.message);
-    if (r.clearDrug) {
+    if (r.clearOthers) {
         Txtycbm->clear();
         Txtycmc->clear();
     }
-    if (auto *w = findChild<QWidget *>(r.focus))
-        focusSelect(w);
+    qh::ui::refuse(r, widgetOf(r.field));
+}
+
+void Frmycjj::forgetVisit()
+{
+    if (!m_diagnosis)
+        return;
+    // The prescription and the lines checked against it go with the visit.
+    m_diagnosis.reset();
+    TxtCfnr->clear();
+    m_lines.clear();
+    MSFGridyfjg->setRowCount(0);
+    ycjlhs = 0;
+    TxtYchj->setText(QStringLiteral("0.00"));
 }
 
 bool Frmycjj::eventFilter(QObject *watched, QEvent *event)
@@ -242,7 +275,7 @@ bool Frmycjj::eventFilter(QObject *watched, QEvent *event)
     if (watched == TxtYcjl) {
         // Only digits and Enter: a dose is a whole number of grams.
         if (qh::ui::isEnterKey(k)) {
-            onDoseEnter();
+            runEnter(TxtYcjl);
             return true;
         }
         if (movesFocus(k))
@@ -254,77 +287,72 @@ bool Frmycjj::eventFilter(QObject *watched, QEvent *event)
         return true;
     if (!qh::ui::isEnterKey(k))
         return false;
-    if (watched == TxtBlhm) {
-        if (!trimSpaces(TxtBlhm->text()).isEmpty())
-            CboZdks->setFocus();
-    } else if (watched == CboZdks) {
-        if (!trimSpaces(CboZdks->currentText()).isEmpty()) {
-            if (trimSpaces(TxtBlhm->text()).isEmpty()) {
-                msg::info(QStringLiteral("请输入病历号码"));
-                TxtBlhm->setFocus();
-            } else {
-                focusSelect(MasZdsj);
-            }
-        }
-    } else if (watched == MasZdsj) {
-        onDateEnter();
-    } else if (watched == Txtycbm) {
-        onCodeEnter();
-    } else if (watched == Txtycmc) {
-        onNameEnter();
-    }
+    runEnter(watched);
     return true;
 }
 
-void Frmycjj::onDateEnter()
+void Frmycjj::runEnter(QObject *box)
+{
+    for (const EnterStep &step : m_enter) {
+        if (step.box != box)
+            continue;
+        if (const ChargeVerdict r = step.check())
+            refuse(*r);
+        else
+            qh::ui::focusAndSelect(step.next, step.select);
+        return;
+    }
+}
+
+// A database failure of a lookup is reported; the focus stays in the box.
+static ChargeRefusal failure(const QString &report, ChargeField box, MsgIcon icon = MsgIcon::Information)
+{
+    return refusal(report, box, Select::none()).withIcon(icon);
+}
+
+ChargeVerdict Frmycjj::onDateEnter()
 {
     try {
         auto s = Modutarnxt::openClinic();
         auto r = Charging::findDiagnosis(s, MasZdsj->displayText(), TxtBlhm->text(), CboZdks->currentText());
-        if (auto *refusal = std::get_if<ChargeRefusal>(&r)) {
-            refuse(*refusal);
-            return;
-        }
+        if (auto *refused = std::get_if<ChargeRefusal>(&r))
+            return *refused;
         m_diagnosis = std::get<ChargeDiagnosis>(r);
-        TxtCfnr->setPlainText(m_diagnosis.prescription);
+        TxtCfnr->setPlainText(m_diagnosis->prescription);
         SSTab1->setCurrentIndex(1);
-        focusSelect(Txtycbm);
     } catch (const DbError &e) {
-        msg::info(shortReport(e));
+        return failure(shortReport(e), ChargeField::MasZdsj);
     }
+    return std::nullopt;
 }
 
-void Frmycjj::onCodeEnter()
+ChargeVerdict Frmycjj::onCodeEnter()
 {
     try {
         auto s = Modutarnxt::openClinic();
-        if (auto d = Charging::drugByCode(s, Txtycbm->text())) {
-            Txtycmc->setText(d->name);
-            SSTab1->setCurrentIndex(0);
-            focusSelect(TxtYcjl);
-        } else {
-            msg::info(QStringLiteral("药材编码输入错误，重来！"));
-            focusSelect(Txtycbm);
-        }
+        const auto d = Charging::drugByCode(s, Txtycbm->text());
+        if (!d)
+            return refusal(QStringLiteral("药材编码输入错误，重来！"), ChargeField::Txtycbm);
+        Txtycmc->setText(d->name);
+        SSTab1->setCurrentIndex(0);
     } catch (const DbError &e) {
-        msg::info(shortReport(e));
+        return failure(shortReport(e), ChargeField::Txtycbm);
     }
+    return std::nullopt;
 }
 
-void Frmycjj::onNameEnter()
+ChargeVerdict Frmycjj::onNameEnter()
 {
     try {
         auto s = Modutarnxt::openClinic();
-        if (auto d = Charging::drugByName(s, Txtycmc->text())) {
-            Txtycbm->setText(d->code);
-            focusSelect(TxtYcjl);
-        } else {
-            msg::info(QStringLiteral("药材名称输入错误，重来！"));
-            focusSelect(Txtycmc);
-        }
+        const auto d = Charging::drugByName(s, Txtycmc->text());
+        if (!d)
+            return refusal(QStringLiteral("药材名称输入错误，重来！"), ChargeField::Txtycmc);
+        Txtycbm->setText(d->code);
     } catch (const DbError &e) {
-        msg::info(shortReport(e));
+        return failure(shortReport(e), ChargeField::Txtycmc);
     }
+    return std::nullopt;
 }
 
 void Frmycjj::appendRow(const ChargeLine &l)
@@ -341,15 +369,13 @@ void Frmycjj::appendRow(const ChargeLine &l)
 
 void Frmycjj::showTotal() { TxtYchj->setText(Charging::total(m_lines).toDisplay()); }
 
-void Frmycjj::onDoseEnter()
+ChargeVerdict Frmycjj::onDoseEnter()
 {
     try {
         auto s = Modutarnxt::openClinic();
         auto r = Charging::addLine(s, Txtycbm->text(), Txtycmc->text(), TxtYcjl->text(), TxtCfnr->toPlainText(), m_lines);
-        if (auto *refusal = std::get_if<ChargeRefusal>(&r)) {
-            refuse(*refusal);
-            return;
-        }
+        if (auto *refused = std::get_if<ChargeRefusal>(&r))
+            return *refused;
         const ChargeLine line = std::get<ChargeLine>(r);
         m_lines.append(line);
         appendRow(line);
@@ -357,13 +383,13 @@ void Frmycjj::onDoseEnter()
         Txtycbm->clear();
         Txtycmc->clear();
         TxtYcjl->clear();
-        Txtycbm->setFocus();
         SSTab1->setCurrentIndex(1);
     } catch (const DbError &e) {
-        msg::plain(plainReport(e));
+        return failure(plainReport(e), ChargeField::TxtYcjl, MsgIcon::None);
     } catch (const MoneyOverflow &) {
-        msg::plain(plainReport(DbError(err::Overflow, QStringLiteral("溢出"))));
+        return failure(plainReport(DbError(err::Overflow, QStringLiteral("溢出"))), ChargeField::TxtYcjl, MsgIcon::None);
     }
+    return std::nullopt;
 }
 
 void Frmycjj::onGridClicked(int row)
@@ -379,17 +405,16 @@ void Frmycjj::onGridClicked(int row)
     MSFGridyfjg->removeRow(row);
     TxtYchj->setText(Charging::total(m_lines).toPlain());
     if (!last)
-        focusSelect(Txtycbm);
+        qh::ui::focusAndSelect(Txtycbm, Select::all());
 }
 
 void Frmycjj::onCharge()
 {
-    if (m_lines.isEmpty())
+    if (m_lines.isEmpty() || !m_diagnosis)
         return;
     try {
         auto s = Modutarnxt::openClinic();
-        Charging::post(s, m_lines, TxtBlhm->text(), CboZdks->currentText(), m_diagnosis.doctor, Modutarnxt::CurrentUser,
-                       QDate::currentDate());
+        Charging::post(s, m_lines, *m_diagnosis, Modutarnxt::CurrentUser, QDate::currentDate());
     } catch (const DbError &e) {
         msg::info(shortReport(e));
         return;
@@ -398,11 +423,8 @@ void Frmycjj::onCharge()
         Txtycbm->setFocus();
 }
 
-void Frmycjj::onExit()
-{
-    qh::ui::EnableMainMenus();
-    qh::ui::closeTaskWindow(this);
-}
+// The main window's menus come back through the MenusOff it attached to this window.
+void Frmycjj::onExit() { qh::ui::closeTaskWindow(this); }
 
 void registerChargingWindow()
 {

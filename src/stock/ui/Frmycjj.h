@@ -4,6 +4,10 @@
 
 #include <QWidget>
 
+#include <functional>
+#include <optional>
+#include <vector>
+
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -35,6 +39,10 @@ public:
     // Clears the entries; closes the window when no diagnosis exists. False when it closed.
     bool Qpcls();
     const QList<ChargeLine> &lines() const { return m_lines; }
+    // The visit the lines are posted against: the one the last lookup found, as long as its
+    // case number, department and date were not edited since.
+    const std::optional<ChargeDiagnosis> &visit() const { return m_diagnosis; }
+    QWidget *widgetOf(ChargeField field) const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -42,20 +50,32 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    void onDateEnter();
-    void onCodeEnter();
-    void onNameEnter();
-    void onDoseEnter();
+    // One row of the Enter table: Enter in box runs check; when it passes the focus moves to
+    // next (if any) with its text selected as given.
+    struct EnterStep {
+        QWidget *box;
+        QWidget *next;
+        std::function<ChargeVerdict()> check;
+        Select select;
+    };
+
+    ChargeVerdict onDateEnter();
+    ChargeVerdict onCodeEnter();
+    ChargeVerdict onNameEnter();
+    ChargeVerdict onDoseEnter();
+    void runEnter(QObject *box);
     void onGridClicked(int row);
     void onCharge();
     void onExit();
     void refuse(const ChargeRefusal &r);
-    void focusSelect(QWidget *w);
+    // The case number, department or date was edited: the visit found before no longer holds.
+    void forgetVisit();
     void appendRow(const ChargeLine &l);
     void showTotal();
 
+    std::vector<EnterStep> m_enter;
     QList<ChargeLine> m_lines;
-    ChargeDiagnosis m_diagnosis;
+    std::optional<ChargeDiagnosis> m_diagnosis;
     int ycjlhs = 0;
     bool m_closing = false;
     bool m_clearOnActivate = false;

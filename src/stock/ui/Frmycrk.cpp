@@ -1,7 +1,9 @@
 #include "stock/ui/Frmycrk.h"
 #include "stock/ui/FrmYcck.h"
 
+#include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
+#include "core/ui/uikit.h"
 
 namespace qh::stock::ui {
 
@@ -11,7 +13,7 @@ void registerStockMovementWindows()
     qh::ui::registerTaskWindow(QStringLiteral("YcqkCk"), [] { return qh::ui::singleWindow<FrmYcck>(); });
 }
 
-Frmycrk::Frmycrk(QWidget *parent) : EntryWindow(parent)
+Frmycrk::Frmycrk(QWidget *parent) : MovementWindow(parent, std::make_unique<StockIn>())
 {
     setObjectName(QStringLiteral("Frmycrk"));
     setWindowTitle(QStringLiteral("中药材入库、退库"));
@@ -32,40 +34,26 @@ Frmycrk::Frmycrk(QWidget *parent) : EntryWindow(parent)
                {"货物产地", Txthwcd}, {"票据号码", TxtPjhm}, {"进货数量", TxtYcsl}, {"进货金额", TxtYcje},
                {"货物来源", Txthwll}, {"购进时间", TxtGjsj}, {"经办人名", Txtjbxm}},
               Txtycbm, Txtycmc);
-    m_settleAfterCheck = true;
-    setEntry(StockIn::Qpcls(QDate::currentDate()));
+    Qpcls();
 }
 
-StockInEntry Frmycrk::entry() const
+QWidget *Frmycrk::widgetOf(StockField field) const
 {
-    StockInEntry e;
-    e.Txtycbm = Txtycbm->text();
-    e.Txtycmc = Txtycmc->text();
-    e.TxtYcph = TxtYcph->text();
-    e.TxtYsqx = TxtYsqx->displayText();
-    e.Txthwcd = Txthwcd->text();
-    e.TxtPjhm = TxtPjhm->text();
-    e.TxtYcsl = TxtYcsl->text();
-    e.TxtYcje = TxtYcje->text();
-    e.Txthwll = Txthwll->text();
-    e.TxtGjsj = TxtGjsj->displayText();
-    e.Txtjbxm = Txtjbxm->text();
-    return e;
-}
-
-void Frmycrk::setEntry(const StockInEntry &e)
-{
-    put(Txtycbm, e.Txtycbm);
-    put(Txtycmc, e.Txtycmc);
-    put(TxtYcph, e.TxtYcph);
-    put(TxtYsqx, e.TxtYsqx);
-    put(Txthwcd, e.Txthwcd);
-    put(TxtPjhm, e.TxtPjhm);
-    put(TxtYcsl, e.TxtYcsl);
-    put(TxtYcje, e.TxtYcje);
-    put(Txthwll, e.Txthwll);
-    put(TxtGjsj, e.TxtGjsj);
-    put(Txtjbxm, e.Txtjbxm);
+    switch (field) {
+    case StockField::Txtycbm: return Txtycbm;
+    case StockField::Txtycmc: return Txtycmc;
+    case StockField::TxtYcph: return TxtYcph;
+    case StockField::TxtYsqx: return TxtYsqx;
+    case StockField::Txthwcd: return Txthwcd;
+    case StockField::TxtPjhm: return TxtPjhm;
+    case StockField::TxtYcsl: return TxtYcsl;
+    case StockField::TxtYcje: return TxtYcje;
+    case StockField::Txthwll: return Txthwll;
+    case StockField::TxtGjsj: return TxtGjsj;
+    case StockField::Txtjbxm: return Txtjbxm;
+    case StockField::CmdSave: return CmdSave;
+    }
+    qh::ui::unmappedControl("Frmycrk", int(field));
 }
 
 bool Frmycrk::takesSpace(const QLineEdit *box) const { return box == TxtYsqx; }

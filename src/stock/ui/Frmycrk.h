@@ -10,7 +10,7 @@ namespace qh::stock::ui {
 // Registers the stock-in ("ycrc") and other stock-out ("YcqkCk") windows with the main menu.
 void registerStockMovementWindows();
 
-class Frmycrk : public EntryWindow<StockIn, StockInEntry> {
+class Frmycrk : public MovementWindow {
     Q_OBJECT
 
 public:
@@ -28,8 +28,8 @@ public:
     QLineEdit *TxtGjsj;
     QLineEdit *Txtjbxm;
 
-    StockInEntry entry() const override;
-    void setEntry(const StockInEntry &e) override;
+    StockIn &logic() const { return static_cast<StockIn &>(entryLogic()); }
+    QWidget *widgetOf(StockField field) const override;
 
 protected:
     // The expiry box alone takes the space key.

@@ -3,6 +3,7 @@
 #include "core/messages.h"
 #include "core/textutil.h"
 #include "core/ui/FrmHelp.h"
+#include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 
@@ -142,6 +143,26 @@ Frmyjwh::Frmyjwh(QWidget *parent) : QWidget(parent)
                        static_cast<QObject *>(TxtJldw), static_cast<QObject *>(Txtycdj)})
         o->installEventFilter(this);
 
+    // Enter: the box, the check (in the logic), where the focus goes when it passes.
+    m_enter = {
+        {CboYplb, Txtycbm, [this] { return druglist::categoryOnEnter(CboYplb->currentText()); }, Select::all()},
+        {Txtycbm, Txtycmc, [this] { return druglist::filledOnEnter(DrugField::Txtycbm, Txtycbm->text()); },
+         Select::end()},
+        {Txtycmc, TxtJldw, [this] { return druglist::filledOnEnter(DrugField::Txtycmc, Txtycmc->text()); },
+         Select::all()},
+        {TxtJldw, Txtycdj, [this] { return druglist::filledOnEnter(DrugField::TxtJldw, TxtJldw->text()); },
+         Select::all()},
+        {Txtycdj, CmdSave,
+         [this] {
+             QString price = Txtycdj->text();
+             DrugVerdict r = druglist::formatPriceOnEnter(price);
+             if (!r)
+                 Txtycdj->setText(price);
+             return r;
+         },
+         Select::none()},
+    };
+
     connect(MSFGridBmmc, &QTableWidget::cellClicked, this, [this](int row, int) { pickRow(row); });
     connect(CmdSave, &QPushButton::clicked, this, &Frmyjwh::CmdSave_Click);
     connect(Cmdedit, &QPushButton::clicked, this, &Frmyjwh::Cmdedit_Click);
@@ -245,86 +266,67 @@ void Frmyjwh::showEntry(const DrugEntry &e)
     Txtycdj->setText(e.price);
 }
 
-void Frmyjwh::focusControl(const QString &name, bool selectAll)
+QWidget *Frmyjwh::widgetOf(DrugField field) const
 {
-    if (name.isEmpty())
-        return;
-    if (name == CboYplb->objectName()) {
-        CboYplb->setFocus();
-        if (selectAll)
-            CboYplb->lineEdit()->selectAll();
-        return;
+    switch (field) {
+    case DrugField::CboYplb: return CboYplb;
+    case DrugField::Txtycbm: return Txtycbm;
+    case DrugField::Txtycmc: return Txtycmc;
+    case DrugField::TxtJldw: return TxtJldw;
+    case DrugField::Txtycdj: return Txtycdj;
+    case DrugField::CmdSave: return CmdSave;
     }
-    QWidget *w = findChild<QWidget *>(name);
-    if (!w)
-        return;
-    w->setFocus();
-    if (auto *e = qobject_cast<QLineEdit *>(w); e && selectAll)
-        e->selectAll();
+    qh::ui::unmappedControl("Frmyjwh", int(field));
 }
 
-bool Frmyjwh::answer(const DrugCheck &c)
+void Frmyjwh::refuse(const DrugVerdict &r)
 {
-    if (c.ok)
-        return true;
-    msg::info(c.message);
-    focusControl(c.focus, c.selectAll);
-    return false;
+    if (r)
+        qh::ui::refuse(*r, widgetOf(r->field));
 }
 
 void Frmyjwh::srnrJy()
 {
     jybl = 1;
     DrugEntry e = entry();
-    const DrugCheck c = druglist::srnrJy(e);
+    const DrugVerdict r = druglist::srnrJy(e);
     showEntry(e);
-    if (answer(c))
+    refuse(r);
+    if (!r)
         jybl = 0;
 }
 
-void Frmyjwh::runCommand(DrugCheck (*command)(DrugEntry &))
+void Frmyjwh::runCommand(DrugAnswer (*command)(DrugEntry &))
 {
     srnrJy();
     if (jybl != 0)
         return;
     DrugEntry e = entry();
-    const DrugCheck c = command(e);
-    if (!answer(c))
+    const DrugAnswer a = command(e);
+    if (!a.failure.isEmpty()) {
+        msg::info(a.failure);
         return;
+    }
+    if (a.refusal) {
+        refuse(a.refusal);
+        return;
+    }
     Qpcls();
-    focusControl(c.focus, false);
+    qh::ui::focusAndSelect(widgetOf(a.next), Select::none());
 }
 
 bool Frmyjwh::enterPressed(QObject *box)
 {
-    if (box == CboYplb || box == CboYplb->lineEdit()) {
-        if (trimSpaces(CboYplb->currentText()).isEmpty()) {
-            msg::info(QStringLiteral("输入药品类别，此项必须输入。"));
-            CboYplb->setFocus();
-        } else {
-            focusControl(Txtycbm->objectName(), true);
-        }
-    } else if (box == Txtycbm) {
-        if (!trimSpaces(Txtycbm->text()).isEmpty()) {
-            Txtycmc->setFocus();
-            Txtycmc->deselect();
-            Txtycmc->end(false);
-        }
-    } else if (box == Txtycmc) {
-        if (!trimSpaces(Txtycmc->text()).isEmpty())
-            focusControl(TxtJldw->objectName(), true);
-    } else if (box == TxtJldw) {
-        if (!trimSpaces(TxtJldw->text()).isEmpty())
-            focusControl(Txtycdj->objectName(), true);
-    } else if (box == Txtycdj) {
-        if (const auto shown = druglist::priceOnEnter(Txtycdj->text())) {
-            Txtycdj->setText(*shown);
-            CmdSave->setFocus();
-        } else {
-            msg::info(QStringLiteral("药品单价输入错误"));
-            Txtycdj->selectAll();
-            Txtycdj->setFocus();
-        }
+    if (box == CboYplb->lineEdit())
+        box = CboYplb;
+    for (const EnterStep &step : m_enter) {
+        if (step.box != box)
+            continue;
+        if (const DrugVerdict r = step.check())
+            refuse(r);
+        else
+            qh::ui::focusAndSelect(step.next, step.select);
+        break;
     }
     return true;
 }
@@ -389,8 +391,8 @@ void Frmyjwh::showEvent(QShowEvent *e)
 
 void Frmyjwh::closeEvent(QCloseEvent *e)
 {
+    // The main window's menus come back through the MenusOff it attached to this window.
     QWidget::closeEvent(e);
-    qh::ui::EnableMainMenus();
 }
 
 // ---- commands ---------------------------------------------------------------------------
@@ -422,34 +424,35 @@ void Frmyjwh::CmdExit_Click()
     }
     QPointer<QPushButton> exportButton(CmdExit);
     CmdExit->setEnabled(false);
-    qh::ui::setMousePointer(qh::ui::PointerBusy);
-    try {
-        const QString path = druglist::exportFilePath();
-        std::vector<QStringList> rows;
-        rows.reserve(size_t(MSFGridBmmc->rowCount()));
-        for (int r = 0; r < MSFGridBmmc->rowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < 4; ++c) {
-                const QTableWidgetItem *item = MSFGridBmmc->item(r, c);
-                cells << (item ? item->text() : QString());
+    {
+        qh::ui::BusyPointer busy;
+        try {
+            const QString path = druglist::exportFilePath();
+            std::vector<QStringList> rows;
+            rows.reserve(size_t(MSFGridBmmc->rowCount()));
+            for (int r = 0; r < MSFGridBmmc->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < 4; ++c) {
+                    const QTableWidgetItem *item = MSFGridBmmc->item(r, c);
+                    cells << (item ? item->text() : QString());
+                }
+                rows.push_back(cells);
             }
-            rows.push_back(cells);
+            int written = 0;
+            const Spreadsheet sheet = druglist::buildExport(rows, [&written] {
+                if (++written % 25 == 0)
+                    qh::ui::doEvents();
+            });
+            qh::ui::PauseWithButton(exportButton);
+            sheet.save(path);
+            msg::info(QStringLiteral("生成图表已经存放在我的文档中，请查收"));
+        } catch (const DbError &e) {
+            busy.reset();
+            msg::info(shortReport(e));
         }
-        int written = 0;
-        const Spreadsheet sheet = druglist::buildExport(rows, [&written] {
-            if (++written % 25 == 0)
-                qh::ui::doEvents();
-        });
-        qh::ui::PauseWithButton(exportButton);
-        sheet.save(path);
-        msg::info(QStringLiteral("生成图表已经存放在我的文档中，请查收"));
-    } catch (const DbError &e) {
-        qh::ui::setMousePointer(qh::ui::PointerArrow);
-        msg::info(shortReport(e));
     }
     if (exportButton)
         exportButton->setEnabled(true);
-    qh::ui::setMousePointer(qh::ui::PointerArrow);
 }
 
 void Frmyjwh::Command1_Click() { qh::ui::showHelp(this, QStringLiteral("BM")); }

@@ -5,6 +5,9 @@
 
 #include <QWidget>
 
+#include <functional>
+#include <vector>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +43,8 @@ public:
     QPushButton *CmdExit;
     QPushButton *Command1;
 
+    QWidget *widgetOf(DrugField field) const;
+
 protected:
     bool event(QEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -49,14 +54,21 @@ protected:
 private:
     DrugEntry entry() const;
     void showEntry(const DrugEntry &e);
-    // Shows the answer of a check or command; true when it succeeded.
-    bool answer(const DrugCheck &c);
-    void focusControl(const QString &name, bool selectAll);
+    // One row of the Enter table: Enter in box runs check; when it passes the focus moves to
+    // next with its text selected as given.
+    struct EnterStep {
+        QObject *box;
+        QWidget *next;
+        std::function<DrugVerdict()> check;
+        Select select;
+    };
+    // Shows a refusal and moves the focus.
+    void refuse(const DrugVerdict &r);
     bool enterPressed(QObject *box);
     void YplbAdd();
     void GridBmmcAdd();
     void pickRow(int row);
-    void runCommand(DrugCheck (*command)(DrugEntry &));
+    void runCommand(DrugAnswer (*command)(DrugEntry &));
 
     void CmdSave_Click();
     void Cmdedit_Click();
@@ -67,6 +79,7 @@ private:
     void CmdExit_Click();
     void Command1_Click();
 
+    std::vector<EnterStep> m_enter;
     bool m_placed = false;
     bool m_skipActivation = false;
 };

@@ -1,7 +1,8 @@
 #include "stock/ui/movementwindow.h"
 
+#include "core/messages.h"
+#include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
-
 #include "core/ui/uikit.h"
 
 #include <QApplication>
@@ -42,6 +43,13 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption)
 }
 
 } // namespace
+
+MovementWindow::MovementWindow(QWidget *parent, std::unique_ptr<EntryLogic> logic)
+    : QWidget(parent), m_logic(std::move(logic))
+{
+}
+
+MovementWindow::~MovementWindow() = default;
 
 QLineEdit *MovementWindow::box(QWidget *parent, const char *name, int limit, bool right)
 {
@@ -86,12 +94,20 @@ void MovementWindow::buildForm(std::initializer_list<std::pair<const char *, QLi
     outer->addLayout(grid, 1);
     outer->addLayout(buttons);
 
-    for (const auto &entry : boxes)
+    for (const auto &entry : boxes) {
         entry.second->installEventFilter(this);
+        qh::ui::fitWidth(entry.second);
+    }
     m_code = code;
     m_name = name;
     // A changed code always needs a new lookup, also when it was pasted.
     connect(code, &QLineEdit::textEdited, this, [name] { name->clear(); });
+
+    for (const EnterMove &move : m_logic->enterChain()) {
+        auto *edit = qobject_cast<QLineEdit *>(widgetOf(move.box));
+        Q_ASSERT(edit);
+        m_enter.push_back({edit, move.box, widgetOf(move.next), move.select});
+    }
 
     connect(CmdSave, &QPushButton::clicked, this, &MovementWindow::CmdSave_Click);
     connect(CmdQcls, &QPushButton::clicked, this, &MovementWindow::CmdQcls_Click);
@@ -102,26 +118,78 @@ bool MovementWindow::takesSpace(const QLineEdit *) const { return false; }
 
 bool MovementWindow::refusesKey(const QLineEdit *, const QKeyEvent *) const { return false; }
 
-void MovementWindow::showStep(const StepResult &r)
+void MovementWindow::readBoxes()
 {
-    if (!r.message.isEmpty())
-        msg::show(r.icon, MsgButtons::Ok, r.message);
+    for (StockField f : AllStockFields)
+        if (QString *text = m_logic->text(f)) {
+            const auto *edit = static_cast<const QLineEdit *>(widgetOf(f));
+            *text = edit->inputMask().isEmpty() ? edit->text() : edit->displayText();
+        }
 }
 
-void MovementWindow::focusBox(const QString &name, Selection select)
+void MovementWindow::showEntry()
 {
-    auto *w = findChild<QWidget *>(name);
-    if (!w)
-        return;
-    w->setFocus(Qt::OtherFocusReason);
-    if (auto *edit = qobject_cast<QLineEdit *>(w)) {
-        switch (select) {
-        case Selection::None: break;
-        case Selection::All: edit->selectAll(); break;
-        case Selection::FirstTen: edit->setSelection(0, 10); break;
-        case Selection::End: edit->end(false); break;
+    // An unchanged box keeps its caret and selection.
+    for (StockField f : AllStockFields)
+        if (const QString *text = m_logic->text(f)) {
+            auto *edit = static_cast<QLineEdit *>(widgetOf(f));
+            if (edit->displayText() != *text)
+                edit->setText(*text);
+        }
+}
+
+void MovementWindow::refuse(const StockRefusal &r) { qh::ui::refuse(r, widgetOf(r.field)); }
+
+void MovementWindow::Qpcls()
+{
+    m_logic->clear(QDate::currentDate());
+    showEntry();
+    qh::ui::setMousePointer(qh::ui::PointerArrow);
+}
+
+void MovementWindow::onEnter(const EnterStep &step)
+{
+    readBoxes();
+    const StockVerdict r = m_logic->onEnter(step.field, QDate::currentDate());
+    showEntry();
+    if (r)
+        refuse(*r);
+    else
+        qh::ui::focusAndSelect(step.next, step.select);
+}
+
+void MovementWindow::CmdSave_Click()
+{
+    readBoxes();
+    if (const StockVerdict price = m_logic->jyYpjg()) {
+        refuse(*price);
+        if (!msg::ask(QStringLiteral("药品购进价格大于销售价格，继续吗？"))) {
+            qh::ui::focusAndSelect(widgetOf(StockField::TxtYcsl), Select::all());
+            return;
         }
     }
+    if (!msg::ask(QStringLiteral("保存后，输入资料不能修改,保存吗？")))
+        return;
+    readBoxes();
+    const StockVerdict valid = m_logic->srnrJy(QDate::currentDate());
+    showEntry();
+    if (m_logic->settlesAfterCheck())
+        qh::ui::doEvents();
+    if (valid) {
+        refuse(*valid);
+        return;
+    }
+    StockVerdict saved;
+    {
+        qh::ui::BusyPointer busy;
+        saved = m_logic->post();
+    }
+    if (saved) {
+        refuse(*saved);
+        return;
+    }
+    Qpcls();
+    qh::ui::focusAndSelect(widgetOf(StockField::Txtycbm), Select::none());
 }
 
 bool MovementWindow::eventFilter(QObject *watched, QEvent *event)
@@ -137,7 +205,11 @@ bool MovementWindow::eventFilter(QObject *watched, QEvent *event)
         if (edit == m_code && !k->text().isEmpty())
             m_name->clear();
         if (enter) {
-            onEnter(edit);
+            for (const EnterStep &step : m_enter)
+                if (step.box == edit) {
+                    onEnter(step);
+                    break;
+                }
             return true;
         }
     }
@@ -173,13 +245,10 @@ void MovementWindow::showEvent(QShowEvent *event)
 void MovementWindow::CmdQcls_Click()
 {
     Qpcls();
-    focusBox(QStringLiteral("Txtycbm"), Selection::None);
+    qh::ui::focusAndSelect(widgetOf(StockField::Txtycbm), Select::none());
 }
 
-void MovementWindow::CmdExit_Click()
-{
-    qh::ui::EnableMainMenus();
-    qh::ui::closeTaskWindow(this);
-}
+// The main window's menus come back through the MenusOff it attached to this window.
+void MovementWindow::CmdExit_Click() { qh::ui::closeTaskWindow(this); }
 
 } // namespace qh::stock::ui

@@ -1,20 +1,21 @@
 #pragma once
 // What the stock-in window (Frmycrk) and the other stock-out window (FrmYcck) share: the
 // three command buttons and the layout of the labelled boxes, the keys (Space is discarded, a
-// key typed into the code empties the name, Enter runs the box's step), the clearing when the
-// window is shown or activated from another window of the program, and the save, clear and
-// exit commands. EntryWindow adds what depends on the entry: the steps of its logic.
-#include "core/messages.h"
-#include "core/ui/uikit.h"
+// key typed into the code empties the name, Enter runs the box's row of the Enter chain), the
+// clearing when the window is shown or activated from another window of the program, and the
+// save, clear and exit commands. The entry's own steps come from its logic through
+// EntryLogic (stock/movemententry.h); each window maps the logic's controls to its widgets in
+// one switch (widgetOf).
 #include "stock/movemententry.h"
 
-#include <QDate>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
 
 #include <initializer_list>
-#include <utility>
+#include <memory>
+#include <tuple>
+#include <vector>
 
 class QKeyEvent;
 
@@ -32,15 +33,20 @@ class MovementWindow : public QWidget {
     Q_OBJECT
 
 public:
+    ~MovementWindow() override;
+
     QPushButton *CmdSave = nullptr;
     QPushButton *CmdQcls = nullptr;
     QPushButton *CmdExit = nullptr;
 
     // A fresh entry: the logic's defaults in the boxes, the arrow pointer.
-    virtual void Qpcls() = 0;
+    void Qpcls();
+    // The widget of a control the logic names.
+    virtual QWidget *widgetOf(StockField field) const = 0;
 
 protected:
-    explicit MovementWindow(QWidget *parent) : QWidget(parent) {}
+    MovementWindow(QWidget *parent, std::unique_ptr<EntryLogic> logic);
+    EntryLogic &entryLogic() const { return *m_logic; }
 
     // A text box named name: at most limit characters (0: no limit), right-aligned if asked.
     static QLineEdit *box(QWidget *parent, const char *name, int limit = 0, bool right = false);
@@ -48,115 +54,45 @@ protected:
     static QLineEdit *dateBox(QWidget *parent, const char *name);
 
     // Creates the buttons after the boxes (so the tab order runs through the boxes first),
-    // lays the labelled boxes out four to a row with the buttons beside them, and takes the
-    // keys of every box. A changed code (typed or pasted) empties the name.
+    // lays the labelled boxes out four to a row with the buttons beside them, takes the keys
+    // of every box and builds the Enter table from the logic's chain. A changed code (typed or
+    // pasted) empties the name.
     void buildForm(std::initializer_list<std::pair<const char *, QLineEdit *>> boxes, QLineEdit *code, QLineEdit *name);
 
     // Whether the box takes the space key (none does unless a window says so).
     virtual bool takesSpace(const QLineEdit *box) const;
     // Whether a key other than Enter is discarded in the box (none unless a window says so).
     virtual bool refusesKey(const QLineEdit *box, const QKeyEvent *key) const;
-    // Enter in a box, and the save command.
-    virtual void onEnter(QLineEdit *box) = 0;
-    virtual void CmdSave_Click() = 0;
-
-    // Shows the step's message (if any) with its icon and an OK button.
-    static void showStep(const StepResult &r);
-    // Puts the focus on the named child and selects its text as asked.
-    void focusBox(const QString &name, Selection select);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
+    // One row of the Enter table: Enter in box runs the logic's check of field; when it
+    // passes the focus moves to next, its text selected as given.
+    struct EnterStep {
+        QLineEdit *box;
+        StockField field;
+        QWidget *next;
+        Select select;
+    };
+
+    // Moves the texts of the boxes into the logic's entry, and the entry's texts back.
+    void readBoxes();
+    void showEntry();
+    void refuse(const StockRefusal &r);
+    void onEnter(const EnterStep &step);
+    void CmdSave_Click();
     void CmdQcls_Click();
     void CmdExit_Click();
 
+    std::unique_ptr<EntryLogic> m_logic;
+    std::vector<EnterStep> m_enter;
     QLineEdit *m_code = nullptr;
     QLineEdit *m_name = nullptr;
     bool m_clearOnActivate = true;
     bool m_placed = false;
-};
-
-// A movement window over its logic (StockIn, StockOut) and the texts of its boxes (Entry).
-template <class Logic, class Entry>
-class EntryWindow : public MovementWindow {
-public:
-    Logic &logic() { return m_logic; }
-
-    // The texts of the boxes (date boxes as shown), and putting texts back into them.
-    virtual Entry entry() const = 0;
-    virtual void setEntry(const Entry &e) = 0;
-
-    void Qpcls() override
-    {
-        setEntry(Logic::Qpcls(QDate::currentDate()));
-        qh::ui::setMousePointer(qh::ui::PointerArrow);
-    }
-
-protected:
-    using MovementWindow::MovementWindow;
-
-    // Whether pending events run once the checked texts are back in the boxes.
-    bool m_settleAfterCheck = false;
-
-    void onEnter(QLineEdit *box) override
-    {
-        Entry e = entry();
-        const StepResult r = m_logic.onEnter(box->objectName(), e, QDate::currentDate());
-        setEntry(e);
-        showStep(r);
-        if (r.ok)
-            focusBox(r.focus, r.select);
-        else
-            focusBox(box->objectName(), r.select);
-    }
-
-    void CmdSave_Click() override
-    {
-        Entry e = entry();
-        const StepResult price = m_logic.jyYpjg(e);
-        showStep(price);
-        if (!price.focus.isEmpty())
-            focusBox(price.focus, price.select);
-        if (!price.ok && !msg::ask(QStringLiteral("药品购进价格大于销售价格，继续吗？"))) {
-            focusBox(QStringLiteral("TxtYcsl"), Selection::All);
-            return;
-        }
-        if (!msg::ask(QStringLiteral("保存后，输入资料不能修改,保存吗？")))
-            return;
-        e = entry();
-        const StepResult valid = m_logic.srnrJy(e, QDate::currentDate());
-        setEntry(e);
-        if (m_settleAfterCheck)
-            qh::ui::doEvents();
-        if (!valid.ok) {
-            showStep(valid);
-            focusBox(valid.focus, valid.select);
-            return;
-        }
-        qh::ui::setMousePointer(qh::ui::PointerBusy);
-        const StepResult saved = m_logic.post(e);
-        qh::ui::setMousePointer(qh::ui::PointerArrow);
-        if (!saved.ok) {
-            showStep(saved);
-            return;
-        }
-        Qpcls();
-        focusBox(QStringLiteral("Txtycbm"), Selection::None);
-    }
-
-    // Puts text into the box unless it already shows it, so an unchanged box keeps its caret
-    // and selection.
-    static void put(QLineEdit *box, const QString &text)
-    {
-        if (box->displayText() != text)
-            box->setText(text);
-    }
-
-private:
-    Logic m_logic;
 };
 
 } // namespace qh::stock::ui

@@ -1,0 +1,34 @@
+#include "stock/ui/countsheetcommand.h"
+#include "core/clock.h"
+#include "core/dberror.h"
+#include "core/messages.h"
+#include "core/ui/uikit.h"
+#include "stock/countsheet.h"
+#include "stock/stockquery.h"
+
+namespace qh::stock::ui {
+
+namespace {
+constexpr int PauseMs = 3000; // before the completion message
+} // namespace
+
+void YckcPd_Click()
+{
+    // Destroyed in reverse order: the arrow comes back first, then the menus, on every path.
+    qh::ui::MenusOff menus;
+    qh::ui::BusyPointer busy;
+    try {
+        const auto written = countsheet::write([] { qh::ui::doEvents(); });
+        if (!written) {
+            msg::info(countsheet::emptyTableMessage());
+            return;
+        }
+    } catch (const DbError &e) {
+        msg::info(e.description());
+        return;
+    }
+    qh::clock::pause(PauseMs);
+    msg::info(stockquery::reportWrittenMessage());
+}
+
+} // namespace qh::stock::ui

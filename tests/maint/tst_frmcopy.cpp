@@ -1,0 +1,257 @@
+// The window "数据备份及数据恢复" driven offscreen: modes, the file dialog, the copy and its stops.
+#include "core/modutarnxt.h"
+#include "core/ui/taskwindows.h"
+#include "core/ui/uikit.h"
+#include "maint/datacopy.h"
+#include "maint/ui/Frmcopy.h"
+#include "testsupport.h"
+#include "widths.h"
+
+#include <QCryptographicHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+using namespace qh;
+using maint::DataCopy;
+using maint::ui::Frmcopy;
+
+namespace {
+QByteArray hashOf(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+} // namespace
+
+class TstFrmcopy : public QObject {
+    Q_OBJECT
+
+private:
+    std::optional<test::TempClinic> clinic;
+    std::optional<test::RecordingMessages> messages;
+    std::optional<test::RecordingFileDialogs> files;
+    std::optional<QTemporaryDir> out;
+    QPointer<Frmcopy> w;
+    int menusBack = 0;
+
+    static QWidget *focus() { return QApplication::focusWidget(); }
+    bool buttonsShown() const { return w->Cmdcopy->isVisible() && w->CmdExit->isVisible(); }
+
+private slots:
+    void init()
+    {
+        clinic.emplace();
+        clinic->addStatusRow();
+        clinic->addUser(QStringLiteral("张医生"), QStringLiteral("pw1234"));
+        messages.emplace();
+        files.emplace();
+        out.emplace();
+        Modutarnxt::setDocumentsPath(out->path());
+        ui::resetProgramEnded();
+        menusBack = 0;
+        ui::setMainMenuSwitch([this](bool on) { menusBack += on ? 1 : 0; });
+        ui::DisableMainMenus();
+        menusBack = 0;
+        ui::MenusOff menus; // as the main window's runItem does
+        w = new Frmcopy;
+        menus.attachTo(w);
+        w->show();
+        QApplication::setActiveWindow(w);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+    }
+    void cleanup()
+    {
+        if (w && !ui::programEnded())
+            QCOMPARE(menusBack, 0); // only closing the window gives the menus back
+        delete w;
+        QVERIFY(messages->answers.empty());
+        QVERIFY(files->answers.empty());
+        messages.reset();
+        files.reset();
+        Modutarnxt::setDocumentsPath({});
+        ui::setMainMenuSwitch({});
+        clinic.reset();
+        out.reset();
+    }
+
+    void atLoad()
+    {
+        QCOMPARE(w->windowTitle(), QStringLiteral("数据备份及数据恢复"));
+        QCOMPARE(w->Optsave->text(), QStringLiteral("备份数据"));
+        QCOMPARE(w->Optcove->text(), QStringLiteral("恢复数据"));
+        QCOMPARE(w->CmdPath->text(), QStringLiteral("文件名称路径"));
+        QCOMPARE(w->Cmdcopy->text(), QStringLiteral("保存数据&B"));
+        QCOMPARE(w->CmdExit->text(), QStringLiteral("退出&T"));
+        QVERIFY(w->Optsave->isChecked());
+        QVERIFY(w->Txtpath->text().isEmpty());
+        QVERIFY(!w->Aniplay->isVisible());
+        QCOMPARE(test::narrowControls(w), QStringList());
+    }
+
+    void modeChoice_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("backup") << false << QStringLiteral("数据备份") << QStringLiteral("选择备份数据的盘符及路径");
+        QTest::newRow("restore") << true << QStringLiteral("数据恢复") << QStringLiteral("选择用来恢复数据的备份文件");
+    }
+    void modeChoice()
+    {
+        QFETCH(bool, restore);
+        QFETCH(QString, caption);
+        QFETCH(QString, label);
+        QTest::mouseClick(restore ? w->Optsave : w->Optcove, Qt::LeftButton); // the other mode first
+        w->Txtpath->setText(QStringLiteral("/media/usb/old.mdb"));
+        QTest::mouseClick(restore ? w->Optcove : w->Optsave, Qt::LeftButton);
+        QCOMPARE(w->Cmdcopy->text(), caption);
+        QCOMPARE(w->Lblpath->text(), label);
+        QVERIFY(w->Txtpath->text().isEmpty());
+        QCOMPARE(focus(), w->Txtpath);
+        QCOMPARE(test::narrowControls(w), QStringList());
+    }
+
+    void fileDialog_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("backup: save form, trimmed") << false << QStringList{QStringLiteral(" /media/usb/a.mdb ")} << QStringLiteral("/media/usb/a.mdb");
+        QTest::newRow("restore: open form") << true << QStringList{QStringLiteral("/media/usb/b.mdb")} << QStringLiteral("/media/usb/b.mdb");
+        QTest::newRow("cancel keeps the choice") << false << QStringList{QStringLiteral("/media/usb/a.mdb"), QString()} << QStringLiteral("/media/usb/a.mdb");
+        QTest::newRow("first cancel: empty") << true << QStringList{QString()} << QString();
+    }
+    void fileDialog()
+    {
+        QFETCH(bool, restore);
+        QFETCH(QStringList, answers);
+        QFETCH(QString, path);
+        QTest::mouseClick(restore ? w->Optcove : w->Optsave, Qt::LeftButton);
+        for (const QString &a : answers) {
+            files->answers.push_back(a);
+            QTest::mouseClick(w->CmdPath, Qt::LeftButton);
+            QCOMPARE(focus(), w->Cmdcopy);
+        }
+        QCOMPARE(w->Txtpath->text(), path);
+        QCOMPARE(files->forms, QStringList(answers.size(), restore ? QStringLiteral("open") : QStringLiteral("save")));
+        QCOMPARE(files->filters, QStringList(answers.size(), QStringLiteral("数据库文件(*.mdb)")));
+        QCOMPARE(files->folders, QStringList(answers.size(), out->path()));
+    }
+
+    void emptyPath()
+    {
+        QTest::keyClicks(w->Txtpath, QStringLiteral("   "));
+        QTest::mouseClick(w->Cmdcopy, Qt::LeftButton);
+        QCOMPARE(messages->texts(), QStringList{QStringLiteral("选择要备份或恢复的文件")});
+        QCOMPARE(messages->shown.back().icon, MsgIcon::None);
+        QCOMPARE(focus(), w->CmdPath);
+        QVERIFY(buttonsShown());
+    }
+
+    void backup()
+    {
+        const QString target = out->filePath(QStringLiteral("usb.mdb"));
+        QTest::mouseClick(w->Optsave, Qt::LeftButton);
+        QTest::keyClicks(w->Txtpath, target);
+        bool sawBusy = false;
+        w->copier().setStageHook([&](DataCopy::Stage s) {
+            if (s == DataCopy::Stage::BeforeRename)
+                sawBusy = !w->Cmdcopy->isVisible() && !w->CmdExit->isVisible() && w->Aniplay->isVisible() &&
+                          w->Aniplay->maximum() == 0;
+        });
+        QTest::mouseClick(w->Cmdcopy, Qt::LeftButton);
+        QCOMPARE(messages->texts(), QStringList());
+        QVERIFY(sawBusy);
+        QVERIFY(!maint::whatIsWrong(target));
+        QVERIFY(w->Txtpath->text().isEmpty());
+        QVERIFY(buttonsShown());
+        QVERIFY(w->Aniplay->isVisible());         // stays, stopped
+        QCOMPARE(w->Aniplay->maximum(), 1);
+    }
+
+    void failedBackup()
+    {
+        const QString target = out->filePath(QStringLiteral("usb.mdb"));
+        QTest::keyClicks(w->Txtpath, target);
+        w->copier().setStageHook([](DataCopy::Stage s) {
+            if (s == DataCopy::Stage::BeforeRename)
+                throw DbError(err::DiskIo, QStringLiteral("U盘被拔出"));
+        });
+        QTest::mouseClick(w->Cmdcopy, Qt::LeftButton);
+        QCOMPARE(messages->texts(), QStringList{QStringLiteral("错误号码：3043\r\n错误内容：U盘被拔出")});
+        QCOMPARE(messages->shown.back().icon, MsgIcon::None);
+        QVERIFY(!QFileInfo::exists(target));
+        QVERIFY(!w->Aniplay->isVisible());
+        QVERIFY(buttonsShown());
+        QCOMPARE(w->Txtpath->text(), target);
+    }
+
+    void refusedRestore()
+    {
+        const QString candidate = out->filePath(QStringLiteral("photo.mdb"));
+        QFile f(candidate);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(8192, 'z'));
+        f.close();
+        const QByteArray live = hashOf(clinic->dbPath());
+        QTest::mouseClick(w->Optcove, Qt::LeftButton);
+        QTest::keyClicks(w->Txtpath, candidate);
+        QTest::mouseClick(w->Cmdcopy, Qt::LeftButton);
+        QCOMPARE(messages->texts().size(), 1);
+        QVERIFY2(messages->last().startsWith(QStringLiteral("所选的文件不能用来恢复数据：不能用本系统的密码打开")), qPrintable(messages->last()));
+        QCOMPARE(focus(), w->Txtpath);
+        QCOMPARE(w->Txtpath->selectedText(), candidate);
+        QVERIFY(buttonsShown());
+        QVERIFY(!w->Aniplay->isVisible());
+        QCOMPARE(hashOf(clinic->dbPath()), live);
+        QVERIFY(!ui::programEnded());
+    }
+
+    void restoreEndsTheProgram()
+    {
+        const QString b = out->filePath(QStringLiteral("good.mdb"));
+        DataCopy().backup(b);
+        clinic->addDrug(QStringLiteral("A01"), QStringLiteral("麻黄"), QStringLiteral("0.35"));
+        QTest::mouseClick(w->Optcove, Qt::LeftButton);
+        QTest::keyClicks(w->Txtpath, b);
+        QTest::mouseClick(w->Cmdcopy, Qt::LeftButton);
+        QCOMPARE(messages->texts().size(), 1);
+        QVERIFY(messages->last().startsWith(QStringLiteral("数据已经恢复。")));
+        QVERIFY(messages->last().contains(QStringLiteral("保留最近 5 份")));
+        QVERIFY(messages->last().endsWith(QStringLiteral("程序现在结束，请重新启动本系统并重新登录。")));
+        QVERIFY(ui::programEnded());
+        QCOMPARE(clinic->open().scalarInt(QStringLiteral("select count(*) from ycjg")), 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!w);            // closed
+        QCOMPARE(menusBack, 0); // the menus of the replaced data do not come back
+    }
+
+    void exitGivesMenusBackOnce()
+    {
+        QTest::mouseClick(w->CmdExit, Qt::LeftButton);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!w);
+        QCOMPARE(menusBack, 1);
+        menusBack = 0;
+    }
+
+    void registeredForItsMenu()
+    {
+        maint::ui::registerCopyWindow();
+        const auto factory = ui::taskWindowFactory(QStringLiteral("cc"));
+        QVERIFY(factory);
+        QWidget *a = factory();
+        QVERIFY(qobject_cast<Frmcopy *>(a));
+        QCOMPARE(factory(), a);
+        delete a;
+    }
+};
+
+QTEST_MAIN(TstFrmcopy)
+#include "tst_frmcopy.moc"
