@@ -3,44 +3,9 @@
 #include "core/textutil.h"
 #include "stock/stockoutlook.h"
 
-#include <QDir>
-#include <memory>
 
 namespace qh::clinic {
 
-namespace {
-struct RulesState {
-    bool read = false;
-    std::unique_ptr<herbs::RuleBook> book; // null when a file is broken
-};
-RulesState &rulesState()
-{
-    static RulesState s;
-    return s;
-}
-} // namespace
-
-QString herbRulesLocalFile()
-{
-    return QDir(Modutarnxt::SystemRoot).filePath(QStringLiteral("herb-rules-local.txt"));
-}
-
-const herbs::RuleBook *herbRules(QString *error)
-{
-    RulesState &s = rulesState();
-    if (!s.read) {
-        s.read = true;
-        QString e;
-        auto book = std::make_unique<herbs::RuleBook>(herbs::RuleBook::standard(herbRulesLocalFile(), &e));
-        if (e.isEmpty())
-            s.book = std::move(book);
-        else if (error)
-            *error = e + QStringLiteral("\r\n处方检查暂停使用，请改正后重新启动程序。");
-    }
-    return s.book.get();
-}
-
-void resetHerbRules() { rulesState() = RulesState{}; }
 
 void PrescriptionSafety::load(const QDate &today)
 {
@@ -85,7 +50,7 @@ QString PrescriptionSafety::stockLine(const QString &herb) const
 
 QStringList PrescriptionSafety::findings(const QString &caseNumber, const QString &prescription) const
 {
-    const herbs::RuleBook *book = herbRules();
+    const herbs::RuleBook *book = herbs::programRules();
     if (!book)
         return {};
     herbs::CheckInput in;

@@ -11,14 +11,6 @@
 
 namespace qh::clinic {
 
-// The rule table of the program: the shipped file with the clinic's own
-// "<data folder>/herb-rules-local.txt" added. Read once per run; when a file is broken the
-// check is off (nullptr) and *error (only on the call that read it) says why.
-const herbs::RuleBook *herbRules(QString *error = nullptr);
-// Forgets the table read, so the next call reads the files again (tests).
-void resetHerbRules();
-QString herbRulesLocalFile();
-
 // The mark of a herb in the pick list.
 enum class StockMark { None, OutOfStock, Expired };
 

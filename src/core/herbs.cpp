@@ -1,9 +1,12 @@
 #include "core/herbs.h"
+#include "core/modutarnxt.h"
 #include "core/textutil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
+#include <memory>
 
 namespace qh::herbs {
 
@@ -256,5 +259,39 @@ QStringList check(const RuleBook &book, const CheckInput &in)
     }
     return out;
 }
+
+namespace {
+struct RulesState {
+    bool read = false;
+    std::unique_ptr<RuleBook> book; // null when a file is broken
+};
+RulesState &rulesState()
+{
+    static RulesState s;
+    return s;
+}
+} // namespace
+
+QString localRulesFile()
+{
+    return QDir(Modutarnxt::SystemRoot).filePath(QStringLiteral("herb-rules-local.txt"));
+}
+
+const RuleBook *programRules(QString *error)
+{
+    RulesState &s = rulesState();
+    if (!s.read) {
+        s.read = true;
+        QString e;
+        auto book = std::make_unique<RuleBook>(RuleBook::standard(localRulesFile(), &e));
+        if (e.isEmpty())
+            s.book = std::move(book);
+        else if (error)
+            *error = e + QStringLiteral("\r\n处方检查暂停使用，请改正后重新启动程序。");
+    }
+    return s.book.get();
+}
+
+void resetProgramRules() { rulesState() = RulesState{}; }
 
 } // namespace qh::herbs

@@ -73,6 +73,14 @@ private:
     QSet<QString> m_distinct;
 };
 
+// The rule table of the program: the shipped file with the clinic's own
+// "<data folder>/herb-rules-local.txt" added. Read once per run; when a file is broken the
+// check is off (nullptr) and *error (only on the call that read it) says why.
+const RuleBook *programRules(QString *error = nullptr);
+// Forgets the table read, so the next call reads the files again (tests).
+void resetProgramRules();
+QString localRulesFile();
+
 // What the dispensary holds of a herb (see stock/stockoutlook.h).
 struct StockState {
     Money onHand;                 // balance row's quantity; 0 without a row

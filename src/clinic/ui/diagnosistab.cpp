@@ -332,7 +332,7 @@ void DiagnosisTab::openStored(const VisitRecord &v)
 void DiagnosisTab::loadStockOutlook()
 {
     QString error;
-    herbRules(&error);
+    herbs::programRules(&error);
     if (!error.isEmpty())
         msg::info(error);
     try {
