@@ -1,4 +1,5 @@
 #include "stock/charging.h"
+#include "core/herbs.h"
 #include "core/textutil.h"
 #include "stock/posting.h"
 
@@ -106,7 +107,7 @@ std::variant<ChargeRefusal, ChargeLine> Charging::addLine(db::Session &s, const 
     auto stock = s.query(QStringLiteral("select 1 from ycyltb where ycbm = ? and ycyl >= ?"), n, *dose);
     if (!stock.next())
         return refusal(QStringLiteral("库存中此药材余量不足"), ChargeField::Txtycbm);
-    if (!trimSpaces(prescription).contains(n))
+    if (!herbs::prescriptionNames(prescription, n))
         return refusal(QStringLiteral("处方中无此药材"), ChargeField::Txtycbm).clearing();
     for (const auto &l : lines)
         if (l.code.compare(c, Qt::CaseInsensitive) == 0)

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
@@ -677,6 +678,108 @@ private slots:
         QCOMPARE(q.integer(1), 88);
         QCOMPARE(q.integer(2), 21);
         QCOMPARE(q.text(3), QStringLiteral("王医生"));
+        delete w;
+    }
+
+    // The prescription check: findings in one question before the save; No keeps nothing and goes
+    // back to the prescription; Yes saves the text as written. A woman hears of pregnancy.
+    void prescriptionCheckAsksBeforeSaving_data()
+    {
+        QTest::addColumn<QString>("sex");
+        QTest::addColumn<bool>("saveAnyway");
+        QTest::newRow("man, no") << QStringLiteral("男") << false;
+        QTest::newRow("woman, yes") << QStringLiteral("女") << true;
+    }
+    void prescriptionCheckAsksBeforeSaving()
+    {
+        QFETCH(QString, sex);
+        QFETCH(bool, saveAnyway);
+        test::TempClinic clinic;
+        clinic.addDrug(QStringLiteral("GC"), QStringLiteral("甘草"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("补益药"));
+        clinic.addDrug(QStringLiteral("HZ"), QStringLiteral("海藻"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("化痰药"));
+        clinic.addDrug(QStringLiteral("SL"), QStringLiteral("三棱"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("活血药"));
+        clinic.addDrug(QStringLiteral("HQ"), QStringLiteral("黄芪"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("补益药"));
+        for (const char *herb : {"甘草", "海藻", "三棱"})
+            clinic.open().exec(QStringLiteral("insert into ycyltb(ycbm, rksl, rkje, ycyl) values(?, ?, ?, ?)"),
+                               QString::fromUtf8(herb), Money::fromInt(100), Money::fromInt(100), Money::fromInt(100));
+        CaseRecord patient = checkorder::goodCase();
+        patient.blxb = sex;
+        saveCase(patient, QStringLiteral("测试员"));
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+        w->caseToBoxes(patient);
+        QTest::mouseClick(w->CmdMzzd, Qt::LeftButton);
+        w->CboZdks->setEditText(QStringLiteral("内科"));
+        w->TxtStb1_1->setText(QStringLiteral("王医生"));
+        w->TxtStb1_3->setText(QStringLiteral("消瘿散结"));
+        const QString prescription = QStringLiteral("甘草6克，海藻１０克，三棱6克，黄芪15克，");
+        w->TxtStb1_4->setText(prescription);
+        rec.clear();
+        rec.answers = {true, saveAnyway};
+        QTest::mouseClick(w->CmdZdzl, Qt::LeftButton);
+        QStringList findings{QStringLiteral("甘草 与 海藻 相反（十八反），不宜同用")};
+        if (sex == u"女")
+            findings << QStringLiteral("三棱 为妊娠禁用药，请确认患者未怀孕");
+        findings << QStringLiteral("黄芪 库存中没有余量");
+        QCOMPARE(rec.texts().value(1), QStringLiteral("处方检查发现：\r\n") + findings.join(QStringLiteral("\r\n")) +
+                                           QStringLiteral("\r\n\r\n仍然保存吗？"));
+        QCOMPARE(rec.shown.at(1).buttons, MsgButtons::YesNo);
+        QVERIFY(rec.answers.empty());
+        auto s = clinic.open();
+        if (saveAnyway) {
+            QCOMPARE(rec.texts().size(), 3);
+            QCOMPARE(*s.scalarText(QStringLiteral("select blcf from hzzdzl")), prescription);
+        } else {
+            QCOMPARE(rec.texts().size(), 2);
+            QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from hzzdzl")), 0);
+            QCOMPARE(focusName(), QStringLiteral("TxtStb1(4)"));
+        }
+        delete w;
+    }
+
+    // Nothing to say: the described save with its two boxes; the pick list shows the stock.
+    void noFindingNoExtraBoxAndThePickListShowsStock()
+    {
+        test::TempClinic clinic;
+        clinic.addDrug(QStringLiteral("HQ"), QStringLiteral("黄芪"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("补益药"));
+        clinic.addDrug(QStringLiteral("DG"), QStringLiteral("当归"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("补益药"));
+        clinic.addDrug(QStringLiteral("RS"), QStringLiteral("人参"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("补益药"));
+        {
+            auto s = clinic.open();
+            const Money hundred = Money::fromInt(100), ten = Money::fromInt(10);
+            s.exec(QStringLiteral("insert into ycyltb(ycbm, rksl, rkje, ycyl) values('黄芪', ?, ?, ?)"), hundred, hundred, hundred);
+            s.exec(QStringLiteral("insert into ycyltb(ycbm, rksl, rkje, ycyl) values('当归', ?, ?, ?)"), ten, ten, ten);
+            s.exec(QStringLiteral("insert into yccrtb(crsj, ycbm, ywzy, yccd, ycly, ywph, yxqx, blhm, blks, rksl, rkje, "
+                                  "cksl, ckje, xsje, jbxm, bgxm) values('2025-01-02 00:00:00', '当归', '购进', ' ', ' ', "
+                                  "' ', '2025-06-30 00:00:00', ' ', ' ', ?, ?, 0, 0, 0, '李四', '测试员')"), ten, ten);
+        }
+        saveCase(checkorder::goodCase(), QStringLiteral("测试员"));
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = open();
+        w->caseToBoxes(checkorder::goodCase());
+        QTest::mouseClick(w->CmdMzzd, Qt::LeftButton);
+        chooseByKeys(w->CboYpfl, QStringLiteral("补益药"));
+        QCOMPARE(w->LisYpfl->count(), 3);
+        const auto item = [&](const char *herb) {
+            return w->LisYpfl->findItems(QString::fromUtf8(herb), Qt::MatchExactly).value(0);
+        };
+        QVERIFY(item("黄芪") && item("当归") && item("人参")); // the items keep their own texts
+        QCOMPARE(item("黄芪")->data(Qt::UserRole + 1).toString(), QString());
+        QCOMPARE(item("当归")->data(Qt::UserRole + 1).toString(), QStringLiteral("（过期）"));
+        QCOMPARE(item("人参")->data(Qt::UserRole + 1).toString(), QStringLiteral("（缺货）"));
+        w->LisYpfl->setCurrentItem(item("当归"));
+        QCOMPARE(w->LabYckc->text(), QStringLiteral("当归：库存 10 克　最早有效期 2025-06-30（已过期）"));
+        w->LisYpfl->setCurrentItem(item("人参"));
+        QCOMPARE(w->LabYckc->text(), QStringLiteral("人参：无库存"));
+
+        w->CboZdks->setEditText(QStringLiteral("内科"));
+        w->TxtStb1_1->setText(QStringLiteral("王医生"));
+        w->TxtStb1_3->setText(QStringLiteral("补气"));
+        w->TxtStb1_4->setText(QStringLiteral("黄芪15克，"));
+        rec.clear();
+        QTest::mouseClick(w->CmdZdzl, Qt::LeftButton);
+        QCOMPARE(rec.texts(), (QStringList{QStringLiteral("保存后病历内容不能删除，继续吗？"),
+                                           QStringLiteral("资料内容保存完毕，点击打印键进行打印\r\n或按返回首页键，返回首页输入新的内容。")}));
         delete w;
     }
 

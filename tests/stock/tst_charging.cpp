@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QLabel>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -424,6 +425,46 @@ private slots:
         QTest::mouseClick(w.Cmdcksf, Qt::LeftButton);
         QCOMPARE(c.open().scalarText(QStringLiteral("select blhm || '|' || blks from yccrtb")),
                  std::optional<QString>(QStringLiteral("0008|中医外科")));
+        QVERIFY(rec.shown.empty());
+    }
+
+    // The dispenser sees the incompatible herbs of the visit found; posting is not blocked, and a
+    // prescription without them shows no label at all.
+    void windowShowsIncompatibleHerbsOfTheVisit()
+    {
+        test::TempClinic c;
+        c.addDrug(QStringLiteral("GC"), QStringLiteral("甘草"), QStringLiteral("0.50"));
+        c.addDrug(QStringLiteral("HZ"), QStringLiteral("海藻"), QStringLiteral("0.80"));
+        addBalance(c, QStringLiteral("甘草"), QStringLiteral("100"));
+        addBalance(c, QStringLiteral("海藻"), QStringLiteral("100"));
+        const QDate today = QDate::currentDate();
+        addVisit(c, QStringLiteral("0007"), QStringLiteral("中医内科"), today, QStringLiteral("海藻10克，甘草6克，"));
+        addVisit(c, QStringLiteral("0008"), QStringLiteral("中医外科"), today, QStringLiteral("甘草6克，"));
+        test::RecordingMessages rec;
+        stock::ui::Frmycjj w;
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const auto lookUp = [&](const QString &caseNo, const QString &dept) {
+            w.Qpcls();
+            w.TxtBlhm->setText(caseNo);
+            w.CboZdks->setCurrentIndex(w.CboZdks->findText(dept));
+            w.MasZdsj->setFocus();
+            QTest::keyClick(w.MasZdsj, Qt::Key_Return);
+            QVERIFY(w.visit());
+        };
+        lookUp(QStringLiteral("0007"), QStringLiteral("中医内科"));
+        QVERIFY(w.LabPwjj->isVisible());
+        QCOMPARE(w.LabPwjj->text(), QStringLiteral("配伍禁忌：海藻 与 甘草 相反（十八反），不宜同用"));
+        QTest::keyClicks(w.Txtycbm, QStringLiteral("GC"));
+        QTest::keyClick(w.Txtycbm, Qt::Key_Return);
+        QTest::keyClicks(w.TxtYcjl, QStringLiteral("6"));
+        QTest::keyClick(w.TxtYcjl, Qt::Key_Return);
+        QTest::mouseClick(w.Cmdcksf, Qt::LeftButton);
+        QCOMPARE(balance(c, QStringLiteral("甘草")), Money::fromInt(94));
+        lookUp(QStringLiteral("0008"), QStringLiteral("中医外科"));
+        QVERIFY(!w.LabPwjj->isVisible());
+        QVERIFY(w.LabPwjj->text().isEmpty());
         QVERIFY(rec.shown.empty());
     }
 

@@ -73,6 +73,7 @@ FrmZymz::FrmZymz(QWidget *parent)
     LisYpfl = diag->LisYpfl;
     LisYpsl = diag->LisYpsl;
     CheFzbz = diag->CheFzbz;
+    LabYckc = diag->LabYckc;
     CmdZdzl = diag->CmdZdzl;
     CmdZdde = diag->CmdZdde;
     CmdPrbl = diag->CmdPrbl;

@@ -81,6 +81,7 @@ public:
     QListWidget *LisYpfl;
     QListWidget *LisYpsl;
     QCheckBox *CheFzbz;
+    QLabel *LabYckc;
     QPushButton *CmdZdzl;
     QPushButton *CmdZdde;
     QPushButton *CmdPrbl;

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace qh::clinic::ui {
@@ -25,6 +26,26 @@ void reportDbError(const DbError &e, bool numbered)
     qh::ui::setMousePointer(qh::ui::PointerArrow);
     msg::show(MsgIcon::Question, MsgButtons::Ok, numbered ? numberedReport(e) : shortReport(e));
 }
+
+// Draws a herb of the pick list with its stock mark after the name, in red: the item's own
+// text stays the herb name, which the pick and the charging read.
+constexpr int MarkRole = Qt::UserRole + 1;
+class MarkedHerbs : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString mark = index.data(MarkRole).toString();
+        if (!mark.isEmpty()) {
+            option->text += mark;
+            option->palette.setColor(QPalette::Text, QColor(0xc0, 0, 0));
+            option->palette.setColor(QPalette::HighlightedText, QColor(0xff, 0xe0, 0xe0));
+        }
+    }
+};
 
 template <class W>
 W *named(W *w, const QString &name)
@@ -90,6 +111,9 @@ DiagnosisTab::DiagnosisTab(QWidget *caseNumberBox, QWidget *parent) : QWidget(pa
     LisYpfl = named(new QListWidget, QStringLiteral("LisYpfl"));
     LisYpsl = named(new QListWidget, QStringLiteral("LisYpsl"));
     CheFzbz = named(new QCheckBox(QStringLiteral("复诊")), QStringLiteral("CheFzbz"));
+    LisYpfl->setItemDelegate(new MarkedHerbs(LisYpfl));
+    LabYckc = named(new QLabel, QStringLiteral("LabYckc"));
+    LabYckc->setWordWrap(true);
     CmdZdzl = named(new QPushButton(QStringLiteral("保存")), QStringLiteral("CmdZdzl"));
     CmdZdde = named(new QPushButton(QStringLiteral("打印处方")), QStringLiteral("CmdZdde"));
     CmdPrbl = named(new QPushButton(QStringLiteral("打印病历")), QStringLiteral("CmdPrbl"));
@@ -121,6 +145,7 @@ DiagnosisTab::DiagnosisTab(QWidget *caseNumberBox, QWidget *parent) : QWidget(pa
     connect(CboYpfl, &QComboBox::activated, this, [this](int) { CboYpfl_Click(); });
     connect(LisYpfl, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *) { LisYpfl_DblClick(); });
     connect(LisYpsl, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *) { LisYpsl_DblClick(); });
+    connect(LisYpfl, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) { showStockOf(item); });
     connect(CheFzbz, &QCheckBox::clicked, this, &DiagnosisTab::CheFzbz_Click);
     connect(CmdZdzl, &QPushButton::clicked, this, &DiagnosisTab::CmdZdzl_Click);
 }
@@ -174,6 +199,7 @@ void DiagnosisTab::layOut()
     doses->addWidget(LisYpsl, 1);
     lists->addLayout(doses, 1);
     picks->addLayout(lists, 1);
+    picks->addWidget(LabYckc);
     auto *cmds = new QGridLayout;
     cmds->addWidget(CmdZdzl, 0, 0);
     cmds->addWidget(CmdZdde, 0, 1);
@@ -241,7 +267,7 @@ void DiagnosisTab::setEntriesVisible(bool visible)
     for (QWidget *w : Lab1)
         w->setVisible(visible);
     for (QWidget *w : std::initializer_list<QWidget *>{CmdCkba, CmdZdzl, CmdPrbl, CmdZdde, CboZdks, CboYpfl, LisYpfl,
-                                                       LisYpsl, CheFzbz})
+                                                       LisYpsl, CheFzbz, LabYckc})
         w->setVisible(visible);
 }
 
@@ -285,6 +311,7 @@ void DiagnosisTab::openNew(const QString &caseNumber)
     CboZdks->setEditText(QString());
     setEntriesVisible(true);
     LisYpfl->clear();
+    loadStockOutlook();
 }
 
 void DiagnosisTab::openStored(const VisitRecord &v)
@@ -299,6 +326,39 @@ void DiagnosisTab::openStored(const VisitRecord &v)
     MasZdsj[4]->setEnabled(v.followUp);
     TclBnr();
     CboZdks->setEditText(trimSpaces(v.blkb));
+    loadStockOutlook();
+}
+
+void DiagnosisTab::loadStockOutlook()
+{
+    QString error;
+    herbs::programRules(&error);
+    if (!error.isEmpty())
+        msg::info(error);
+    try {
+        m_safety.load(QDate::currentDate());
+    } catch (const DbError &) {
+        // The outlook only informs; a visit is entered and saved without it.
+    }
+    LabYckc->clear();
+    markHerbs();
+}
+
+void DiagnosisTab::markHerbs()
+{
+    for (int i = 0; i < LisYpfl->count(); ++i) {
+        QListWidgetItem *item = LisYpfl->item(i);
+        switch (m_safety.mark(item->text())) {
+        case StockMark::None: item->setData(MarkRole, QVariant()); break;
+        case StockMark::OutOfStock: item->setData(MarkRole, QStringLiteral("（缺货）")); break;
+        case StockMark::Expired: item->setData(MarkRole, QStringLiteral("（过期）")); break;
+        }
+    }
+}
+
+void DiagnosisTab::showStockOf(const QListWidgetItem *item)
+{
+    LabYckc->setText(item ? m_safety.stockLine(item->text()) : QString());
 }
 
 void DiagnosisTab::CboYpfl_Click()
@@ -317,6 +377,7 @@ void DiagnosisTab::CboYpfl_Click()
         return;
     LisYpfl->clear();
     LisYpfl->addItems(*herbs);
+    markHerbs();
     LisYpfl->setFocus(Qt::OtherFocusReason);
     LisYpfl->setCurrentRow(0);
 }
@@ -387,6 +448,18 @@ void DiagnosisTab::CmdZdzl_Click()
     SrnrJyzd();
     if (jybl == 1)
         return;
+    // The prescription check: findings are shown in one question, and No goes back to the
+    // prescription with nothing saved. Without findings the save goes on with no extra box.
+    QStringList findings;
+    try {
+        findings = m_safety.findings(TxtStb1[0].text(), TxtStb1[4].text());
+    } catch (const DbError &) {
+        findings.clear(); // the check informs only; the save reports its own failures
+    }
+    if (!findings.isEmpty() && !msg::ask(PrescriptionSafety::question(findings))) {
+        qh::ui::focusAndSelect(TxtStb1[4].widget(), Select::end());
+        return;
+    }
     try {
         qh::ui::BusyPointer busy;
         saveVisit(visitFromBoxes(), QDate::currentDate());

@@ -2,6 +2,7 @@
 // Tab 1 of the outpatient window, "门诊诊断": one visit of one patient - department, date,
 // doctor, vital signs, history, plan, the prescription composed by typing or picking herbs,
 // directions for use and the follow-up - with its checks and its save.
+#include "clinic/prescriptionsafety.h"
 #include "clinic/visitentry.h"
 
 #include <QWidget>
@@ -13,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 namespace qh::clinic::ui {
@@ -55,6 +57,8 @@ public:
     QListWidget *LisYpfl;
     QListWidget *LisYpsl;
     QCheckBox *CheFzbz;
+    // Beside the pick list: the stock of the herb under the cursor (not a described control).
+    QLabel *LabYckc;
     QPushButton *CmdZdzl;
     QPushButton *CmdZdde;
     QPushButton *CmdPrbl;
@@ -89,6 +93,12 @@ private:
     void CheFzbz_Click();
     void CmdZdzl_Click();
 
+    // Stock and expiry of every herb, read when a visit is opened; marks the pick list.
+    void loadStockOutlook();
+    void markHerbs();
+    void showStockOf(const QListWidgetItem *item);
+
+    PrescriptionSafety m_safety;
     QWidget *m_caseNumberBox;
     std::unique_ptr<EnterChain<VisitField>> m_enter;
 };

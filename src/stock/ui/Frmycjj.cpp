@@ -1,4 +1,5 @@
 #include "stock/ui/Frmycjj.h"
+#include "core/herbs.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
@@ -94,6 +95,12 @@ Frmycjj::Frmycjj(QWidget *parent) : QWidget(parent)
     CmdExit = new QPushButton(QStringLiteral("返回&T"), this);
     CmdExit->setObjectName(QStringLiteral("CmdExit"));
 
+    LabPwjj = new QLabel(this);
+    LabPwjj->setObjectName(QStringLiteral("LabPwjj"));
+    LabPwjj->setWordWrap(true);
+    LabPwjj->setStyleSheet(QStringLiteral("color: #c00000;"));
+    LabPwjj->hide();
+
     auto *g = new QGridLayout(this);
     g->addWidget(new QLabel(QStringLiteral("病历号码"), this), 0, 0);
     g->addWidget(TxtBlhm, 0, 1);
@@ -108,6 +115,7 @@ Frmycjj::Frmycjj(QWidget *parent) : QWidget(parent)
     g->addWidget(Txtycmc, 2, 3);
     g->addWidget(new QLabel(QStringLiteral("药品剂量"), this), 2, 4);
     g->addWidget(TxtYcjl, 2, 5);
+    g->addWidget(LabPwjj, 3, 0, 1, 4);
     g->addWidget(new QLabel(QStringLiteral("药费合计"), this), 3, 4);
     g->addWidget(TxtYchj, 3, 5);
     g->addWidget(Cmdcksf, 4, 1);
@@ -202,6 +210,8 @@ bool Frmycjj::Qpcls()
     CboZdks->addItems(depts);
     CboZdks->setCurrentIndex(-1);
     m_diagnosis.reset();
+    LabPwjj->clear();
+    LabPwjj->hide();
     TxtBlhm->clear();
     Txtycmc->clear();
     Txtycbm->clear();
@@ -239,12 +249,29 @@ void Frmycjj::refuse(const ChargeRefusal &r)
     qh::ui::refuse(r, widgetOf(r.field));
 }
 
+void Frmycjj::showIncompatibilities(db::Session &s)
+{
+    const herbs::RuleBook *book = herbs::programRules();
+    QStringList findings;
+    if (book && m_diagnosis) {
+        QStringList names;
+        auto q = s.query(QStringLiteral("select ycmc from ycjg"));
+        while (q.next())
+            names << q.text(0);
+        findings = herbs::incompatibilities(*book, m_diagnosis->prescription, names);
+    }
+    LabPwjj->setText(findings.isEmpty() ? QString() : QStringLiteral("配伍禁忌：") + findings.join(QStringLiteral("；")));
+    LabPwjj->setVisible(!findings.isEmpty());
+}
+
 void Frmycjj::forgetVisit()
 {
     if (!m_diagnosis)
         return;
     // The prescription and the lines checked against it go with the visit.
     m_diagnosis.reset();
+    LabPwjj->clear();
+    LabPwjj->hide();
     TxtCfnr->clear();
     m_lines.clear();
     MSFGridyfjg->setRowCount(0);
@@ -319,6 +346,7 @@ ChargeVerdict Frmycjj::onDateEnter()
             return *refused;
         m_diagnosis = std::get<ChargeDiagnosis>(r);
         TxtCfnr->setPlainText(m_diagnosis->prescription);
+        showIncompatibilities(s);
         SSTab1->setCurrentIndex(1);
     } catch (const DbError &e) {
         return failure(shortReport(e), ChargeField::MasZdsj);

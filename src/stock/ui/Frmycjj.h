@@ -9,6 +9,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -35,6 +36,9 @@ public:
     QPushButton *Cmdcksf;
     QPushButton *CmdQcls;
     QPushButton *CmdExit;
+    // The incompatible herbs of the visit's prescription, for the dispenser; hidden when there
+    // are none (not a described control; posting is not blocked by it).
+    QLabel *LabPwjj;
 
     // Clears the entries; closes the window when no diagnosis exists. False when it closed.
     bool Qpcls();
@@ -72,6 +76,7 @@ private:
     void forgetVisit();
     void appendRow(const ChargeLine &l);
     void showTotal();
+    void showIncompatibilities(db::Session &s);
 
     std::vector<EnterStep> m_enter;
     QList<ChargeLine> m_lines;

@@ -1,0 +1,41 @@
+#pragma once
+// What a doctor is told while composing a prescription: the dispensary's stock and the expiry
+// of what is left beside the herb pick list, and before a visit is saved the findings of the
+// prescription check (incompatible herbs, herbs forbidden in pregnancy for a woman, herbs out
+// of stock, short of the dose or expired). Warnings only: nothing here blocks or changes a save.
+#include "core/herbs.h"
+
+#include <QDate>
+#include <QHash>
+#include <QStringList>
+
+namespace qh::clinic {
+
+// The mark of a herb in the pick list.
+enum class StockMark { None, OutOfStock, Expired };
+
+class PrescriptionSafety {
+public:
+    // Reads the drug names and the stock outlook of every herb once. Throws DbError.
+    void load(const QDate &today);
+    bool loaded() const { return m_loaded; }
+
+    StockMark mark(const QString &herb) const;
+    // The text beside the pick list for a herb: "库存 120 克　最早有效期 2026-10-31（已过期）".
+    QString stockLine(const QString &herb) const;
+
+    // The findings for a visit about to be saved, one line each; empty when there is nothing to
+    // say or the rule table is off. The patient's sex is read from the register. Throws DbError.
+    QStringList findings(const QString &caseNumber, const QString &prescription) const;
+    // The question that lists the findings.
+    static QString question(const QStringList &findings);
+
+private:
+    bool m_loaded = false;
+    QDate m_today;
+    QStringList m_names;
+    QHash<QString, QString> m_units;
+    QHash<QString, herbs::StockState> m_stock;
+};
+
+} // namespace qh::clinic

@@ -1,0 +1,86 @@
+#include "stock/stockoutlook.h"
+
+#include <algorithm>
+
+namespace qh::stock {
+
+namespace {
+
+// Lots of one herb, kept sorted by expiry (no date last), consumed from the front.
+struct Lots {
+    QList<Lot> lots;
+
+    void receive(Money qty, const QDate &expiry)
+    {
+        if (qty <= Money())
+            return;
+        const auto later = [](const QDate &a, const QDate &b) {
+            if (!a.isValid())
+                return false;
+            return !b.isValid() || a < b;
+        };
+        auto at = std::upper_bound(lots.begin(), lots.end(), expiry,
+                                   [&](const QDate &e, const Lot &l) { return later(e, l.expiry); });
+        lots.insert(at, Lot{qty, expiry});
+    }
+
+    void issue(Money qty)
+    {
+        while (qty > Money() && !lots.isEmpty()) {
+            Lot &first = lots.first();
+            if (first.left > qty) {
+                first.left -= qty;
+                return;
+            }
+            qty -= first.left;
+            lots.removeFirst();
+        }
+    }
+};
+
+} // namespace
+
+QList<Lot> remainingLots(const QList<JournalRow> &rows)
+{
+    Lots l;
+    for (const JournalRow &r : rows) {
+        l.receive(r.received, r.expiry);
+        l.issue(r.issued);
+    }
+    return l.lots;
+}
+
+QHash<QString, herbs::StockState> stockOutlook(db::Session &s, const QDate &today)
+{
+    QHash<QString, Lots> lots;
+    auto journal = s.query(QStringLiteral("select ycbm, rksl, cksl, yxqx from yccrtb order by crsj"));
+    while (journal.next()) {
+        Lots &l = lots[journal.text(0)];
+        const Money received = journal.money(1);
+        if (received > Money()) {
+            const auto expiry = journal.dateTime(3);
+            l.receive(received, expiry ? expiry->date() : QDate());
+        }
+        l.issue(journal.money(2));
+    }
+    QHash<QString, herbs::StockState> out;
+    auto balances = s.query(QStringLiteral("select ycbm, ycyl from ycyltb"));
+    while (balances.next()) {
+        herbs::StockState st;
+        st.known = true;
+        st.onHand = balances.money(1);
+        const auto it = lots.constFind(balances.text(0));
+        if (st.onHand > Money() && it != lots.constEnd()) {
+            for (const Lot &lot : it->lots)
+                if (lot.expiry.isValid()) {
+                    st.expiry = lot.expiry;
+                    break;
+                }
+            st.expired = st.expiry && *st.expiry < today;
+        }
+        out.insert(balances.text(0), st);
+    }
+    return out;
+}
+
+} // namespace qh::stock
