@@ -150,22 +150,26 @@ Result postThroughLogic(int n)
     case 1: {
         stock::StockIn logic;
         const auto r = logic.post(receipt(n));
-        return r.ok ? Result{Outcome::Acknowledged, 0, {}} : Result{Outcome::Failed, numberOfReport(r.message), r.message};
+        return !r ? Result{Outcome::Acknowledged, 0, {}} : Result{Outcome::Failed, numberOfReport(r->message), r->message};
     }
     case 2: {
         stock::StockOut logic;
         const auto r = logic.post(issue(n));
-        if (r.ok)
+        if (!r)
             return {Outcome::Acknowledged, 0, {}};
-        if (r.message == QStringLiteral("库存中此药材余量不足"))
-            return {Outcome::Refused, 0, r.message};
-        return {Outcome::Failed, numberOfReport(r.message), r.message};
+        if (r->message == QStringLiteral("库存中此药材余量不足"))
+            return {Outcome::Refused, 0, r->message};
+        return {Outcome::Failed, numberOfReport(r->message), r->message};
     }
     default:
         try {
             auto s = Modutarnxt::openClinic();
-            stock::Charging::post(s, dispensing(), QStringLiteral("A0001"), QStringLiteral("内科"), tagOf(n),
-                                  QStringLiteral("测试员"), Today);
+            stock::ChargeDiagnosis visit;
+            visit.blbm = QStringLiteral("A0001");
+            visit.blkb = QStringLiteral("内科");
+            visit.day = Today;
+            visit.doctor = tagOf(n);
+            stock::Charging::post(s, dispensing(), visit, QStringLiteral("测试员"), Today);
             return {Outcome::Acknowledged, 0, {}};
         } catch (const stock::InsufficientStock &e) {
             return {Outcome::Refused, e.number(), e.description()};
