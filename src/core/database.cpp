@@ -347,6 +347,11 @@ void Session::execScript(const QString &sql)
     }
 }
 
+void Session::setBusyTimeout(int milliseconds)
+{
+    checkedEngineCall(m_conn->db, sqlite3_busy_timeout(m_conn->db, milliseconds), m_conn->path);
+}
+
 void Session::close()
 {
     if (!m_conn)

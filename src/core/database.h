@@ -139,6 +139,8 @@ public:
     qint64 lastInsertRowId() const;
     bool inTransaction() const;
     const QString &path() const;
+    // How long a statement waits for another connection's lock before it fails (5 s by default).
+    void setBusyTimeout(int milliseconds);
 
 private:
     friend class Transaction;

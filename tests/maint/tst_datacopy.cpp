@@ -327,7 +327,7 @@ void TstDataCopy::backupHoldsTheWriteLock()
     copy.setProgress([&](qint64, qint64) {
         ++steps;
         auto s = c.open();
-        sqlite3_busy_timeout(s.handle(), 0);
+        s.setBusyTimeout(0);
         try {
             s.exec(QStringLiteral("insert into ycjg(ycbm, ycmc) values('Z9', '另一个动作')"));
         } catch (const DbError &e) {
