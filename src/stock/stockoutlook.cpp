@@ -50,18 +50,32 @@ QList<Lot> remainingLots(const QList<JournalRow> &rows)
     return l.lots;
 }
 
+namespace {
+// The day of a stored date text "yyyy-MM-dd HH:mm:ss", read without the general date parser.
+QDate storedDay(const QString &t)
+{
+    if (t.size() < 10 || t.at(4) != u'-' || t.at(7) != u'-')
+        return {};
+    return QDate(QStringView(t).mid(0, 4).toInt(), QStringView(t).mid(5, 2).toInt(), QStringView(t).mid(8, 2).toInt());
+}
+} // namespace
+
 QHash<QString, herbs::StockState> stockOutlook(db::Session &s, const QDate &today)
 {
     QHash<QString, Lots> lots;
     auto journal = s.query(QStringLiteral("select ycbm, rksl, cksl, yxqx from yccrtb order by crsj"));
+    QString name;
+    Lots *l = nullptr;
     while (journal.next()) {
-        Lots &l = lots[journal.text(0)];
-        const Money received = journal.money(1);
-        if (received > Money()) {
-            const auto expiry = journal.dateTime(3);
-            l.receive(received, expiry ? expiry->date() : QDate());
+        const QString rowName = journal.text(0);
+        if (!l || rowName != name) {
+            name = rowName;
+            l = &lots[name];
         }
-        l.issue(journal.money(2));
+        const Money received = journal.money(1);
+        if (received > Money())
+            l->receive(received, storedDay(journal.text(3)));
+        l->issue(journal.money(2));
     }
     QHash<QString, herbs::StockState> out;
     auto balances = s.query(QStringLiteral("select ycbm, ycyl from ycyltb"));
