@@ -42,7 +42,7 @@ QString PrescriptionSafety::stockLine(const QString &herb) const
         return QStringLiteral("%1：无库存").arg(name);
     QString line = QStringLiteral("%1：库存 %2 %3").arg(name, st.onHand.toPlain(), m_units.value(name));
     if (st.expiry)
-        line += QStringLiteral("　最早有效期 %1").arg(dateText(*st.expiry));
+        line += QStringLiteral("\n最早有效期 %1").arg(dateText(*st.expiry));
     if (st.expired)
         line += QStringLiteral("（已过期）");
     return line;

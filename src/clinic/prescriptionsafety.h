@@ -21,7 +21,7 @@ public:
     bool loaded() const { return m_loaded; }
 
     StockMark mark(const QString &herb) const;
-    // The text beside the pick list for a herb: "库存 120 克　最早有效期 2026-10-31（已过期）".
+    // The text beside the pick list for a herb: "库存 120 克" and on a second line "最早有效期 2026-10-31（已过期）".
     QString stockLine(const QString &herb) const;
 
     // The findings for a visit about to be saved, one line each; empty when there is nothing to

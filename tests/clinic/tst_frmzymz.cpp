@@ -768,7 +768,12 @@ private slots:
         QCOMPARE(item("当归")->data(Qt::UserRole + 1).toString(), QStringLiteral("（过期）"));
         QCOMPARE(item("人参")->data(Qt::UserRole + 1).toString(), QStringLiteral("（缺货）"));
         w->LisYpfl->setCurrentItem(item("当归"));
-        QCOMPARE(w->LabYckc->text(), QStringLiteral("当归：库存 10 克　最早有效期 2025-06-30（已过期）"));
+        QCOMPARE(w->LabYckc->text(), QStringLiteral("当归：库存 10 克\n最早有效期 2025-06-30（已过期）"));
+        // QINGHE_SCREENSHOTS=<folder> keeps a picture of the tab with its marked list, to look at.
+        if (const QString dir = qEnvironmentVariable("QINGHE_SCREENSHOTS"); !dir.isEmpty()) {
+            QCoreApplication::processEvents(); // the label's new height reaches the layout
+            w->grab().save(dir + QStringLiteral("/diagnosis-stock.png"));
+        }
         w->LisYpfl->setCurrentItem(item("人参"));
         QCOMPARE(w->LabYckc->text(), QStringLiteral("人参：无库存"));
 
