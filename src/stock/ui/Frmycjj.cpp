@@ -167,7 +167,7 @@ void Frmycjj::showEvent(QShowEvent *event)
     if (!event->spontaneous()) {
         if (Qpcls())
             TxtBlhm->setFocus();
-        m_clearOnActivate = false;
+        m_clearOnActivate.set(false);
     }
 }
 
@@ -175,13 +175,8 @@ bool Frmycjj::event(QEvent *event)
 {
     // Coming back from another window of the program starts clean too; coming back from this
     // window's own message boxes or from another program keeps the lines entered so far.
-    if (event->type() == QEvent::WindowActivate) {
-        if (m_clearOnActivate && isVisible() && Qpcls())
-            TxtBlhm->setFocus();
-        m_clearOnActivate = false;
-    } else if (event->type() == QEvent::WindowDeactivate) {
-        m_clearOnActivate = clearsAfterLosingTo(this, QApplication::activeWindow());
-    }
+    if (m_clearOnActivate.onEvent(this, event) && isVisible() && Qpcls())
+        TxtBlhm->setFocus();
     return QWidget::event(event);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // "病志处方药材计价": prices a saved prescription line by line and issues its herbs.
 #include "stock/charging.h"
+#include "stock/ui/movementwindow.h"
 
 #include <QWidget>
 
@@ -83,7 +84,7 @@ private:
     std::optional<ChargeDiagnosis> m_diagnosis;
     int ycjlhs = 0;
     bool m_closing = false;
-    bool m_clearOnActivate = false;
+    ClearOnReturn m_clearOnActivate{false};
 };
 
 // Registers the window for the menu item "门诊处方计价".

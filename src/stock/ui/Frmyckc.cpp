@@ -302,13 +302,8 @@ bool Frmyckc::event(QEvent *event)
 {
     // Coming back from another window of the program starts clean; coming back from this
     // window's own message boxes or from another program keeps the inputs.
-    if (event->type() == QEvent::WindowActivate) {
-        if (m_clearOnActivate)
-            Qpcls();
-        m_clearOnActivate = false;
-    } else if (event->type() == QEvent::WindowDeactivate) {
-        m_clearOnActivate = clearsAfterLosingTo(this, QApplication::activeWindow());
-    }
+    if (m_clearOnActivate.onEvent(this, event))
+        Qpcls();
     return QWidget::event(event);
 }
 
@@ -326,7 +321,7 @@ void Frmyckc::showEvent(QShowEvent *event)
     }
     if (!event->spontaneous())
         Qpcls();
-    m_clearOnActivate = true;
+    m_clearOnActivate.set(true);
     QWidget::showEvent(event);
 }
 

@@ -3,6 +3,7 @@
 // herb stock over a date range, optionally for one drug, answered with a workbook in the
 // documents folder. Its logic is stock/stockquery.h.
 #include "stock/stockquery.h"
+#include "stock/ui/movementwindow.h"
 
 #include <QWidget>
 
@@ -57,7 +58,7 @@ private:
     // The five-second lock of the four buttons after a report.
     void waitment();
 
-    bool m_clearOnActivate = true;
+    ClearOnReturn m_clearOnActivate{true};
     bool m_placed = false;
 };
 

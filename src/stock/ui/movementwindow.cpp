@@ -6,6 +6,7 @@
 #include "core/ui/uikit.h"
 
 #include <QApplication>
+#include <utility>
 #include <QDialog>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -24,6 +25,15 @@ bool clearsAfterLosingTo(const QWidget *window, const QWidget *newActive)
     if (qobject_cast<const QDialog *>(newActive) || QApplication::activeModalWidget())
         return false; // a message box or dialog of this window
     return true;
+}
+
+bool ClearOnReturn::onEvent(const QWidget *window, const QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        return std::exchange(m_armed, false);
+    if (event->type() == QEvent::WindowDeactivate)
+        m_armed = clearsAfterLosingTo(window, QApplication::activeWindow());
+    return false;
 }
 
 bool movesFocus(const QKeyEvent *key)
@@ -218,13 +228,8 @@ bool MovementWindow::eventFilter(QObject *watched, QEvent *event)
 
 bool MovementWindow::event(QEvent *event)
 {
-    if (event->type() == QEvent::WindowActivate) {
-        if (m_clearOnActivate)
-            Qpcls();
-        m_clearOnActivate = false;
-    } else if (event->type() == QEvent::WindowDeactivate) {
-        m_clearOnActivate = clearsAfterLosingTo(this, QApplication::activeWindow());
-    }
+    if (m_clearOnActivate.onEvent(this, event))
+        Qpcls();
     return QWidget::event(event);
 }
 
@@ -238,7 +243,7 @@ void MovementWindow::showEvent(QShowEvent *event)
     // Shown again from the menu: a fresh entry, as on every activation.
     if (!event->spontaneous())
         Qpcls();
-    m_clearOnActivate = true;
+    m_clearOnActivate.set(true);
     QWidget::showEvent(event);
 }
 

@@ -25,6 +25,19 @@ namespace qh::stock::ui {
 // activation to newActive: yes for another window of the program, no for its own message
 // boxes and dialogs or another program.
 bool clearsAfterLosingTo(const QWidget *window, const QWidget *newActive);
+
+// The rule above as the state a task window keeps: fed every event of the window, it says
+// when the window's activation is a return from another window of the program.
+class ClearOnReturn {
+public:
+    explicit ClearOnReturn(bool armed) : m_armed(armed) {}
+    // True on an activation that should start a fresh entry; remembers each deactivation.
+    bool onEvent(const QWidget *window, const QEvent *event);
+    void set(bool armed) { m_armed = armed; }
+
+private:
+    bool m_armed;
+};
 // Whether key only moves the focus to the next or previous control (Tab, Shift+Tab): boxes
 // that take digits alone still let the user leave them this way.
 bool movesFocus(const QKeyEvent *key);
@@ -91,7 +104,7 @@ private:
     std::vector<EnterStep> m_enter;
     QLineEdit *m_code = nullptr;
     QLineEdit *m_name = nullptr;
-    bool m_clearOnActivate = true;
+    ClearOnReturn m_clearOnActivate{true};
     bool m_placed = false;
 };
 
