@@ -20,6 +20,9 @@ PACKAGES=(
   clang libclang-rt-14-dev
   # compiler cache: scripts/build.sh uses it when present (repeated builds, CI's two builds)
   ccache
+  # the shared server engine: the client library, and a server the tests start a throwaway
+  # cluster of (citext comes with the server package)
+  libpq-dev postgresql postgresql-contrib
 )
 
 missing=()

@@ -304,6 +304,13 @@ Session Session::create(const QString &path)
     return s;
 }
 
+Session Session::connect(const DatabaseSettings &settings)
+{
+    throw DbError(err::CannotOpen, QStringLiteral("本程序版本不能连接数据库服务器（%1）。").arg(settings.display()));
+}
+
+Engine Session::engine() const { return Engine::File; }
+
 Statement Session::prepare(const QString &sql)
 {
     m_conn->refuseAfterEngineRollback();

@@ -11,6 +11,7 @@
 // with a NUL character is refused before it reaches the engine (the engine's length checks
 // stop at the NUL). Transactions nest: an inner Transaction joins the outer one.
 #include "core/dberror.h"
+#include "core/dbsettings.h"
 #include "core/money.h"
 
 #include <QByteArray>
@@ -94,6 +95,10 @@ public:
     // Creates a new, empty encrypted file (refuses when something exists at the path). The
     // file is owner-only (0600) whatever the umask.
     static Session create(const QString &path);
+    // Connects to the clinic's database on a PostgreSQL server (Engine::Server settings).
+    static Session connect(const DatabaseSettings &settings);
+
+    Engine engine() const;
 
     Session(Session &&) noexcept;
     Session &operator=(Session &&) noexcept;
