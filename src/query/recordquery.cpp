@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <tuple>
 
 namespace qh::query {
 
@@ -228,10 +229,10 @@ const std::vector<IndexObject> &indexObjects()
     return objects;
 }
 
-// A text as the engine's NOCASE collation orders it: UTF-8 with ASCII letters in lower case.
-QByteArray foldedKey(const QString &text)
+// A text (its UTF-8 bytes) as the engine's NOCASE collation orders it: ASCII letters in lower
+// case.
+QByteArray foldedKey(QByteArray b)
 {
-    QByteArray b = text.toUtf8();
     for (char &c : b)
         if (c >= 'A' && c <= 'Z')
             c = char(c - 'A' + 'a');
@@ -249,10 +250,10 @@ int bytewise(const QByteArray &a, const QByteArray &b)
 
 // A found visit and its place in the grid's order: case number, time, department.
 struct Keyed {
-    QByteArray blbm;
+    qsizetype patient; // place of the case number among the matching patients
     qint64 blsj;
-    QByteArray blkb;
     qint64 rid;
+    QByteArray blkb; // read only for visits of a patient at the same time
 };
 
 } // namespace
@@ -353,22 +354,24 @@ SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan 
             return r;
     }
 
-    // The patients whose particulars match, by case number as the engine compares them.
-    std::unordered_set<QByteArray> patients;
+    // The patients whose particulars match, by case number in the engine's order.
+    std::vector<QByteArray> patients;
     {
         auto st = s.query(QStringLiteral("select blbm from hzblzl where blxm like ? escape '\\' and blhf like ? escape '\\' "
                                          "and blxb like ? escape '\\' and blnl between ? and ?"),
                           pattern(in.blxm), pattern(in.marital), pattern(in.sex), ageLow(ageValue(in.ageFrom)),
                           ageHigh(ageValue(in.ageTo)));
         while (st.next())
-            patients.insert(foldedKey(st.text(0)));
+            patients.push_back(foldedKey(st.blob(0)));
     }
+    const auto before = [](const QByteArray &a, const QByteArray &b) { return bytewise(a, b) < 0; };
+    std::sort(patients.begin(), patients.end(), before);
 
     // The visits of the date range from the index's date table, with case number and
     // department tested there; nothing of a visit row is read.
     const QDate start = parseDateText(in.start).value_or(QDate());
     const QDate end = parseDateText(in.end).value_or(QDate());
-    QString sql = QStringLiteral("select rid, blsj, blbm, blkb, flags from zdcxsj where blsj >= ? and blsj < ?");
+    QString sql = QStringLiteral("select rid, blsj, blbm, flags from zdcxsj where blsj >= ? and blsj < ?");
     if (!in.blbm.isEmpty())
         sql += QStringLiteral(" and blbm like ? escape '\\'");
     if (!in.blkb.isEmpty())
@@ -383,30 +386,24 @@ SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan 
         st.bind(++b, pattern(in.blkb));
     std::vector<Keyed> keyed;
     std::vector<size_t> toCheck; // places in keyed of the visits tested on their rows
-    QString lastBlbm;
-    bool lastPasses = false;
     while (st.next()) {
         const qint64 rid = st.int64(0);
         if (narrowed && (rid < 0 || size_t(rid) >= candidate.size() || !candidate[size_t(rid)]))
             continue;
-        const qint64 flags = st.int64(4);
+        const qint64 flags = st.int64(3);
         if ((flags & needText) != needText)
             continue;
-        const QString blbm = st.text(2);
-        if (blbm != lastBlbm || lastBlbm.isNull()) {
-            lastBlbm = blbm;
-            lastPasses = patients.count(foldedKey(blbm)) > 0;
-        }
-        if (!lastPasses)
+        const QByteArray blbm = foldedKey(st.blob(2));
+        const auto p = std::lower_bound(patients.begin(), patients.end(), blbm, before);
+        if (p == patients.end() || *p != blbm)
             continue;
         if (checkAll || (flags & needCheck) != 0)
             toCheck.push_back(keyed.size());
-        keyed.push_back({foldedKey(blbm), st.int64(1), foldedKey(st.text(3)), rid});
+        keyed.push_back({p - patients.begin(), st.int64(1), rid, {}});
     }
 
     // The visits the index cannot decide: every condition tested on their rows.
     if (!toCheck.empty()) {
-        std::vector<bool> passes(keyed.size(), true);
         std::unordered_set<qint64> kept;
         s.execScript(QStringLiteral("create temp table if not exists zdcxhx(rid integer primary key); delete from temp.zdcxhx"));
         {
@@ -422,23 +419,39 @@ SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan 
         for (qint64 id : collect(s, buildSearch(in, true)).rows)
             kept.insert(id);
         s.execScript(QStringLiteral("delete from temp.zdcxhx"));
+        std::vector<bool> dropped(keyed.size());
         for (size_t i : toCheck)
-            passes[i] = kept.count(keyed[i].rid) > 0;
+            dropped[i] = kept.count(keyed[i].rid) == 0;
         size_t n = 0;
         for (size_t i = 0; i < keyed.size(); ++i)
-            if (passes[i])
+            if (!dropped[i])
                 keyed[n++] = std::move(keyed[i]);
         keyed.resize(n);
     }
 
-    // The grid's order: case number, time, department, each as the engine orders them.
+    // The grid's order: case number, time, department, each as the engine orders them. Two
+    // visits of a patient at the same time are told apart by their departments, read for them
+    // alone.
     std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
-        if (const int c = bytewise(a.blbm, b.blbm); c != 0)
-            return c < 0;
-        if (a.blsj != b.blsj)
-            return a.blsj < b.blsj;
-        return bytewise(a.blkb, b.blkb) < 0;
+        return std::tie(a.patient, a.blsj, a.rid) < std::tie(b.patient, b.blsj, b.rid);
     });
+    auto dept = s.prepare(QStringLiteral("select blkb from zdcxsj where blsj = ? and rid = ?"));
+    for (size_t i = 0; i < keyed.size();) {
+        size_t j = i + 1;
+        while (j < keyed.size() && keyed[j].patient == keyed[i].patient && keyed[j].blsj == keyed[i].blsj)
+            ++j;
+        if (j - i > 1) {
+            for (size_t k = i; k < j; ++k) {
+                dept.reset();
+                dept.bind(1, keyed[k].blsj);
+                dept.bind(2, keyed[k].rid);
+                keyed[k].blkb = dept.next() ? foldedKey(dept.blob(0)) : QByteArray();
+            }
+            std::sort(keyed.begin() + qsizetype(i), keyed.begin() + qsizetype(j),
+                      [](const Keyed &a, const Keyed &b) { return bytewise(a.blkb, b.blkb) < 0; });
+        }
+        i = j;
+    }
     r.rows.reserve(keyed.size());
     for (const Keyed &k : keyed)
         r.rows.push_back(k.rid);

@@ -59,7 +59,7 @@ inline void fillClinic(db::Session &s)
 
 // Texts the full-text index must answer as the literal test does (all in 2024, ages 30-70):
 //   a01 内科 02-01 09:00 "咳嗽三日"   "辛温解表"  "麻黄9克"     "李明德"
-//   a01 外科 02-01 09:00 "Cough 三日" "宣肺"      "杏仁9克"     "Dr. Wang"   (same time: the department orders)
+//   a01 外科 02-01 09:00 "Cough 三日" "宣肺"      "杏仁9克"     "Dr. Wang"   (same time, written first: the department orders)
 //   a01 内科 05-05       "咳 嗽"      "宣肺"      "杏仁"        "李明德"
 //   A02 内科 01-15       "咳*嗽"      "止咳"      "甘草\"6克\"" "王医师"     (characters the index leaves out)
 //   b03 内科 03-01       "夜间咳"     Null        "麻黄6克"     "李明德"     (never found: plan Null)
@@ -79,8 +79,8 @@ inline void fillIndexClinic(db::Session &s)
         s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, bzqk, blfa, blcf, zdys) values(?, ?, ?, ?, ?, ?, ?)"),
                QString::fromUtf8(blbm), QString::fromUtf8(dept), when, text(symptoms), text(plan), text(rx), text(doctor));
     };
-    visit("a01", "内科", at(2024, 2, 1, 9), "咳嗽三日", "辛温解表", "麻黄9克", "李明德");
     visit("a01", "外科", at(2024, 2, 1, 9), "Cough 三日", "宣肺", "杏仁9克", "Dr. Wang");
+    visit("a01", "内科", at(2024, 2, 1, 9), "咳嗽三日", "辛温解表", "麻黄9克", "李明德");
     visit("a01", "内科", at(2024, 5, 5), "咳 嗽", "宣肺", "杏仁", "李明德");
     visit("A02", "内科", at(2024, 1, 15), "咳*嗽", "止咳", "甘草\"6克\"", "王医师");
     visit("b03", "内科", at(2024, 3, 1), "夜间咳", nullptr, "麻黄6克", "李明德");
