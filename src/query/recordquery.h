@@ -124,17 +124,23 @@ public:
 
     // How a search reads the visits.
     enum class Plan {
-        Indexed, // candidates from the case-number index (date, case number, department) and the
-                 // full-text index (keywords), then every condition tested on those rows only
+        Indexed, // decided by the search index: the visits of the date range with their case number,
+                 // department and flags from zdcxsj, the keywords from the full-text index, the
+                 // patients' particulars from one pass over the patients; visit rows are read only
+                 // where the index cannot decide (see ensureSearchIndex)
         Scan,    // one pass over all visits
     };
     // Runs the search (mode 复诊 starts from the follow-ups in the range either way). The
     // indexed plan makes the full-text index first when the file has none. Throws DbError.
     static SearchResult runSearch(db::Session &s, const SearchInput &in, Plan plan = Plan::Indexed);
 
-    // The full-text index over the visits' symptoms, plans, prescriptions and doctors (table
-    // zdcx, its content read from hzzdzl, kept by triggers in the transaction that writes a
-    // visit): made, or made again from all visits, when it or one of its triggers is missing.
+    // The search index: the full-text table zdcx over the visits' prescriptions, symptoms, plans
+    // and doctors (its content read from hzzdzl) and the table zdcxsj of each visit's time (as
+    // the number yyyyMMddHHmmss), row id, case number, department and flags (bit i: the i-th of
+    // those four texts is not Null; bit 4 + i: it holds '*', '"' or '^', which the full-text
+    // index leaves out, so its keyword is tested on the row), kept by triggers in the
+    // transaction that writes a visit. Made, or made again from all visits, when one of its
+    // parts is missing or differs from what this version makes.
     static bool hasSearchIndex(db::Session &s);
     static void ensureSearchIndex(db::Session &s);
     // The index queries for the keywords of a search: column and phrase ("咳嗽*": the last
