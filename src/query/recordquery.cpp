@@ -270,7 +270,7 @@ bool RecordQuery::hasSearchIndex(db::Session &s)
     return true;
 }
 
-void RecordQuery::ensureSearchIndex(db::Session &s)
+void RecordQuery::ensureSearchIndex(db::Session &s, const std::function<void(qint64, qint64)> &progress)
 {
     if (hasSearchIndex(s))
         return;
@@ -282,7 +282,23 @@ void RecordQuery::ensureSearchIndex(db::Session &s)
     const auto &objects = indexObjects();
     s.exec(objects[0].sql);
     s.exec(objects[1].sql);
-    s.exec(QStringLiteral("insert into zdcx(zdcx) values('rebuild')"));
+    // The full-text index from the visits a block of row ids at a time (what 'rebuild' does in
+    // one statement), so the caller can show how far it is.
+    const qint64 first = s.scalarInt(QStringLiteral("select coalesce(min(rowid), 1) - 1 from hzzdzl"));
+    const qint64 last = s.scalarInt(QStringLiteral("select coalesce(max(rowid), 0) from hzzdzl"));
+    const qint64 total = last - first + 1; // and one step for the date table
+    auto fill = s.prepare(QStringLiteral("insert into zdcx(docid, blcf, bzqk, blfa, zdys) select rowid, blcf, bzqk, blfa, "
+                                         "zdys from hzzdzl where rowid > ? and rowid <= ?"));
+    for (qint64 from = first; from < last;) {
+        const qint64 to = last - from > IndexBlockRows ? from + IndexBlockRows : last;
+        fill.reset();
+        fill.bind(1, from);
+        fill.bind(2, to);
+        fill.run();
+        from = to;
+        if (progress)
+            progress(to - first, total);
+    }
     // In key order, so the table is written page after page.
     s.exec(QStringLiteral("insert into zdcxsj(blsj, rid, blbm, blkb, flags) select %1, rowid, blbm, blkb, %2 from hzzdzl "
                           "order by 1, 2")
@@ -290,6 +306,8 @@ void RecordQuery::ensureSearchIndex(db::Session &s)
     for (size_t i = 2; i < objects.size(); ++i)
         s.exec(objects[i].sql);
     t.commit();
+    if (progress)
+        progress(total, total);
 }
 
 std::vector<std::pair<QString, QString>> RecordQuery::indexTerms(const SearchInput &in)

@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <variant>
@@ -141,8 +142,13 @@ public:
     // index leaves out, so its keyword is tested on the row), kept by triggers in the
     // transaction that writes a visit. Made, or made again from all visits, when one of its
     // parts is missing or differs from what this version makes.
+    // progress(done, total) is called after every block of IndexBlockRows visits and once at the
+    // end with done == total; the index is committed only then.
     static bool hasSearchIndex(db::Session &s);
-    static void ensureSearchIndex(db::Session &s);
+    static void ensureSearchIndex(db::Session &s, const std::function<void(qint64 done, qint64 total)> &progress = {});
+    static constexpr qint64 IndexBlockRows = 20000;
+    // What the progress window says while the index is made.
+    static QString indexProgressText() { return QStringLiteral("正在建立查询索引，请稍候……"); }
     // The index queries for the keywords of a search: column and phrase ("咳嗽*": the last
     // character as a prefix, it may be followed by anything); none when no keyword can narrow it.
     static std::vector<std::pair<QString, QString>> indexTerms(const SearchInput &in);

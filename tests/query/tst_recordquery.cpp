@@ -265,6 +265,31 @@ private slots:
         QVERIFY(RecordQuery::hasSearchIndex(s));
     }
 
+    // The index is made a block of row ids at a time, telling how far it is; every block's
+    // visits are in it, those on a block's edges too.
+    void indexMadeInBlocks()
+    {
+        qh::test::TempClinic clinic;
+        auto s = clinic.open();
+        fillIndexClinic(s);
+        const qint64 edge = 2 * RecordQuery::IndexBlockRows, far = edge + 5000;
+        for (qint64 rowid : {edge, edge + 1, far})
+            s.exec(QStringLiteral("insert into hzzdzl(rowid, blbm, blkb, blsj, bzqk, blfa, blcf, zdys) values(?, 'a01', ?, "
+                                  "'2024-07-01 00:00:00', '边缘咳嗽', '宣肺', '杏仁', '李明德')"),
+                   rowid, QStringLiteral("科%1").arg(rowid));
+        std::vector<std::pair<qint64, qint64>> steps;
+        RecordQuery::ensureSearchIndex(s, [&steps](qint64 done, qint64 total) { steps.emplace_back(done, total); });
+        const std::vector<std::pair<qint64, qint64>> expected{{edge / 2, far + 1}, {edge, far + 1}, {far, far + 1},
+                                                              {far + 1, far + 1}};
+        QCOMPARE(steps, expected);
+        const SearchInput edgy = input({"bzqk=边缘"});
+        QCOMPARE(found(s, edgy).size(), 3);
+        QCOMPARE(found(s, input({"bzqk=咳"})), found(s, input({"bzqk=咳"}), RecordQuery::Plan::Scan));
+        steps.clear();
+        RecordQuery::ensureSearchIndex(s, [&steps](qint64 done, qint64 total) { steps.emplace_back(done, total); });
+        QVERIFY(steps.empty());
+    }
+
     // Every typed text is bound, never part of the statement.
     void searchBindsEveryText()
     {
