@@ -5,6 +5,7 @@
 #include "core/textutil.h"
 
 #include <QStringList>
+#include <unordered_map>
 #include <unordered_set>
 #include <algorithm>
 #include <cmath>
@@ -275,6 +276,8 @@ void RecordQuery::ensureSearchIndex(db::Session &s, const std::function<void(qin
     if (hasSearchIndex(s))
         return;
     db::Transaction t(s);
+    if (hasSearchIndex(s)) // another program made it while this one waited for the file
+        return;
     for (const char *trigger : {"zdcx_ai", "zdcx_bu", "zdcx_au", "zdcx_bd"})
         s.exec(QStringLiteral("drop trigger if exists %1").arg(QLatin1String(trigger)));
     s.exec(QStringLiteral("drop table if exists zdcx"));
@@ -382,8 +385,11 @@ SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan 
         while (st.next())
             patients.push_back(foldedKey(st.blob(0)));
     }
-    const auto before = [](const QByteArray &a, const QByteArray &b) { return bytewise(a, b) < 0; };
-    std::sort(patients.begin(), patients.end(), before);
+    std::sort(patients.begin(), patients.end(), [](const QByteArray &a, const QByteArray &b) { return bytewise(a, b) < 0; });
+    std::unordered_map<QByteArray, qsizetype> place; // case number -> place in that order
+    place.reserve(patients.size());
+    for (size_t i = 0; i < patients.size(); ++i)
+        place.emplace(patients[i], qsizetype(i));
 
     // The visits of the date range from the index's date table, with case number and
     // department tested there; nothing of a visit row is read.
@@ -411,13 +417,12 @@ SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan 
         const qint64 flags = st.int64(3);
         if ((flags & needText) != needText)
             continue;
-        const QByteArray blbm = foldedKey(st.blob(2));
-        const auto p = std::lower_bound(patients.begin(), patients.end(), blbm, before);
-        if (p == patients.end() || *p != blbm)
+        const auto p = place.find(foldedKey(st.blob(2)));
+        if (p == place.end())
             continue;
         if (checkAll || (flags & needCheck) != 0)
             toCheck.push_back(keyed.size());
-        keyed.push_back({p - patients.begin(), st.int64(1), rid, {}});
+        keyed.push_back({p->second, st.int64(1), rid, {}});
     }
 
     // The visits the index cannot decide: every condition tested on their rows.
