@@ -5,9 +5,13 @@
 #include "core/textutil.h"
 
 #include <QStringList>
+#include <unordered_map>
+#include <unordered_set>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
+#include <tuple>
 
 namespace qh::query {
 
@@ -29,6 +33,10 @@ double ageValue(const QString &text)
     t.remove(u',');
     return t.trimmed().toDouble();
 }
+
+// The whole ages from and to (an age box that is not a number finds nobody).
+qint64 ageLow(double from) { return qint64(std::ceil(std::isnan(from) ? 0 : std::clamp(from, -1e9, 1e9))); }
+qint64 ageHigh(double to) { return qint64(std::floor(std::isnan(to) ? -1 : std::clamp(to, -1e9, 1e9))); }
 
 QString day(const std::optional<QDateTime> &d) { return d ? dateText(d->date()) : QString(); }
 
@@ -121,8 +129,8 @@ SearchSql RecordQuery::buildSearch(const SearchInput &in, bool fromCandidates)
     like("b.blhf", in.marital);
     like("b.blxb", in.sex);
     q.text += QStringLiteral(" and b.blnl between ? and ?");
-    q.values.emplace_back(qint64(std::ceil(std::isnan(ageFrom) ? 0 : std::clamp(ageFrom, -1e9, 1e9))));
-    q.values.emplace_back(qint64(std::floor(std::isnan(ageTo) ? -1 : std::clamp(ageTo, -1e9, 1e9))));
+    q.values.emplace_back(ageLow(ageFrom));
+    q.values.emplace_back(ageHigh(ageTo));
     q.text += QStringLiteral(" order by h.blbm, h.blsj, h.blkb");
     return q;
 }
@@ -151,7 +159,9 @@ SearchResult collect(db::Session &s, const SearchSql &q)
     return r;
 }
 
-const char *const IndexObjects[] = {"zdcx", "zdcx_ai", "zdcx_bu", "zdcx_au", "zdcx_bd"};
+// The columns of the full-text index, the prescription first: the index marks every entry of
+// a column other than the first with its number, and the prescription has the most entries.
+const char *const IndexColumns[] = {"blcf", "bzqk", "blfa", "zdys"};
 
 // The characters the index leaves out (its query syntax).
 QString indexable(const QString &keyword)
@@ -161,36 +171,146 @@ QString indexable(const QString &keyword)
     return k;
 }
 
+bool exactInIndex(const QString &keyword) { return indexable(keyword).size() == keyword.size(); }
+
+// A stored visit time "yyyy-MM-dd HH:mm:ss" as the number yyyyMMddHHmmss (same order); x is
+// "new.blsj", "old.blsj" or "blsj".
+QString timeNumber(const QString &x)
+{
+    return QStringLiteral("cast(substr(%1, 1, 4) || substr(%1, 6, 2) || substr(%1, 9, 2) || substr(%1, 12, 2) || "
+                          "substr(%1, 15, 2) || substr(%1, 18, 2) as integer)")
+        .arg(x);
+}
+
+qint64 dayNumber(const QDate &d) { return (qint64(d.year()) * 10000 + d.month() * 100 + d.day()) * 1000000; }
+
+// The flags of a visit in zdcxsj: for each index column i, bit i when it holds a text and bit
+// 4 + i when that text has a character the full-text index leaves out. p is "new." or "".
+QString flagsOf(const QString &p)
+{
+    QStringList parts;
+    for (int i = 0; i < 4; ++i) {
+        const QString c = p + QLatin1String(IndexColumns[i]);
+        parts << QStringLiteral("(%1 is not null) * %2").arg(c).arg(1 << i)
+              << QStringLiteral("coalesce(instr(%1, '*') or instr(%1, '\"') or instr(%1, '^'), 0) * %2").arg(c).arg(1 << (4 + i));
+    }
+    return parts.join(QStringLiteral(" + "));
+}
+
+struct IndexObject {
+    const char *name;
+    QString sql;
+};
+
+// The objects of the search index, each as the engine keeps its statement: a file whose
+// objects differ (missing, or made by an earlier version) has its index made again.
+const std::vector<IndexObject> &indexObjects()
+{
+    static const std::vector<IndexObject> objects = [] {
+        const QString columns = QStringLiteral("blcf, bzqk, blfa, zdys");
+        const QString newValues = QStringLiteral("new.blcf, new.bzqk, new.blfa, new.zdys");
+        const QString insertNew = QStringLiteral("insert into zdcx(docid, %1) values(new.rowid, %2); "
+                                                 "insert into zdcxsj(blsj, rid, blbm, blkb, flags) values(%3, new.rowid, "
+                                                 "new.blbm, new.blkb, %4); ")
+                                      .arg(columns, newValues, timeNumber(QStringLiteral("new.blsj")), flagsOf(QStringLiteral("new.")));
+        const QString deleteOld = QStringLiteral("delete from zdcx where docid = old.rowid; "
+                                                 "delete from zdcxsj where blsj = %1 and rid = old.rowid; ")
+                                      .arg(timeNumber(QStringLiteral("old.blsj")));
+        return std::vector<IndexObject>{
+            {"zdcx", QStringLiteral("CREATE VIRTUAL TABLE zdcx using fts4(content=\"hzzdzl\", %1, matchinfo=fts3, tokenize=%2)")
+                         .arg(columns, QLatin1String(db::SearchTokenizerName))},
+            {"zdcxsj", QStringLiteral("CREATE TABLE zdcxsj(blsj integer not null, rid integer not null, blbm text not null, "
+                                      "blkb text not null, flags integer not null, primary key(blsj, rid)) without rowid")},
+            {"zdcx_bu", QStringLiteral("CREATE TRIGGER zdcx_bu before update on hzzdzl begin %1end").arg(deleteOld)},
+            {"zdcx_bd", QStringLiteral("CREATE TRIGGER zdcx_bd before delete on hzzdzl begin %1end").arg(deleteOld)},
+            {"zdcx_au", QStringLiteral("CREATE TRIGGER zdcx_au after update on hzzdzl begin %1end").arg(insertNew)},
+            {"zdcx_ai", QStringLiteral("CREATE TRIGGER zdcx_ai after insert on hzzdzl begin %1end").arg(insertNew)},
+        };
+    }();
+    return objects;
+}
+
+// A text (its UTF-8 bytes) as the engine's NOCASE collation orders it: ASCII letters in lower
+// case.
+QByteArray foldedKey(QByteArray b)
+{
+    for (char &c : b)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return b;
+}
+
+// The engine's order of two such keys: byte by byte, unsigned, the shorter first.
+int bytewise(const QByteArray &a, const QByteArray &b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    if (const int c = n ? std::memcmp(a.constData(), b.constData(), size_t(n)) : 0; c != 0)
+        return c;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+// A found visit and its place in the grid's order: case number, time, department.
+struct Keyed {
+    qsizetype patient; // place of the case number among the matching patients
+    qint64 blsj;
+    qint64 rid;
+    QByteArray blkb; // read only for visits of a patient at the same time
+};
+
 } // namespace
 
 bool RecordQuery::hasSearchIndex(db::Session &s)
 {
-    return s.scalarInt(QStringLiteral("select count(*) from sqlite_master where name in ('zdcx', 'zdcx_ai', 'zdcx_bu', "
-                                      "'zdcx_au', 'zdcx_bd')")) == qint64(std::size(IndexObjects));
+    auto st = s.prepare(QStringLiteral("select sql from sqlite_master where name = ?"));
+    for (const IndexObject &o : indexObjects()) {
+        st.reset();
+        st.bind(1, QLatin1String(o.name));
+        if (!st.next() || st.text(0) != o.sql)
+            return false;
+    }
+    return true;
 }
 
-void RecordQuery::ensureSearchIndex(db::Session &s)
+void RecordQuery::ensureSearchIndex(db::Session &s, const std::function<void(qint64, qint64)> &progress)
 {
     if (hasSearchIndex(s))
         return;
     db::Transaction t(s);
+    if (hasSearchIndex(s)) // another program made it while this one waited for the file
+        return;
     for (const char *trigger : {"zdcx_ai", "zdcx_bu", "zdcx_au", "zdcx_bd"})
         s.exec(QStringLiteral("drop trigger if exists %1").arg(QLatin1String(trigger)));
     s.exec(QStringLiteral("drop table if exists zdcx"));
-    s.exec(QStringLiteral("create virtual table zdcx using fts4(content=\"hzzdzl\", bzqk, blfa, blcf, zdys, tokenize=%1)")
-               .arg(QLatin1String(db::SearchTokenizerName)));
-    s.exec(QStringLiteral("insert into zdcx(zdcx) values('rebuild')"));
-    s.exec(QStringLiteral("create trigger zdcx_bu before update on hzzdzl begin "
-                          "delete from zdcx where docid = old.rowid; end"));
-    s.exec(QStringLiteral("create trigger zdcx_bd before delete on hzzdzl begin "
-                          "delete from zdcx where docid = old.rowid; end"));
-    s.exec(QStringLiteral("create trigger zdcx_au after update on hzzdzl begin "
-                          "insert into zdcx(docid, bzqk, blfa, blcf, zdys) values(new.rowid, new.bzqk, new.blfa, new.blcf, "
-                          "new.zdys); end"));
-    s.exec(QStringLiteral("create trigger zdcx_ai after insert on hzzdzl begin "
-                          "insert into zdcx(docid, bzqk, blfa, blcf, zdys) values(new.rowid, new.bzqk, new.blfa, new.blcf, "
-                          "new.zdys); end"));
+    s.exec(QStringLiteral("drop table if exists zdcxsj"));
+    const auto &objects = indexObjects();
+    s.exec(objects[0].sql);
+    s.exec(objects[1].sql);
+    // The full-text index from the visits a block of row ids at a time (what 'rebuild' does in
+    // one statement), so the caller can show how far it is.
+    const qint64 first = s.scalarInt(QStringLiteral("select coalesce(min(rowid), 1) - 1 from hzzdzl"));
+    const qint64 last = s.scalarInt(QStringLiteral("select coalesce(max(rowid), 0) from hzzdzl"));
+    const qint64 total = last - first + 1; // and one step for the date table
+    auto fill = s.prepare(QStringLiteral("insert into zdcx(docid, blcf, bzqk, blfa, zdys) select rowid, blcf, bzqk, blfa, "
+                                         "zdys from hzzdzl where rowid > ? and rowid <= ?"));
+    for (qint64 from = first; from < last;) {
+        const qint64 to = last - from > IndexBlockRows ? from + IndexBlockRows : last;
+        fill.reset();
+        fill.bind(1, from);
+        fill.bind(2, to);
+        fill.run();
+        from = to;
+        if (progress)
+            progress(to - first, total);
+    }
+    // In key order, so the table is written page after page.
+    s.exec(QStringLiteral("insert into zdcxsj(blsj, rid, blbm, blkb, flags) select %1, rowid, blbm, blkb, %2 from hzzdzl "
+                          "order by 1, 2")
+               .arg(timeNumber(QStringLiteral("blsj")), flagsOf(QString())));
+    for (size_t i = 2; i < objects.size(); ++i)
+        s.exec(objects[i].sql);
     t.commit();
+    if (progress)
+        progress(total, total);
 }
 
 std::vector<std::pair<QString, QString>> RecordQuery::indexTerms(const SearchInput &in)
@@ -213,54 +333,151 @@ SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan 
         return collect(s, buildSearch(in));
 
     ensureSearchIndex(s);
-    // Candidates: the visits of the date range whose case number and department match, read
-    // from the case-number index alone...
+    SearchResult r;
+    // The keywords through the full-text index: for a keyword without a character the index
+    // leaves out, a visit without such a character in that column is found exactly when the
+    // column has the keyword; the others are tested on their rows below.
+    const std::pair<int, const QString *> keywords[] = {{1, &in.bzqk}, {2, &in.planA}, {2, &in.planB},
+                                                        {0, &in.rxA},  {0, &in.rxB},   {3, &in.zdys}};
+    qint64 needText = 0;  // flags a visit must have: a text in every column
+    qint64 needCheck = 0; // flags that send a visit to the test on its row
+    bool checkAll = false; // a keyword the index cannot decide: every candidate tested on its row
+    std::vector<bool> candidate;
+    bool narrowed = false;
+    for (const auto &[column, keyword] : keywords) {
+        needText |= qint64(1) << column;
+        if (keyword->isEmpty())
+            continue;
+        needCheck |= qint64(1) << (4 + column);
+        if (!exactInIndex(*keyword))
+            checkAll = true;
+        const QString k = indexable(*keyword);
+        if (k.isEmpty())
+            continue;
+        // Column and phrase: the index's own names and a quoted phrase; the phrase is bound.
+        auto st = s.query(QStringLiteral("select docid from zdcx where %1 match ?").arg(QLatin1String(IndexColumns[column])),
+                          u'"' + k + QStringLiteral("*\""));
+        std::vector<bool> found(narrowed ? candidate.size() : 0);
+        while (st.next()) {
+            const qint64 id = st.int64(0);
+            if (narrowed) {
+                if (id >= 0 && size_t(id) < candidate.size() && candidate[size_t(id)])
+                    found[size_t(id)] = true;
+            } else if (id >= 0) {
+                if (size_t(id) >= found.size())
+                    found.resize(size_t(id) + 1);
+                found[size_t(id)] = true;
+            }
+        }
+        candidate.swap(found);
+        narrowed = true;
+        if (std::find(candidate.begin(), candidate.end(), true) == candidate.end())
+            return r;
+    }
+
+    // The patients whose particulars match, by case number in the engine's order.
+    std::vector<QByteArray> patients;
+    {
+        auto st = s.query(QStringLiteral("select blbm from hzblzl where blxm like ? escape '\\' and blhf like ? escape '\\' "
+                                         "and blxb like ? escape '\\' and blnl between ? and ?"),
+                          pattern(in.blxm), pattern(in.marital), pattern(in.sex), ageLow(ageValue(in.ageFrom)),
+                          ageHigh(ageValue(in.ageTo)));
+        while (st.next())
+            patients.push_back(foldedKey(st.blob(0)));
+    }
+    std::sort(patients.begin(), patients.end(), [](const QByteArray &a, const QByteArray &b) { return bytewise(a, b) < 0; });
+    std::unordered_map<QByteArray, qsizetype> place; // case number -> place in that order
+    place.reserve(patients.size());
+    for (size_t i = 0; i < patients.size(); ++i)
+        place.emplace(patients[i], qsizetype(i));
+
+    // The visits of the date range from the index's date table, with case number and
+    // department tested there; nothing of a visit row is read.
     const QDate start = parseDateText(in.start).value_or(QDate());
     const QDate end = parseDateText(in.end).value_or(QDate());
-    std::vector<qint64> candidates;
-    {
-        auto st = s.query(QStringLiteral("select rowid from hzzdzl indexed by zdbmi where blsj >= ? and blsj < ? "
-                                         "and blbm like ? escape '\\' and blkb like ? escape '\\'"),
-                          dbDate(start), dbDate(end.addDays(1)), pattern(in.blbm), pattern(in.blkb));
-        while (st.next())
-            candidates.push_back(st.int64(0));
+    QString sql = QStringLiteral("select rid, blsj, blbm, flags from zdcxsj where blsj >= ? and blsj < ?");
+    if (!in.blbm.isEmpty())
+        sql += QStringLiteral(" and blbm like ? escape '\\'");
+    if (!in.blkb.isEmpty())
+        sql += QStringLiteral(" and blkb like ? escape '\\'");
+    db::Statement st = s.prepare(sql);
+    int b = 0;
+    st.bind(++b, dayNumber(start));
+    st.bind(++b, dayNumber(end.addDays(1)));
+    if (!in.blbm.isEmpty())
+        st.bind(++b, pattern(in.blbm));
+    if (!in.blkb.isEmpty())
+        st.bind(++b, pattern(in.blkb));
+    std::vector<Keyed> keyed;
+    std::vector<size_t> toCheck; // places in keyed of the visits tested on their rows
+    while (st.next()) {
+        const qint64 rid = st.int64(0);
+        if (narrowed && (rid < 0 || size_t(rid) >= candidate.size() || !candidate[size_t(rid)]))
+            continue;
+        const qint64 flags = st.int64(3);
+        if ((flags & needText) != needText)
+            continue;
+        const auto p = place.find(foldedKey(st.blob(2)));
+        if (p == place.end())
+            continue;
+        if (checkAll || (flags & needCheck) != 0)
+            toCheck.push_back(keyed.size());
+        keyed.push_back({p->second, st.int64(1), rid, {}});
     }
-    std::sort(candidates.begin(), candidates.end());
-    // ...narrowed to those the full-text index finds all keywords in.
-    for (const auto &[column, phrase] : indexTerms(in)) {
-        if (candidates.empty())
-            break;
-        std::vector<qint64> found;
-        // Column and phrase are the index's own names and a quoted phrase; the phrase is bound.
-        auto st = s.query(QStringLiteral("select docid from zdcx where %1 match ?").arg(column), phrase);
-        while (st.next())
-            found.push_back(st.int64(0));
-        std::sort(found.begin(), found.end());
-        std::vector<qint64> both;
-        std::set_intersection(candidates.begin(), candidates.end(), found.begin(), found.end(), std::back_inserter(both));
-        candidates.swap(both);
-    }
-    SearchResult r;
-    if (candidates.empty())
-        return r;
-    // Testing a candidate costs a few times what one step of a pass over all visits costs: with
-    // more than a quarter of them as candidates, the pass is quicker.
-    if (candidates.size() > 20000 && qint64(candidates.size()) * 4 > s.scalarInt(QStringLiteral("select max(rowid) from hzzdzl")))
-        return collect(s, buildSearch(in));
-    // Every condition is tested on the candidates, in the grid's order.
-    s.execScript(QStringLiteral("create temp table if not exists zdcxhx(rid integer primary key); delete from temp.zdcxhx"));
-    {
-        db::Transaction t(s);
-        auto ins = s.prepare(QStringLiteral("insert into temp.zdcxhx(rid) values(?)"));
-        for (qint64 id : candidates) {
-            ins.reset();
-            ins.bind(1, id);
-            ins.run();
+
+    // The visits the index cannot decide: every condition tested on their rows.
+    if (!toCheck.empty()) {
+        std::unordered_set<qint64> kept;
+        s.execScript(QStringLiteral("create temp table if not exists zdcxhx(rid integer primary key); delete from temp.zdcxhx"));
+        {
+            db::Transaction t(s);
+            auto ins = s.prepare(QStringLiteral("insert into temp.zdcxhx(rid) values(?)"));
+            for (size_t i : toCheck) {
+                ins.reset();
+                ins.bind(1, keyed[i].rid);
+                ins.run();
+            }
+            t.commit();
         }
-        t.commit();
+        for (qint64 id : collect(s, buildSearch(in, true)).rows)
+            kept.insert(id);
+        s.execScript(QStringLiteral("delete from temp.zdcxhx"));
+        std::vector<bool> dropped(keyed.size());
+        for (size_t i : toCheck)
+            dropped[i] = kept.count(keyed[i].rid) == 0;
+        size_t n = 0;
+        for (size_t i = 0; i < keyed.size(); ++i)
+            if (!dropped[i])
+                keyed[n++] = std::move(keyed[i]);
+        keyed.resize(n);
     }
-    r = collect(s, buildSearch(in, true));
-    s.execScript(QStringLiteral("delete from temp.zdcxhx"));
+
+    // The grid's order: case number, time, department, each as the engine orders them. Two
+    // visits of a patient at the same time are told apart by their departments, read for them
+    // alone.
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+        return std::tie(a.patient, a.blsj, a.rid) < std::tie(b.patient, b.blsj, b.rid);
+    });
+    auto dept = s.prepare(QStringLiteral("select blkb from zdcxsj where blsj = ? and rid = ?"));
+    for (size_t i = 0; i < keyed.size();) {
+        size_t j = i + 1;
+        while (j < keyed.size() && keyed[j].patient == keyed[i].patient && keyed[j].blsj == keyed[i].blsj)
+            ++j;
+        if (j - i > 1) {
+            for (size_t k = i; k < j; ++k) {
+                dept.reset();
+                dept.bind(1, keyed[k].blsj);
+                dept.bind(2, keyed[k].rid);
+                keyed[k].blkb = dept.next() ? foldedKey(dept.blob(0)) : QByteArray();
+            }
+            std::sort(keyed.begin() + qsizetype(i), keyed.begin() + qsizetype(j),
+                      [](const Keyed &a, const Keyed &b) { return bytewise(a.blkb, b.blkb) < 0; });
+        }
+        i = j;
+    }
+    r.rows.reserve(keyed.size());
+    for (const Keyed &k : keyed)
+        r.rows.push_back(k.rid);
     return r;
 }
 

@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <variant>
@@ -124,19 +125,30 @@ public:
 
     // How a search reads the visits.
     enum class Plan {
-        Indexed, // candidates from the case-number index (date, case number, department) and the
-                 // full-text index (keywords), then every condition tested on those rows only
+        Indexed, // decided by the search index: the visits of the date range with their case number,
+                 // department and flags from zdcxsj, the keywords from the full-text index, the
+                 // patients' particulars from one pass over the patients; visit rows are read only
+                 // where the index cannot decide (see ensureSearchIndex)
         Scan,    // one pass over all visits
     };
     // Runs the search (mode 复诊 starts from the follow-ups in the range either way). The
     // indexed plan makes the full-text index first when the file has none. Throws DbError.
     static SearchResult runSearch(db::Session &s, const SearchInput &in, Plan plan = Plan::Indexed);
 
-    // The full-text index over the visits' symptoms, plans, prescriptions and doctors (table
-    // zdcx, its content read from hzzdzl, kept by triggers in the transaction that writes a
-    // visit): made, or made again from all visits, when it or one of its triggers is missing.
+    // The search index: the full-text table zdcx over the visits' prescriptions, symptoms, plans
+    // and doctors (its content read from hzzdzl) and the table zdcxsj of each visit's time (as
+    // the number yyyyMMddHHmmss), row id, case number, department and flags (bit i: the i-th of
+    // those four texts is not Null; bit 4 + i: it holds '*', '"' or '^', which the full-text
+    // index leaves out, so its keyword is tested on the row), kept by triggers in the
+    // transaction that writes a visit. Made, or made again from all visits, when one of its
+    // parts is missing or differs from what this version makes.
+    // progress(done, total) is called after every block of IndexBlockRows visits and once at the
+    // end with done == total; the index is committed only then.
     static bool hasSearchIndex(db::Session &s);
-    static void ensureSearchIndex(db::Session &s);
+    static void ensureSearchIndex(db::Session &s, const std::function<void(qint64 done, qint64 total)> &progress = {});
+    static constexpr qint64 IndexBlockRows = 20000;
+    // What the progress window says while the index is made.
+    static QString indexProgressText() { return QStringLiteral("正在建立查询索引，请稍候……"); }
     // The index queries for the keywords of a search: column and phrase ("咳嗽*": the last
     // character as a prefix, it may be followed by anything); none when no keyword can narrow it.
     static std::vector<std::pair<QString, QString>> indexTerms(const SearchInput &in);

@@ -57,4 +57,35 @@ inline void fillClinic(db::Session &s)
              QStringLiteral("辛温解表"), QStringLiteral("麻黄9克"));
 }
 
+// Texts the full-text index must answer as the literal test does (all in 2024, ages 30-70):
+//   a01 内科 02-01 09:00 "咳嗽三日"   "辛温解表"  "麻黄9克"     "李明德"
+//   a01 外科 02-01 09:00 "Cough 三日" "宣肺"      "杏仁9克"     "Dr. Wang"   (same time, written first: the department orders)
+//   a01 内科 05-05       "咳 嗽"      "宣肺"      "杏仁"        "李明德"
+//   A02 内科 01-15       "咳*嗽"      "止咳"      "甘草\"6克\"" "王医师"     (characters the index leaves out)
+//   b03 内科 03-01       "夜间咳"     Null        "麻黄6克"     "李明德"     (never found: plan Null)
+//   Ä04 儿科 03-02       "嗽"         "^宣肺"     "桂枝 6克"    "赵医师"
+//   ä05 内科 03-03       "咳嗽"       "宣肺止咳"  "麻黄^9克"    Null         (never found: doctor Null)
+inline void fillIndexClinic(db::Session &s)
+{
+    const QString married = QStringLiteral("已婚");
+    int age = 30;
+    for (const char *blbm : {"a01", "A02", "b03", "Ä04", "ä05"}) {
+        addPatient(s, QString::fromUtf8(blbm), QStringLiteral("患者"), QStringLiteral("女"), age, married);
+        age += 10;
+    }
+    auto visit = [&s](const char *blbm, const char *dept, const QDateTime &when, const char *symptoms, const char *plan,
+                      const char *rx, const char *doctor) {
+        auto text = [](const char *t) { return t ? std::optional<QString>(QString::fromUtf8(t)) : std::nullopt; };
+        s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, bzqk, blfa, blcf, zdys) values(?, ?, ?, ?, ?, ?, ?)"),
+               QString::fromUtf8(blbm), QString::fromUtf8(dept), when, text(symptoms), text(plan), text(rx), text(doctor));
+    };
+    visit("a01", "外科", at(2024, 2, 1, 9), "Cough 三日", "宣肺", "杏仁9克", "Dr. Wang");
+    visit("a01", "内科", at(2024, 2, 1, 9), "咳嗽三日", "辛温解表", "麻黄9克", "李明德");
+    visit("a01", "内科", at(2024, 5, 5), "咳 嗽", "宣肺", "杏仁", "李明德");
+    visit("A02", "内科", at(2024, 1, 15), "咳*嗽", "止咳", "甘草\"6克\"", "王医师");
+    visit("b03", "内科", at(2024, 3, 1), "夜间咳", nullptr, "麻黄6克", "李明德");
+    visit("Ä04", "儿科", at(2024, 3, 2), "嗽", "^宣肺", "桂枝 6克", "赵医师");
+    visit("ä05", "内科", at(2024, 3, 3), "咳嗽", "宣肺止咳", "麻黄^9克", nullptr);
+}
+
 } // namespace qh::query::fixture

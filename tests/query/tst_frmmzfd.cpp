@@ -3,6 +3,7 @@
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "core/ui/FrmHelp.h"
+#include "core/ui/Frmjdys.h"
 #include "core/ui/uikit.h"
 #include "query/ui/FrmMzfd.h"
 #include "query/ui/visitmodel.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -373,6 +375,55 @@ private slots:
     }
 
     // A visit whose patient record is gone: the visit shows, the patient tab stays empty.
+    // The first search on a file without the search index shows the progress window while it
+    // is made; the next search does not.
+    void indexMadeWithProgress()
+    {
+        test::TempClinic clinic;
+        {
+            auto s = clinic.open();
+            query::fixture::fillClinic(s);
+            s.exec(QStringLiteral("insert into hzzdzl(rowid, blbm, blkb, blsj, bzqk, blfa, blcf, zdys) values(?, '000001', "
+                                  "'外科', '2024-07-01 00:00:00', '咳嗽', '宣肺', '杏仁', '李明德')"),
+                   qint64(2 * RecordQuery::IndexBlockRows + 10));
+        }
+        struct Seen {
+            int value;
+            QString step;
+            bool shownModal;
+            QStringList narrow;
+        };
+        std::vector<Seen> seen;
+        query::ui::setIndexProgressWatcher([&seen](const qh::ui::Frmjdys &p) {
+            seen.push_back({p.ProgBar->value(), p.Labprg->text(), p.isVisible() && QApplication::activeModalWidget() == &p,
+                            test::narrowControls(&p)});
+        });
+        test::RecordingMessages rec;
+        QPointer<FrmMzfd> w = open();
+        w->MasQssj->setText(QStringLiteral("2024-01-01"));
+        w->MasJssj->setText(QStringLiteral("2024-12-31"));
+        w->TxtBzmc->setText(QStringLiteral("咳嗽"));
+        QTest::mouseClick(w->CmdSeek, Qt::LeftButton);
+        QCOMPARE(w->model()->rowCount(), 3);
+        QCOMPARE(seen.size(), size_t(4)); // three blocks and the end
+        QCOMPARE(seen.front().value, 49);
+        QCOMPARE(seen.back().value, 100);
+        for (const Seen &s : seen) {
+            QCOMPARE(s.step, RecordQuery::indexProgressText());
+            QVERIFY(s.shownModal);
+            QCOMPARE(s.narrow, QStringList());
+        }
+        for (QWidget *top : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<qh::ui::Frmjdys *>(top) || !top->isVisible());
+        seen.clear();
+        QTest::mouseClick(w->CmdSeek, Qt::LeftButton);
+        QCOMPARE(w->model()->rowCount(), 3);
+        QVERIFY(seen.empty());
+        QVERIFY(rec.shown.empty());
+        query::ui::setIndexProgressWatcher({});
+        delete w;
+    }
+
     void patientGone()
     {
         test::TempClinic clinic;

@@ -182,6 +182,114 @@ private slots:
         QCOMPARE(terms[1], (std::pair<QString, QString>{"blcf", "\"麻黄*\""}));
     }
 
+    // The search through the indexes finds what the literal test finds, in the same order, for
+    // texts with letters in both cases, blanks, single characters, characters the full-text
+    // index leaves out and empty columns; and keeps doing so after every kind of write.
+    void indexAgreesWithLiteralTest_data()
+    {
+        QTest::addColumn<QStringList>("settings");
+        QTest::addColumn<QString>("write"); // a statement run before the search
+        QTest::addColumn<int>("count");
+        const QString none;
+        QTest::newRow("all boxes empty: grid order") << QStringList{} << none << 5;
+        QTest::newRow("pair") << QStringList{"bzqk=咳嗽"} << none << 1;
+        QTest::newRow("first character") << QStringList{"bzqk=咳"} << none << 3;
+        QTest::newRow("last character") << QStringList{"bzqk=嗽"} << none << 4;
+        QTest::newRow("letters ignore case") << QStringList{"bzqk=cough"} << none << 1;
+        QTest::newRow("letters, blank and more") << QStringList{"bzqk=COUGH 三"} << none << 1;
+        QTest::newRow("blank") << QStringList{"bzqk= "} << none << 2;
+        QTest::newRow("blank inside") << QStringList{"bzqk=咳 嗽"} << none << 1;
+        QTest::newRow("text end") << QStringList{"bzqk=日"} << none << 2;
+        QTest::newRow("star typed") << QStringList{"bzqk=咳*嗽"} << none << 1;
+        QTest::newRow("star alone") << QStringList{"bzqk=*"} << none << 1;
+        QTest::newRow("caret in the text") << QStringList{"planA=宣肺"} << none << 3;
+        QTest::newRow("caret typed") << QStringList{"planA=^"} << none << 1;
+        QTest::newRow("quote typed") << QStringList{"rxA=\"6"} << none << 1;
+        QTest::newRow("around a quote") << QStringList{"rxA=6克"} << none << 2;
+        QTest::newRow("Null columns never found") << QStringList{"rxA=麻黄"} << none << 1;
+        QTest::newRow("doctor") << QStringList{"zdys=dr"} << none << 1;
+        QTest::newRow("two columns") << QStringList{"bzqk=嗽", "planA=宣肺"} << none << 2;
+        QTest::newRow("symptom and prescription") << QStringList{"bzqk=咳", "rxB=杏仁"} << none << 1;
+        QTest::newRow("case number ignores letter case") << QStringList{"blbm=a0"} << none << 4;
+        QTest::newRow("department and keyword") << QStringList{"blkb=内", "bzqk=咳"} << none << 3;
+        QTest::newRow("a month") << QStringList{"start=2024-03-01", "end=2024-03-31"} << none << 1;
+        QTest::newRow("plan written: found") << QStringList{} << "update hzzdzl set blfa = '宣肺' where blbm = 'b03'" << 6;
+        QTest::newRow("plan emptied: gone") << QStringList{} << "update hzzdzl set blfa = null where blbm = 'A02'" << 4;
+        QTest::newRow("star written") << QStringList{"bzqk=咳嗽"} << "update hzzdzl set bzqk = '咳*嗽' where blsj = '2024-02-01 09:00:00' and blkb = '内科'" << 0;
+        QTest::newRow("star removed") << QStringList{"bzqk=咳嗽"} << "update hzzdzl set bzqk = '咳嗽' where blbm = 'A02'" << 2;
+        QTest::newRow("visit moved in time") << QStringList{"start=2024-03-01", "end=2024-03-31"}
+                                             << "update hzzdzl set blsj = '2024-03-31 23:59:59' where blbm = 'A02'" << 2;
+        QTest::newRow("department changed") << QStringList{"blkb=儿"} << "update hzzdzl set blkb = '儿科' where blbm = 'A02'" << 2;
+        QTest::newRow("visit removed") << QStringList{} << "delete from hzzdzl where blbm = 'Ä04'" << 4;
+        QTest::newRow("patient removed") << QStringList{} << "delete from hzblzl where blbm = 'A02'" << 4;
+        QTest::newRow("patient's case number in other letters") << QStringList{} << "update hzblzl set blbm = 'a02' where blbm = 'A02'" << 5;
+    }
+    void indexAgreesWithLiteralTest()
+    {
+        QFETCH(QStringList, settings);
+        QFETCH(QString, write);
+        QFETCH(int, count);
+        qh::test::TempClinic clinic;
+        auto s = clinic.open();
+        fillIndexClinic(s);
+        RecordQuery::ensureSearchIndex(s);
+        if (!write.isEmpty())
+            QCOMPARE(s.exec(write), 1);
+        const SearchInput in = input(settings);
+        const QStringList expected = found(s, in, RecordQuery::Plan::Scan);
+        QCOMPARE(found(s, in, RecordQuery::Plan::Indexed), expected);
+        QCOMPARE(expected.size(), count);
+        if (settings.isEmpty() && write.isEmpty())
+            QCOMPARE(expected, (QStringList{"a01/内科/2024-02-01", "a01/外科/2024-02-01", "a01/内科/2024-05-05",
+                                            "A02/内科/2024-01-15", "Ä04/儿科/2024-03-02"}));
+    }
+
+    // A file whose index an earlier version made (the same names, other statements) has it
+    // made again before the first search.
+    void earlierIndexMadeAgain()
+    {
+        qh::test::TempClinic clinic;
+        auto s = clinic.open();
+        fillIndexClinic(s);
+        RecordQuery::ensureSearchIndex(s);
+        QVERIFY(RecordQuery::hasSearchIndex(s));
+        s.exec(QStringLiteral("drop trigger zdcx_ai"));
+        s.exec(QStringLiteral("create trigger zdcx_ai after insert on hzzdzl begin insert into zdcx(docid, blcf, bzqk, blfa, zdys) "
+                              "values(new.rowid, new.blcf, new.bzqk, new.blfa, new.zdys); end"));
+        QVERIFY(!RecordQuery::hasSearchIndex(s));
+        s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, bzqk, blfa, blcf, zdys) values('a01', '内科', "
+                              "'2024-06-01 00:00:00', '咳嗽', '宣肺', '杏仁', '李明德')"));
+        const SearchInput cough = input({"bzqk=咳嗽"});
+        QCOMPARE(found(s, cough), found(s, cough, RecordQuery::Plan::Scan));
+        QCOMPARE(found(s, cough).size(), 2);
+        QVERIFY(RecordQuery::hasSearchIndex(s));
+    }
+
+    // The index is made a block of row ids at a time, telling how far it is; every block's
+    // visits are in it, those on a block's edges too.
+    void indexMadeInBlocks()
+    {
+        qh::test::TempClinic clinic;
+        auto s = clinic.open();
+        fillIndexClinic(s);
+        const qint64 edge = 2 * RecordQuery::IndexBlockRows, far = edge + 5000;
+        for (qint64 rowid : {edge, edge + 1, far})
+            s.exec(QStringLiteral("insert into hzzdzl(rowid, blbm, blkb, blsj, bzqk, blfa, blcf, zdys) values(?, 'a01', ?, "
+                                  "'2024-07-01 00:00:00', '边缘咳嗽', '宣肺', '杏仁', '李明德')"),
+                   rowid, QStringLiteral("科%1").arg(rowid));
+        std::vector<std::pair<qint64, qint64>> steps;
+        RecordQuery::ensureSearchIndex(s, [&steps](qint64 done, qint64 total) { steps.emplace_back(done, total); });
+        const std::vector<std::pair<qint64, qint64>> expected{{edge / 2, far + 1}, {edge, far + 1}, {far, far + 1},
+                                                              {far + 1, far + 1}};
+        QCOMPARE(steps, expected);
+        const SearchInput edgy = input({"bzqk=边缘"});
+        QCOMPARE(found(s, edgy).size(), 3);
+        QCOMPARE(found(s, input({"bzqk=咳"})), found(s, input({"bzqk=咳"}), RecordQuery::Plan::Scan));
+        steps.clear();
+        RecordQuery::ensureSearchIndex(s, [&steps](qint64 done, qint64 total) { steps.emplace_back(done, total); });
+        QVERIFY(steps.empty());
+    }
+
     // Every typed text is bound, never part of the statement.
     void searchBindsEveryText()
     {

@@ -5,14 +5,17 @@
 #include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "core/ui/FrmHelp.h"
+#include "core/ui/Frmjdys.h"
 #include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 #include "query/ui/printhandover.h"
 #include "query/ui/visitmodel.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -22,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -33,6 +37,8 @@
 namespace qh::query::ui {
 
 namespace {
+
+std::function<void(const qh::ui::Frmjdys &)> g_indexProgressWatcher;
 
 constexpr int RowHeight = 24;
 int px(int twips) { return twips / 15; }
@@ -498,6 +504,35 @@ SearchInput FrmMzfd::searchInput() const
     return in;
 }
 
+void FrmMzfd::makeSearchIndex(db::Session &s)
+{
+    // The first search on a file without the search index makes it (minutes on a large
+    // practice): the progress window shows how far it is; the window takes no input meanwhile.
+    const QPointer<QWidget> had = QApplication::focusWidget();
+    qh::ui::Frmjdys progress(this);
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.Form_Load();
+    progress.setStepText(RecordQuery::indexProgressText());
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    RecordQuery::ensureSearchIndex(s, [&progress](qint64 done, qint64 total) {
+        progress.setProgress(total > 0 ? int(done * 100 / total) : 100);
+        if (g_indexProgressWatcher)
+            g_indexProgressWatcher(progress);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    progress.close();
+    // Back to this window, the focus where it was.
+    QApplication::setActiveWindow(this);
+    activateWindow();
+    if (had)
+        had->setFocus();
+}
+
+void setIndexProgressWatcher(std::function<void(const qh::ui::Frmjdys &)> watcher)
+{
+    g_indexProgressWatcher = std::move(watcher);
+}
+
 void FrmMzfd::CmdSeek_Click()
 {
     for (QLineEdit *e : {TxtBlhm, TxtZlcs, TxtBzmc, TxtZlys, TxtHzxm, TxtHznl, TxtHzln, TxtZlfa, TxtZlaf, TxtZlcf, TxtZlfc})
@@ -512,6 +547,8 @@ void FrmMzfd::CmdSeek_Click()
     SearchResult found;
     try {
         auto s = Modutarnxt::openClinic();
+        if (!in.followUps && !RecordQuery::hasSearchIndex(s))
+            makeSearchIndex(s);
         found = RecordQuery::runSearch(s, in);
     } catch (const DbError &e) {
         busy.reset();

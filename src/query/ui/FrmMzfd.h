@@ -19,6 +19,10 @@ class QRadioButton;
 class QTabWidget;
 class QTableView;
 
+namespace qh::ui {
+class Frmjdys;
+}
+
 namespace qh::query::ui {
 
 class VisitTableModel;
@@ -119,6 +123,8 @@ private:
     void showPatient(const PatientDetail &p);
 
     void CmdSeek_Click();
+    // The search index made with the progress window on screen.
+    void makeSearchIndex(db::Session &s);
     void CmdQcls_Click();
     void CmdHelp_Click();
     void CmdExit_Click();
@@ -137,5 +143,8 @@ private:
 
 // Registers the window for the menu item "门诊资料查询" (object name "ZdblCx").
 void registerRecordQueryWindow();
+
+// Tests: called with the progress window after every block of the search index made by a search.
+void setIndexProgressWatcher(std::function<void(const qh::ui::Frmjdys &)> watcher);
 
 } // namespace qh::query::ui
