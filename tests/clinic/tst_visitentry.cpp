@@ -228,13 +228,7 @@ private slots:
         s.exec(QStringLiteral("insert into fzzl(blbm, blkb, blsj, blfz, zdys) values(?, ?, ?, ?, ?)"), QStringLiteral("P0001"),
                QStringLiteral("外科"), QDate(2024, 5, 1), QDate(2024, 5, 20), QStringLiteral("李医生"));
         // The follow-up entry, the last write of a save, fails (a disk error, say).
-        if (s.engine() == db::Engine::Server)
-            s.execScript(QStringLiteral("create function fail_follow_up() returns trigger language plpgsql as "
-                                        "$$ begin raise exception 'disk'; end $$; "
-                                        "create trigger fail_follow_up before insert on fzzl "
-                                        "for each row execute function fail_follow_up()"));
-        else
-            s.exec(QStringLiteral("create trigger fail_follow_up before insert on fzzl begin select raise(abort, 'disk'); end"));
+        test::addFailingTrigger(s, QStringLiteral("fail_follow_up"), QStringLiteral("before insert"), QStringLiteral("fzzl"));
         s = clinic.open();
         VisitRecord v = goodVisit();
         v.followUp = true;

@@ -71,6 +71,7 @@ private slots:
         QTest::newRow("identifier") << QStringLiteral("select ? as \"why?\"") << QStringLiteral("值");
         QTest::newRow("line comment") << QStringLiteral("select ? -- is it?\n") << QStringLiteral("值");
         QTest::newRow("block comment") << QStringLiteral("select /* ? */ ?") << QStringLiteral("值");
+        QTest::newRow("ifnull") << QStringLiteral("select ifnull(null, ?)") << QStringLiteral("值");
         QTest::newRow("trailing semicolon") << QStringLiteral("select ?;") << QStringLiteral("值");
     }
     void placeholdersOutsideQuotes()

@@ -187,4 +187,25 @@ void TempClinic::addDrug(const QString &code, const QString &name, const QString
                 *Money::parse(price), unit, category);
 }
 
+void addFailingTrigger(db::Session &s, const QString &name, const QString &timing, const QString &table, const QString &when)
+{
+    if (s.engine() == db::Engine::File) {
+        s.execScript(QStringLiteral("create trigger %1 %2 on %3 %4 begin select raise(abort, '%1'); end")
+                         .arg(name, timing, table, when.isEmpty() ? QString() : QStringLiteral("when ") + when));
+        return;
+    }
+    s.execScript(QStringLiteral("create function %1() returns trigger language plpgsql as "
+                                "$$ begin raise exception '%1'; end $$; "
+                                "create trigger %1 %2 on %3 for each row %4 execute function %1()")
+                     .arg(name, timing, table, when.isEmpty() ? QString() : QStringLiteral("when (%1)").arg(when)));
+}
+
+void dropFailingTrigger(db::Session &s, const QString &name, const QString &table)
+{
+    if (s.engine() == db::Engine::File)
+        s.execScript(QStringLiteral("drop trigger %1").arg(name));
+    else
+        s.execScript(QStringLiteral("drop trigger %1 on %2").arg(name, table));
+}
+
 } // namespace qh::test

@@ -73,4 +73,11 @@ private:
     QByteArray m_serverDb; // the database made on the server, dropped at the end
 };
 
+// A trigger that refuses a write with an error, on either engine (fault injection): timing is
+// "before insert", "before update" or "before delete", when a condition over new.<field> (or
+// empty for every row).
+void addFailingTrigger(db::Session &s, const QString &name, const QString &timing, const QString &table,
+                       const QString &when = {});
+void dropFailingTrigger(db::Session &s, const QString &name, const QString &table);
+
 } // namespace qh::test
