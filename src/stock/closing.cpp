@@ -111,7 +111,8 @@ public:
         try {
             m_session.scalarInt(QStringLiteral("select pg_advisory_unlock(?)"), ClosingLockKey);
         } catch (const DbError &e) {
-            qWarning("qinghe: the closing lock was not released: %s", e.what()); // the connection is not reused then
+            // Only a broken connection refuses this; the server releases the lock when it ends.
+            qWarning("qinghe: the closing lock was not released: %s", e.what());
         }
     }
 
