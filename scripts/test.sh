@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds (warnings are errors) and runs every test headless, then the source guards.
 #
-#   scripts/test.sh              the normal build in build/ and the whole suite
+#   scripts/test.sh              the normal build in build/ and the whole suite on the data
+#                                file, then every logic test (ctest label "logic") again on a
+#                                throwaway PostgreSQL server (scripts/pg-cluster.sh), stopped at
+#                                the end whatever happens
 #   scripts/test.sh --sanitize   a second build in build-sanitize/ with clang and
 #                                -fsanitize=address,undefined (optimised -O1, no debug info, no
 #                                benchmarks or tools), the whole suite under the sanitizers, then
@@ -32,4 +35,13 @@ fi
 
 ./scripts/build.sh -DQINGHE_WERROR=ON
 (cd build && ctest --output-on-failure -j"$(nproc)")
+
+# The logic tests again, each clinic a fresh database on a PostgreSQL cluster of its own. The
+# folder must be traversable by the server's user.
+pgdir=$(mktemp -d /tmp/qinghe-pg.XXXXXX)
+chmod 755 "$pgdir"
+trap './scripts/pg-cluster.sh stop "$pgdir/cluster"; rm -rf "$pgdir"' EXIT
+conn=$(./scripts/pg-cluster.sh start "$pgdir/cluster")
+(cd build && QINGHE_TEST_PG="$conn" ctest --output-on-failure -j"$(nproc)" -L logic)
+
 ./scripts/guards.sh

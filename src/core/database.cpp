@@ -4,6 +4,7 @@
 #include "core/searchtokenizer.h"
 #include "core/textutil.h"
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <QFile>
@@ -12,41 +13,70 @@
 #include <QMutex>
 #include <QRegularExpression>
 
+#include <map>
+#include <vector>
+
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
 namespace qh::db {
 
+// What both engines provide. A connection is shared by its session and the statements it
+// prepared; the engine's handle goes when the last of them goes.
 struct Connection {
-    sqlite3 *db = nullptr;
-    QString path;
+    QString path;          // the file, or the server's settings without the password
     int txDepth = 0;       // open Transaction objects (the outermost one began it)
     bool txFailed = false; // a statement inside the open transaction failed
-    ~Connection()
-    {
-        if (db) {
-            // Every statement holds this connection alive, so none is open here; a failure
-            // can only be logged from a destructor (Session::close() reports it).
-            const int rc = sqlite3_close(db);
-            if (rc != SQLITE_OK)
-                qWarning("qinghe: closing the database '%s' failed: %s", qPrintable(path), sqlite3_errstr(rc));
-        }
-    }
+    virtual ~Connection() = default;
+
+    virtual Engine engine() const = 0;
+    virtual bool isOpen() const = 0;
+    virtual std::unique_ptr<StatementImpl> prepare(const QString &sql) = 0;
+    virtual void execScript(const QString &sql) = 0;
+    virtual int changes() const = 0;
+    virtual qint64 lastInsertRowId() = 0;
+    virtual bool inTransaction() const = 0;
+    // The open transaction can no longer be committed: the engine rolled it back by itself (the
+    // file: a full disk, an I/O error; the server: a lost connection) or, on the server, a
+    // statement in it failed.
+    virtual bool transactionLost() const = 0;
+    virtual void setBusyTimeout(int milliseconds) = 0;
+    virtual void begin() = 0;
+    virtual void rollbackNow() = 0; // throws when the engine refuses
+    virtual void closeNow() = 0;    // throws when the engine refuses; the handle stays then
+
     // A statement failed: inside a transaction that makes its commit refuse.
     void noteFailure()
     {
-        if (txDepth > 0 || (db && sqlite3_get_autocommit(db) == 0))
+        if (txDepth > 0 || (isOpen() && inTransaction()))
             txFailed = true;
     }
-    // A Transaction is open but the engine has already rolled it back (a full disk, an I/O
-    // error): nothing more may run, or it would be stored outside the transaction.
+    // A Transaction is open but the engine has already rolled it back: nothing more may run,
+    // or it would be stored outside the transaction.
     void refuseAfterEngineRollback()
     {
-        if (txDepth > 0 && db && sqlite3_get_autocommit(db) != 0) {
+        if (txDepth > 0 && isOpen() && transactionLost()) {
             txFailed = true;
             throw DbError(err::Misuse, QStringLiteral("事务已被数据库撤销，其中的修改都没有保存，请重新操作。"));
         }
     }
+};
+
+// A prepared statement of either engine. Parameters are numbered from 1.
+struct StatementImpl {
+    virtual ~StatementImpl() = default;
+    virtual void bindText(int index, const QByteArray &utf8) = 0;
+    virtual void bindInt64(int index, qint64 value) = 0;
+    virtual void bindBlob(int index, const QByteArray &blob) = 0;
+    virtual void bindNull(int index) = 0;
+    virtual bool next() = 0;
+    virtual void reset() = 0;
+    virtual int columnCount() = 0;
+    virtual QString columnName(int col) = 0;
+    virtual bool isNull(int col) const = 0;
+    virtual QString text(int col) const = 0;
+    virtual qint64 int64(int col) const = 0;
+    virtual QByteArray blob(int col) const = 0;
 };
 
 namespace {
@@ -123,7 +153,65 @@ QString uniqueIndexName(const QList<std::pair<QString, QString>> &cols)
     return {};
 }
 
-int checkedEngineCall(sqlite3 *db, int rc, const QString &path);
+// The schema's name of the index stored under this name (the server names its unique
+// violations by the stored name).
+QString indexNameOfStored(const QString &stored)
+{
+    for (const auto &t : clinicSchema())
+        for (const auto &ix : t.indexes)
+            if (QLatin1String(ix.storedName).compare(stored, Qt::CaseInsensitive) == 0)
+                return QString::fromLatin1(ix.name);
+    return stored;
+}
+
+DbError duplicateError(const QString &what, int code)
+{
+    return DbError(err::Duplicate, QStringLiteral("由于将在索引中创建重复的值（%1），请求对表的改变没有成功。").arg(what), code);
+}
+
+DbError nullError(const QString &field, int code)
+{
+    return DbError(err::NullInIndex, QStringLiteral("索引字段 '%1' 不能包含 Null 值。").arg(field), code);
+}
+
+// A failed check named "<field>:<kind>" (found in text), in the stable form.
+DbError checkError(const QString &text, const QString &engineMessage, int code)
+{
+    const CheckName name = checkNameIn(text);
+    const QString &field = name.field;
+    if (name.kind == u"empty")
+        return DbError(err::ZeroLength, QStringLiteral("字段 '%1' 不能是零长度的字符串。").arg(field), code);
+    if (name.kind == u"long")
+        return DbError(err::TooLong, QStringLiteral("字段 '%1' 太小，不能接受所要添加的数据的数量。").arg(field), code);
+    if (name.kind == u"nul")
+        return DbError(err::NulCharacter, QStringLiteral("字段 '%1' 的内容含有空字符（NUL），不能保存。").arg(field), code);
+    if (name.kind == u"range")
+        return DbError(err::OutOfRange, QStringLiteral("字段 '%1' 的数值超出允许范围。").arg(field), code);
+    if (name.kind == u"type")
+        return DbError(err::WrongType, QStringLiteral("字段 '%1' 的数据类型不正确。").arg(field), code);
+    return DbError(err::General, QStringLiteral("数据不符合表的约束：%1").arg(engineMessage), code);
+}
+
+DbError emptyStatement() { return DbError(err::Misuse, QStringLiteral("程序错误：要执行的数据库语句是空的。")); }
+DbError nulInStatement() { return DbError(err::Misuse, QStringLiteral("程序错误：数据库语句中含有空字符。")); }
+DbError twoStatements(const QString &rest)
+{
+    return DbError(err::Misuse, QStringLiteral("程序错误：一次只能执行一条数据库语句（多余的部分：%1）。").arg(rest.trimmed()));
+}
+DbError failedTransaction() { return DbError(err::Misuse, QStringLiteral("事务中有语句执行失败，全部修改已撤销。")); }
+
+// A text bound to a statement: a NUL character is refused (the engine's length() stops at it,
+// so it would slip past every length check; the server refuses it in any text).
+void refuseNul(const QString &value)
+{
+    if (value.contains(QChar(u'\0')))
+        throw DbError(err::NulCharacter,
+                      QStringLiteral("输入的内容中含有空字符（NUL，代码为 0 的字符），不能保存。请删除这个字符后再试。"));
+}
+
+// ======================================================================== the encrypted file
+
+struct SqliteConnection;
 
 void throwIf(sqlite3 *db, int rc, const QString &path)
 {
@@ -142,26 +230,150 @@ int checkedEngineCall(sqlite3 *db, int rc, const QString &path)
     return rc;
 }
 
-// ROLLBACK of the open transaction. Throws when the engine refuses it.
-void rollbackNow(Connection &c)
-{
-    if (!c.db || sqlite3_get_autocommit(c.db) != 0)
-        return; // the engine has rolled back already
-    checkedEngineCall(c.db, sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr), c.path);
-}
+struct SqliteStatement : StatementImpl {
+    SqliteStatement(Connection &c, sqlite3 *db, sqlite3_stmt *st) : conn(c), db(db), stmt(st) {}
+    ~SqliteStatement() override
+    {
+        if (stmt)
+            sqlite3_finalize(stmt);
+    }
+    Connection &conn;
+    sqlite3 *db;
+    sqlite3_stmt *stmt;
+    bool stepFailed = false; // the last step's failure was thrown already
 
-// A text bound to a statement: a NUL character is refused (the engine's length() stops at it,
-// so it would slip past every length check).
-void refuseNul(const QString &value)
-{
-    if (value.contains(QChar(u'\0')))
-        throw DbError(err::NulCharacter,
-                      QStringLiteral("输入的内容中含有空字符（NUL，代码为 0 的字符），不能保存。请删除这个字符后再试。"));
-}
+    void check(int rc) const
+    {
+        if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE)
+            return;
+        conn.noteFailure();
+        throwIf(db, rc, conn.path);
+    }
+    void bindText(int index, const QByteArray &utf8) override
+    {
+        check(sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT));
+    }
+    void bindInt64(int index, qint64 value) override { check(sqlite3_bind_int64(stmt, index, value)); }
+    void bindBlob(int index, const QByteArray &blob) override
+    {
+        check(sqlite3_bind_blob(stmt, index, blob.constData(), int(blob.size()), SQLITE_TRANSIENT));
+    }
+    void bindNull(int index) override { check(sqlite3_bind_null(stmt, index)); }
+    bool next() override
+    {
+        int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        stepFailed = true;
+        conn.noteFailure();
+        const int ext = sqlite3_extended_errcode(db);
+        const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_reset(stmt); // repeats the failure just taken, reported below
+        throw engineError((ext & 0xff) == (rc & 0xff) ? ext : rc, msg, conn.path);
+    }
+    void reset() override
+    {
+        const int rc = sqlite3_reset(stmt);
+        const bool reported = stepFailed;
+        stepFailed = false;
+        if (!reported)
+            check(rc);
+        check(sqlite3_clear_bindings(stmt));
+    }
+    int columnCount() override { return sqlite3_column_count(stmt); }
+    QString columnName(int col) override { return QString::fromUtf8(sqlite3_column_name(stmt, col)); }
+    bool isNull(int col) const override { return sqlite3_column_type(stmt, col) == SQLITE_NULL; }
+    QString text(int col) const override
+    {
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
+        return p ? QString::fromUtf8(p, sqlite3_column_bytes(stmt, col)) : QString();
+    }
+    qint64 int64(int col) const override { return sqlite3_column_int64(stmt, col); }
+    QByteArray blob(int col) const override
+    {
+        const void *p = sqlite3_column_blob(stmt, col);
+        return p ? QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(stmt, col)) : QByteArray();
+    }
+};
 
-std::shared_ptr<Connection> openHandle(const QString &path, int flags)
+struct SqliteConnection : Connection {
+    sqlite3 *db = nullptr;
+    ~SqliteConnection() override
+    {
+        if (db) {
+            // Every statement holds this connection alive, so none is open here; a failure
+            // can only be logged from a destructor (Session::close() reports it).
+            const int rc = sqlite3_close(db);
+            if (rc != SQLITE_OK)
+                qWarning("qinghe: closing the database '%s' failed: %s", qPrintable(path), sqlite3_errstr(rc));
+        }
+    }
+    Engine engine() const override { return Engine::File; }
+    bool isOpen() const override { return db != nullptr; }
+
+    std::unique_ptr<StatementImpl> prepare(const QString &sql) override
+    {
+        const QByteArray utf8 = sql.toUtf8();
+        sqlite3_stmt *stmt = nullptr;
+        const char *tail = nullptr;
+        int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt, &tail);
+        if (rc != SQLITE_OK) {
+            noteFailure();
+            throwIf(db, rc, path);
+        }
+        auto st = std::make_unique<SqliteStatement>(*this, db, stmt);
+        if (!stmt) {
+            noteFailure();
+            throw emptyStatement();
+        }
+        if (tail && !QByteArray(tail).trimmed().isEmpty() && QByteArray(tail).trimmed() != ";") {
+            noteFailure();
+            throw twoStatements(QString::fromUtf8(tail));
+        }
+        return st;
+    }
+    void execScript(const QString &sql) override
+    {
+        char *errmsg = nullptr;
+        int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &errmsg);
+        if (errmsg)
+            sqlite3_free(errmsg);
+        if (rc != SQLITE_OK) {
+            noteFailure();
+            throwIf(db, rc, path);
+        }
+    }
+    int changes() const override { return sqlite3_changes(db); }
+    qint64 lastInsertRowId() override { return sqlite3_last_insert_rowid(db); }
+    bool inTransaction() const override { return sqlite3_get_autocommit(db) == 0; }
+    bool transactionLost() const override { return sqlite3_get_autocommit(db) != 0; }
+    void setBusyTimeout(int milliseconds) override
+    {
+        checkedEngineCall(db, sqlite3_busy_timeout(db, milliseconds), path);
+    }
+    void begin() override { execScript(QStringLiteral("BEGIN IMMEDIATE")); }
+    void rollbackNow() override
+    {
+        if (!db || sqlite3_get_autocommit(db) != 0)
+            return; // the engine has rolled back already
+        checkedEngineCall(db, sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr), path);
+    }
+    void closeNow() override
+    {
+        if (!db)
+            return;
+        const int rc = sqlite3_close(db);
+        if (rc != SQLITE_OK)
+            throwIf(db, rc, path); // the handle stays with the connection
+        db = nullptr;
+    }
+};
+
+std::shared_ptr<SqliteConnection> openHandle(const QString &path, int flags)
 {
-    auto conn = std::make_shared<Connection>();
+    auto conn = std::make_shared<SqliteConnection>();
     conn->path = path;
     int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &conn->db, flags, nullptr);
     if (rc != SQLITE_OK)
@@ -171,13 +383,464 @@ std::shared_ptr<Connection> openHandle(const QString &path, int flags)
     return conn;
 }
 
-void applyKey(Connection &c, const QByteArray &keySpec)
+void applyKey(SqliteConnection &c, const QByteArray &keySpec)
 {
     int rc = sqlite3_key(c.db, keySpec.constData(), int(keySpec.size()));
     throwIf(c.db, rc, c.path);
 }
 
+// ======================================================================== the server
+
+constexpr int DefaultBusyMs = 5000;
+constexpr Oid ByteaOid = 17;
+constexpr Oid BoolOid = 16;
+// The clinic's writer lock (a transaction-level advisory lock, per database): "QHMZ".
+constexpr qint64 WriterLockKey = 0x51484D5A;
+
+// One server connection with what lives as long as it: its prepared statements.
+struct PgLink {
+    PGconn *pg = nullptr;
+    QHash<QByteArray, QByteArray> prepared; // server text -> statement name
+    int named = 0;
+    int busyMs = DefaultBusyMs;
+    bool inserted = false; // lastval() has a value in this connection
+    ~PgLink()
+    {
+        if (pg)
+            PQfinish(pg);
+    }
+};
+
+// Idle connections of this process, by connection string.
+QMutex g_poolMutex;
+std::map<QByteArray, std::vector<std::unique_ptr<PgLink>>> g_pool;
+constexpr size_t PoolPerServer = 8;
+
+// The SQLSTATE as a number, for DbError::engineCode (base 36 of its five characters).
+int sqlstateCode(const QByteArray &state)
+{
+    bool ok = false;
+    const int n = state.toInt(&ok, 36);
+    return ok ? n : 0;
+}
+
+DbError pgFailure(PGconn *pg, const PGresult *r, const QString &where)
+{
+    QByteArray state;
+    QString constraint, column, message;
+    if (r) {
+        state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+        constraint = QString::fromUtf8(PQresultErrorField(r, PG_DIAG_CONSTRAINT_NAME));
+        column = QString::fromUtf8(PQresultErrorField(r, PG_DIAG_COLUMN_NAME));
+        message = QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY));
+    }
+    if (message.isEmpty())
+        message = QString::fromUtf8(PQerrorMessage(pg)).trimmed();
+    if (state.isEmpty() || PQstatus(pg) == CONNECTION_BAD)
+        state = "08006"; // the connection is gone
+    return serverError(state, constraint, column, message, where);
+}
+
+struct PgResult {
+    PGresult *r = nullptr;
+    explicit PgResult(PGresult *res = nullptr) : r(res) {}
+    PgResult(const PgResult &) = delete;
+    PgResult &operator=(const PgResult &) = delete;
+    ~PgResult()
+    {
+        if (r)
+            PQclear(r);
+    }
+    bool ok() const
+    {
+        const auto st = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+        return st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK;
+    }
+};
+
+// The caller's SQL in the server's dialect. "?" becomes "$n" outside quotes, identifiers and
+// comments; the file engine's "indexed by <index>" hint goes (the server plans by itself),
+// ifnull() is coalesce(), "cross join <table> on" (the file's join in the written order) is
+// a plain join, and "date(<field>)" of a date text becomes its day part. Two statements in one text are refused.
+QByteArray serverSql(const QString &sql, int &params)
+{
+    static const QRegularExpression indexedBy(QStringLiteral(R"(\s+indexed\s+by\s+[A-Za-z_][A-Za-z0-9_]*)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression crossJoinOn(
+        QStringLiteral(R"(\bcross\s+join\s+([A-Za-z_][A-Za-z0-9_]*(?:\s+(?!on\b)[A-Za-z_][A-Za-z0-9_]*)?)\s+on\b)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression ifNull(QStringLiteral(R"(\bifnull\()"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression dateOf(QStringLiteral(R"(\bdate\(\s*([A-Za-z_][A-Za-z0-9_.]*)\s*\))"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    QString in = sql;
+    in.replace(indexedBy, QString());
+    in.replace(ifNull, QStringLiteral("coalesce("));
+    in.replace(crossJoinOn, QStringLiteral("join \\1 on"));
+    in.replace(dateOf, QStringLiteral("substr(\\1, 1, 10)"));
+
+    QString out;
+    out.reserve(in.size() + 16);
+    params = 0;
+    enum { Plain, Quote, Ident, Line, Block } state = Plain;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const QChar c = in.at(i);
+        const QChar n = i + 1 < in.size() ? in.at(i + 1) : QChar();
+        switch (state) {
+        case Plain:
+            if (c == u'?') {
+                out += u'$' + QString::number(++params);
+                continue;
+            }
+            if (c == u'\'')
+                state = Quote;
+            else if (c == u'"')
+                state = Ident;
+            else if (c == u'-' && n == u'-')
+                state = Line;
+            else if (c == u'/' && n == u'*')
+                state = Block;
+            else if (c == u';') {
+                const QString rest = in.mid(i + 1);
+                if (!rest.trimmed().isEmpty())
+                    throw twoStatements(rest);
+                i = in.size();
+                continue;
+            }
+            break;
+        case Quote:
+            if (c == u'\'')
+                state = Plain; // '' inside a literal: leaves and enters again
+            break;
+        case Ident:
+            if (c == u'"')
+                state = Plain;
+            break;
+        case Line:
+            if (c == u'\n')
+                state = Plain;
+            break;
+        case Block:
+            if (c == u'*' && n == u'/') {
+                out += c;
+                out += n;
+                ++i;
+                state = Plain;
+                continue;
+            }
+            break;
+        }
+        out += c;
+    }
+    return out.toUtf8();
+}
+
+struct PgConnection;
+
+struct PgStatement : StatementImpl {
+    PgStatement(PgConnection &c, QByteArray name, int params) : conn(c), name(std::move(name)), values(size_t(params)) {}
+    ~PgStatement() override
+    {
+        if (res)
+            PQclear(res);
+        if (shape)
+            PQclear(shape);
+    }
+    PgConnection &conn;
+    QByteArray name;
+    struct Value {
+        bool null = true;
+        bool binary = false;
+        QByteArray bytes;
+    };
+    std::vector<Value> values;
+    PGresult *res = nullptr;
+    PGresult *shape = nullptr; // the description, when columns are asked before running
+    int row = -1;
+    bool executed = false;
+
+    Value &slot(int index);
+    void bindText(int index, const QByteArray &utf8) override { slot(index) = {false, false, utf8}; }
+    void bindInt64(int index, qint64 value) override { slot(index) = {false, false, QByteArray::number(value)}; }
+    void bindBlob(int index, const QByteArray &blob) override
+    {
+        Value &v = slot(index);
+        v = {false, true, blob};
+        if (v.bytes.isNull())
+            v.bytes = QByteArray(""); // an empty blob is not Null
+    }
+    void bindNull(int index) override { slot(index) = {}; }
+    void execute();
+    bool next() override
+    {
+        if (!executed)
+            execute();
+        if (!res)
+            return false;
+        if (row + 1 < PQntuples(res)) {
+            ++row;
+            return true;
+        }
+        row = PQntuples(res);
+        return false;
+    }
+    void reset() override
+    {
+        if (res)
+            PQclear(res);
+        res = nullptr;
+        row = -1;
+        executed = false;
+        for (auto &v : values)
+            v = {};
+    }
+    const PGresult *described();
+    int columnCount() override { return described() ? PQnfields(described()) : 0; }
+    QString columnName(int col) override
+    {
+        return described() ? QString::fromUtf8(PQfname(described(), col)) : QString();
+    }
+    bool onRow(int col) const { return res && row >= 0 && row < PQntuples(res) && col >= 0 && col < PQnfields(res); }
+    bool isNull(int col) const override { return !onRow(col) || PQgetisnull(res, row, col); }
+    QString text(int col) const override
+    {
+        if (isNull(col))
+            return {};
+        const char *p = PQgetvalue(res, row, col);
+        if (PQftype(res, col) == BoolOid)
+            return QString::fromLatin1(*p == 't' ? "1" : "0");
+        return QString::fromUtf8(p, PQgetlength(res, row, col));
+    }
+    qint64 int64(int col) const override
+    {
+        if (isNull(col))
+            return 0;
+        const QByteArray v = QByteArray::fromRawData(PQgetvalue(res, row, col), PQgetlength(res, row, col));
+        if (PQftype(res, col) == BoolOid)
+            return v == "t" ? 1 : 0;
+        bool ok = false;
+        const qint64 n = v.toLongLong(&ok);
+        if (ok)
+            return n;
+        return qint64(v.toDouble()); // a numeric with a fraction: its whole part, like the file engine
+    }
+    QByteArray blob(int col) const override
+    {
+        if (isNull(col))
+            return {};
+        const char *p = PQgetvalue(res, row, col);
+        if (PQftype(res, col) != ByteaOid)
+            return QByteArray(p, PQgetlength(res, row, col));
+        size_t len = 0;
+        unsigned char *raw = PQunescapeBytea(reinterpret_cast<const unsigned char *>(p), &len);
+        if (!raw)
+            throw DbError(err::General, QStringLiteral("数据库服务器送来的二进制数据无法读取。"));
+        QByteArray out(reinterpret_cast<const char *>(raw), qsizetype(len));
+        PQfreemem(raw);
+        return out;
+    }
+};
+
+void silentNotice(void *, const char *) {}
+
+struct PgConnection : Connection {
+    std::unique_ptr<PgLink> link;
+    QByteArray key; // the connection string (the pool's key)
+    int lastChanges = 0;
+
+    ~PgConnection() override { giveBack(); }
+    PGconn *pg() const { return link ? link->pg : nullptr; }
+    Engine engine() const override { return Engine::Server; }
+    bool isOpen() const override { return link != nullptr; }
+
+    // Back to the pool when it is healthy and idle, else closed.
+    void giveBack()
+    {
+        if (!link)
+            return;
+        std::unique_ptr<PgLink> l = std::move(link);
+        if (PQstatus(l->pg) != CONNECTION_OK || PQtransactionStatus(l->pg) != PQTRANS_IDLE)
+            return;
+        QMutexLocker lock(&g_poolMutex);
+        auto &idle = g_pool[key];
+        if (idle.size() < PoolPerServer)
+            idle.push_back(std::move(l));
+    }
+
+    // Runs a statement without parameters; throws on failure.
+    void command(const char *sql)
+    {
+        PgResult r(PQexec(pg(), sql));
+        if (!r.ok()) {
+            noteFailure();
+            throw pgFailure(pg(), r.r, path);
+        }
+    }
+
+    std::unique_ptr<StatementImpl> prepare(const QString &sql) override
+    {
+        int params = 0;
+        QByteArray text;
+        try {
+            text = serverSql(sql, params);
+        } catch (const DbError &) {
+            noteFailure();
+            throw;
+        }
+        const QByteArray bare = text.trimmed();
+        if (bare.isEmpty() || bare == ";") {
+            noteFailure();
+            throw emptyStatement();
+        }
+        auto it = link->prepared.constFind(text);
+        QByteArray name;
+        if (it != link->prepared.constEnd()) {
+            name = *it;
+        } else {
+            name = "qh" + QByteArray::number(++link->named);
+            PgResult r(PQprepare(pg(), name.constData(), text.constData(), 0, nullptr));
+            if (!r.ok()) {
+                noteFailure();
+                throw pgFailure(pg(), r.r, path);
+            }
+            link->prepared.insert(text, name);
+        }
+        return std::make_unique<PgStatement>(*this, name, params);
+    }
+    void execScript(const QString &sql) override { command(sql.toUtf8().constData()); }
+    int changes() const override { return lastChanges; }
+    qint64 lastInsertRowId() override
+    {
+        if (!link->inserted || PQtransactionStatus(pg()) == PQTRANS_INERROR)
+            return 0;
+        PgResult r(PQexec(pg(), "select lastval()"));
+        if (!r.ok() || PQntuples(r.r) != 1)
+            return 0;
+        return QByteArray(PQgetvalue(r.r, 0, 0)).toLongLong();
+    }
+    bool inTransaction() const override { return PQtransactionStatus(pg()) != PQTRANS_IDLE; }
+    bool transactionLost() const override
+    {
+        const auto st = PQtransactionStatus(pg());
+        return st != PQTRANS_INTRANS && st != PQTRANS_ACTIVE;
+    }
+    void setBusyTimeout(int milliseconds) override
+    {
+        const int ms = std::max(milliseconds, 1); // the file engine's 0: do not wait
+        command(QByteArray("SET lock_timeout = " + QByteArray::number(ms)).constData());
+        link->busyMs = milliseconds;
+    }
+    void begin() override
+    {
+        command("BEGIN");
+        try {
+            command(QByteArray("SELECT pg_advisory_xact_lock(" + QByteArray::number(WriterLockKey) + ")").constData());
+        } catch (...) {
+            PgResult r(PQexec(pg(), "ROLLBACK")); // no transaction stays open when BEGIN fails
+            throw;
+        }
+    }
+    void rollbackNow() override
+    {
+        if (!link || PQtransactionStatus(pg()) == PQTRANS_IDLE)
+            return;
+        PgResult r(PQexec(pg(), "ROLLBACK"));
+        if (!r.ok())
+            throw pgFailure(pg(), r.r, path);
+    }
+    void closeNow() override { giveBack(); }
+};
+
+PgStatement::Value &PgStatement::slot(int index)
+{
+    if (index < 1 || size_t(index) > values.size()) {
+        conn.noteFailure();
+        throw DbError(err::Misuse, QStringLiteral("数据库语句使用错误：参数 %1 超出语句的参数个数（%2）").arg(index).arg(values.size()),
+                      SQLITE_RANGE);
+    }
+    return values[size_t(index - 1)];
+}
+
+void PgStatement::execute()
+{
+    std::vector<const char *> ptrs(values.size());
+    std::vector<int> lengths(values.size()), formats(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        ptrs[i] = values[i].null ? nullptr : values[i].bytes.constData();
+        lengths[i] = int(values[i].bytes.size());
+        formats[i] = values[i].binary ? 1 : 0;
+    }
+    if (res)
+        PQclear(res);
+    res = PQexecPrepared(conn.pg(), name.constData(), int(values.size()), ptrs.data(), lengths.data(), formats.data(), 0);
+    executed = true;
+    row = -1;
+    const auto st = res ? PQresultStatus(res) : PGRES_FATAL_ERROR;
+    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
+        const DbError e = pgFailure(conn.pg(), res, conn.path);
+        if (res)
+            PQclear(res);
+        res = nullptr;
+        conn.noteFailure();
+        throw e;
+    }
+    const QByteArray status = PQcmdStatus(res);
+    if (status.startsWith("INSERT") || status.startsWith("UPDATE") || status.startsWith("DELETE")) {
+        conn.lastChanges = QByteArray(PQcmdTuples(res)).toInt();
+        if (status.startsWith("INSERT") && conn.lastChanges > 0)
+            conn.link->inserted = true;
+    }
+}
+
+const PGresult *PgStatement::described()
+{
+    if (res)
+        return res;
+    if (!shape) {
+        shape = PQdescribePrepared(conn.pg(), name.constData());
+        if (!shape || PQresultStatus(shape) != PGRES_COMMAND_OK) {
+            const DbError e = pgFailure(conn.pg(), shape, conn.path);
+            if (shape)
+                PQclear(shape);
+            shape = nullptr;
+            conn.noteFailure();
+            throw e;
+        }
+    }
+    return shape;
+}
+
+// Adds a connection timeout when the settings name none, so an unreachable server is reported
+// instead of waiting for the system's own timeout.
+QByteArray withTimeout(const QByteArray &conninfo)
+{
+    if (conninfo.contains("connect_timeout") || conninfo.startsWith("postgres"))
+        return conninfo;
+    return conninfo + " connect_timeout=10";
+}
+
+std::unique_ptr<PgLink> takePooled(const QByteArray &key)
+{
+    QMutexLocker lock(&g_poolMutex);
+    auto it = g_pool.find(key);
+    while (it != g_pool.end() && !it->second.empty()) {
+        std::unique_ptr<PgLink> l = std::move(it->second.back());
+        it->second.pop_back();
+        if (PQstatus(l->pg) == CONNECTION_OK)
+            return l;
+    }
+    return nullptr;
+}
+
 } // namespace
+
+void closePooledConnections()
+{
+    std::map<QByteArray, std::vector<std::unique_ptr<PgLink>>> gone;
+    {
+        QMutexLocker lock(&g_poolMutex);
+        gone.swap(g_pool);
+    }
+}
 
 QByteArray clinicPassphrase() { return QByteArrayLiteral("Qm7Tr42Lx8Vn05Kd3Wz"); }
 
@@ -197,30 +860,14 @@ DbError engineError(int code, const QString &engineMessage, const QString &path)
                 names << c.second;
             what = names.join(u',');
         }
-        return DbError(err::Duplicate,
-                       QStringLiteral("由于将在索引中创建重复的值（%1），请求对表的改变没有成功。").arg(what), code);
+        return duplicateError(what, code);
     }
     case SQLITE_CONSTRAINT_NOTNULL: {
         const auto cols = columnsIn(engineMessage);
-        return DbError(err::NullInIndex,
-                       QStringLiteral("索引字段 '%1' 不能包含 Null 值。").arg(cols.isEmpty() ? QString() : cols.first().second),
-                       code);
+        return nullError(cols.isEmpty() ? QString() : cols.first().second, code);
     }
-    case SQLITE_CONSTRAINT_CHECK: {
-        const CheckName name = checkNameIn(engineMessage);
-        const QString &field = name.field;
-        if (name.kind == u"empty")
-            return DbError(err::ZeroLength, QStringLiteral("字段 '%1' 不能是零长度的字符串。").arg(field), code);
-        if (name.kind == u"long")
-            return DbError(err::TooLong, QStringLiteral("字段 '%1' 太小，不能接受所要添加的数据的数量。").arg(field), code);
-        if (name.kind == u"nul")
-            return DbError(err::NulCharacter, QStringLiteral("字段 '%1' 的内容含有空字符（NUL），不能保存。").arg(field), code);
-        if (name.kind == u"range")
-            return DbError(err::OutOfRange, QStringLiteral("字段 '%1' 的数值超出允许范围。").arg(field), code);
-        if (name.kind == u"type")
-            return DbError(err::WrongType, QStringLiteral("字段 '%1' 的数据类型不正确。").arg(field), code);
-        return DbError(err::General, QStringLiteral("数据不符合表的约束：%1").arg(engineMessage), code);
-    }
+    case SQLITE_CONSTRAINT_CHECK:
+        return checkError(engineMessage, engineMessage, code);
     default:
         break;
     }
@@ -247,6 +894,47 @@ DbError engineError(int code, const QString &engineMessage, const QString &path)
     default:
         return DbError(err::General, QStringLiteral("数据库引擎错误：%1").arg(engineMessage), code);
     }
+}
+
+DbError serverError(const QByteArray &sqlstate, const QString &constraint, const QString &column,
+                    const QString &serverMessage, const QString &where)
+{
+    const int code = sqlstateCode(sqlstate);
+    const QByteArray cls = sqlstate.left(2);
+    if (sqlstate == "23505")
+        return duplicateError(indexNameOfStored(constraint), code);
+    if (sqlstate == "23502")
+        return nullError(column, code);
+    if (sqlstate == "23514")
+        return checkError(constraint, serverMessage, code);
+    if (sqlstate == "22P02" || sqlstate == "22007" || sqlstate == "22008" || sqlstate == "42804"
+        || sqlstate == "22P03")
+        return DbError(err::WrongType, QStringLiteral("数据的类型不正确：%1").arg(serverMessage), code);
+    if (sqlstate == "22003")
+        return DbError(err::OutOfRange, QStringLiteral("数值超出允许范围：%1").arg(serverMessage), code);
+    if (sqlstate == "22001")
+        return DbError(err::TooLong, QStringLiteral("字段 '%1' 太小，不能接受所要添加的数据的数量。").arg(column), code);
+    if (sqlstate == "22021" || sqlstate == "54000")
+        return DbError(err::NulCharacter,
+                       QStringLiteral("输入的内容中含有空字符（NUL，代码为 0 的字符），不能保存。请删除这个字符后再试。"), code);
+    if (sqlstate == "55P03" || sqlstate == "40P01" || sqlstate == "40001" || sqlstate == "57014")
+        return DbError(err::Locked, QStringLiteral("数据库服务器上的数据正被其他工作站修改，已被锁定，请稍后再试。"), code);
+    if (sqlstate == "53100")
+        return DbError(err::DiskFull, QStringLiteral("数据库服务器的磁盘空间不足，数据未能写入。"), code);
+    if (sqlstate == "58030")
+        return DbError(err::DiskIo, QStringLiteral("数据库服务器磁盘读写错误：%1").arg(serverMessage), code);
+    if (sqlstate == "25006")
+        return DbError(err::ReadOnly, QStringLiteral("数据库服务器上的数据库是只读的，不能写入。"), code);
+    if (sqlstate == "25P02")
+        return failedTransaction();
+    if (cls == "08" || cls == "28" || sqlstate == "3D000" || cls == "57")
+        return DbError(err::CannotOpen,
+                       QStringLiteral("无法连接数据库服务器（%1）：%2").arg(where, serverMessage), code);
+    if (sqlstate == "42501")
+        return DbError(err::ReadOnly, QStringLiteral("数据库服务器拒绝了这个操作（权限不足）：%1").arg(serverMessage), code);
+    if (cls == "23")
+        return DbError(err::General, QStringLiteral("数据不符合表的约束：%1").arg(serverMessage), code);
+    return DbError(err::General, QStringLiteral("数据库引擎错误：%1").arg(serverMessage), code);
 }
 
 // ---------------------------------------------------------------- Session
@@ -306,77 +994,63 @@ Session Session::create(const QString &path)
 
 Session Session::connect(const DatabaseSettings &settings)
 {
-    throw DbError(err::CannotOpen, QStringLiteral("本程序版本不能连接数据库服务器（%1）。").arg(settings.display()));
+    auto conn = std::make_shared<PgConnection>();
+    conn->key = settings.connectionString();
+    conn->path = settings.display();
+    conn->link = takePooled(conn->key);
+    if (!conn->link) {
+        auto link = std::make_unique<PgLink>();
+        link->pg = PQconnectdb(withTimeout(conn->key).constData());
+        if (!link->pg)
+            throw DbError(err::CannotOpen, QStringLiteral("无法连接数据库服务器（%1）：内存不足。").arg(conn->path));
+        if (PQstatus(link->pg) != CONNECTION_OK)
+            throw DbError(err::CannotOpen, QStringLiteral("无法连接数据库服务器（%1）：%2")
+                                               .arg(conn->path, QString::fromUtf8(PQerrorMessage(link->pg)).trimmed()));
+        PQsetNoticeProcessor(link->pg, silentNotice, nullptr);
+        if (PQsetClientEncoding(link->pg, "UTF8") != 0)
+            throw DbError(err::CannotOpen, QStringLiteral("数据库服务器（%1）不接受 UTF-8 编码。").arg(conn->path));
+        conn->link = std::move(link);
+        conn->link->busyMs = -1; // set below
+    }
+    if (conn->link->busyMs != DefaultBusyMs)
+        conn->setBusyTimeout(DefaultBusyMs);
+    return Session(conn);
 }
 
-Engine Session::engine() const { return Engine::File; }
+Engine Session::engine() const { return m_conn->engine(); }
 
 Statement Session::prepare(const QString &sql)
 {
     m_conn->refuseAfterEngineRollback();
     if (sql.contains(QChar(u'\0')))
-        throw DbError(err::Misuse, QStringLiteral("程序错误：数据库语句中含有空字符。"));
-    const QByteArray utf8 = sql.toUtf8();
-    sqlite3_stmt *stmt = nullptr;
-    const char *tail = nullptr;
-    int rc = sqlite3_prepare_v2(m_conn->db, utf8.constData(), int(utf8.size()), &stmt, &tail);
-    if (rc != SQLITE_OK) {
-        m_conn->noteFailure();
-        throwIf(m_conn->db, rc, m_conn->path);
-    }
-    Statement st(m_conn, stmt);
-    if (!stmt) {
-        m_conn->noteFailure();
-        throw DbError(err::Misuse, QStringLiteral("程序错误：要执行的数据库语句是空的。"));
-    }
-    if (tail && !QByteArray(tail).trimmed().isEmpty() && QByteArray(tail).trimmed() != ";") {
-        m_conn->noteFailure();
-        throw DbError(err::Misuse, QStringLiteral("程序错误：一次只能执行一条数据库语句（多余的部分：%1）。")
-                                       .arg(QString::fromUtf8(tail).trimmed()));
-    }
-    return st;
+        throw nulInStatement();
+    return Statement(m_conn, m_conn->prepare(sql));
 }
 
 void Session::execScript(const QString &sql)
 {
     m_conn->refuseAfterEngineRollback();
     if (sql.trimmed().isEmpty())
-        throw DbError(err::Misuse, QStringLiteral("程序错误：要执行的数据库语句是空的。"));
+        throw emptyStatement();
     if (sql.contains(QChar(u'\0')))
-        throw DbError(err::Misuse, QStringLiteral("程序错误：数据库语句中含有空字符。"));
-    char *errmsg = nullptr;
-    int rc = sqlite3_exec(m_conn->db, sql.toUtf8().constData(), nullptr, nullptr, &errmsg);
-    if (errmsg)
-        sqlite3_free(errmsg);
-    if (rc != SQLITE_OK) {
-        m_conn->noteFailure();
-        throwIf(m_conn->db, rc, m_conn->path);
-    }
+        throw nulInStatement();
+    m_conn->execScript(sql);
 }
 
-void Session::setBusyTimeout(int milliseconds)
-{
-    checkedEngineCall(m_conn->db, sqlite3_busy_timeout(m_conn->db, milliseconds), m_conn->path);
-}
+void Session::setBusyTimeout(int milliseconds) { m_conn->setBusyTimeout(milliseconds); }
 
 void Session::close()
 {
     if (!m_conn)
         return;
-    if (m_conn.use_count() == 1 && m_conn->db) {
-        sqlite3 *db = m_conn->db;
-        const int rc = sqlite3_close(db);
-        if (rc != SQLITE_OK)
-            throwIf(db, rc, m_conn->path); // the handle stays with the connection
-        m_conn->db = nullptr;
-    }
+    if (m_conn.use_count() == 1 && m_conn->isOpen())
+        m_conn->closeNow();
     m_conn.reset();
 }
 
-int Session::changes() const { return sqlite3_changes(m_conn->db); }
-qint64 Session::lastInsertRowId() const { return sqlite3_last_insert_rowid(m_conn->db); }
-bool Session::inTransaction() const { return sqlite3_get_autocommit(m_conn->db) == 0; }
-sqlite3 *Session::handle() const { return m_conn->db; }
+int Session::changes() const { return m_conn->changes(); }
+qint64 Session::lastInsertRowId() const { return m_conn->lastInsertRowId(); }
+bool Session::inTransaction() const { return m_conn->inTransaction(); }
 const QString &Session::path() const { return m_conn->path; }
 
 // ---------------------------------------------------------------- Transaction
@@ -392,7 +1066,8 @@ Transaction::Transaction(Session &session) : m_session(session)
         return;
     }
     c.txFailed = false;
-    m_session.execScript(QStringLiteral("BEGIN IMMEDIATE"));
+    c.refuseAfterEngineRollback();
+    c.begin();
     c.txDepth = 1;
 }
 
@@ -410,7 +1085,7 @@ Transaction::~Transaction()
     }
     c.txFailed = false;
     try {
-        rollbackNow(c);
+        c.rollbackNow();
     } catch (const DbError &e) {
         qWarning("qinghe: rollback of '%s' failed: %s", qPrintable(c.path), e.what());
     }
@@ -424,22 +1099,21 @@ void Transaction::commit()
     Connection &c = *m_session.m_conn;
     --c.txDepth;
     if (m_joined) {
-        if (c.txDepth > 0 && sqlite3_get_autocommit(c.db) != 0)
+        if (c.txDepth > 0 && c.transactionLost())
             c.txFailed = true;
         return; // the outermost transaction commits
     }
-    const bool engineRolledBack = sqlite3_get_autocommit(c.db) != 0;
-    if (c.txFailed || engineRolledBack) {
+    if (c.txFailed || c.transactionLost()) {
         c.txFailed = false;
-        rollbackNow(c);
-        throw DbError(err::Misuse, QStringLiteral("事务中有语句执行失败，全部修改已撤销。"));
+        c.rollbackNow();
+        throw failedTransaction();
     }
     try {
         m_session.execScript(QStringLiteral("COMMIT"));
     } catch (...) {
         c.txFailed = false;
         try {
-            rollbackNow(c);
+            c.rollbackNow();
         } catch (const DbError &e) {
             qWarning("qinghe: rollback of '%s' after a failed commit failed: %s", qPrintable(c.path), e.what());
         }
@@ -449,40 +1123,24 @@ void Transaction::commit()
 
 // ---------------------------------------------------------------- Statement
 
-Statement::Statement(std::shared_ptr<Connection> conn, sqlite3_stmt *stmt) : m_conn(std::move(conn)), m_stmt(stmt) {}
-
-Statement::Statement(Statement &&o) noexcept
-    : m_conn(std::move(o.m_conn)), m_stmt(o.m_stmt), m_stepFailed(o.m_stepFailed)
+Statement::Statement(std::shared_ptr<Connection> conn, std::unique_ptr<StatementImpl> impl)
+    : m_conn(std::move(conn)), m_impl(std::move(impl))
 {
-    o.m_stmt = nullptr;
 }
+
+Statement::Statement(Statement &&o) noexcept : m_conn(std::move(o.m_conn)), m_impl(std::move(o.m_impl)) {}
 
 Statement &Statement::operator=(Statement &&o) noexcept
 {
     if (this != &o) {
-        if (m_stmt)
-            sqlite3_finalize(m_stmt);
-        m_stmt = o.m_stmt;
-        m_stepFailed = o.m_stepFailed;
-        o.m_stmt = nullptr;
+        m_impl.reset(); // the statement goes before the connection it holds
+        m_impl = std::move(o.m_impl);
         m_conn = std::move(o.m_conn);
     }
     return *this;
 }
 
-Statement::~Statement()
-{
-    if (m_stmt)
-        sqlite3_finalize(m_stmt);
-}
-
-void Statement::check(int rc) const
-{
-    if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE)
-        return;
-    m_conn->noteFailure();
-    throwIf(m_conn->db, rc, m_conn->path);
-}
+Statement::~Statement() { m_impl.reset(); }
 
 Statement &Statement::bind(int index, const QString &value)
 {
@@ -492,40 +1150,23 @@ Statement &Statement::bind(int index, const QString &value)
         m_conn->noteFailure();
         throw;
     }
-    const QByteArray utf8 = value.toUtf8();
-    check(sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT));
+    m_impl->bindText(index, value.toUtf8());
     return *this;
 }
 
 Statement &Statement::bind(int index, const char *value) { return bind(index, QString::fromUtf8(value)); }
-Statement &Statement::bind(int index, int value) { check(sqlite3_bind_int(m_stmt, index, value)); return *this; }
-Statement &Statement::bind(int index, qint64 value) { check(sqlite3_bind_int64(m_stmt, index, value)); return *this; }
-Statement &Statement::bind(int index, Money value) { check(sqlite3_bind_int64(m_stmt, index, value.units())); return *this; }
+Statement &Statement::bind(int index, int value) { m_impl->bindInt64(index, value); return *this; }
+Statement &Statement::bind(int index, qint64 value) { m_impl->bindInt64(index, value); return *this; }
+Statement &Statement::bind(int index, Money value) { m_impl->bindInt64(index, value.units()); return *this; }
 Statement &Statement::bind(int index, const QDate &day) { return bind(index, dbDate(day)); }
 Statement &Statement::bind(int index, const QDateTime &value) { return bind(index, dbDateTime(value)); }
-
-Statement &Statement::bind(int index, const QByteArray &blob)
-{
-    check(sqlite3_bind_blob(m_stmt, index, blob.constData(), int(blob.size()), SQLITE_TRANSIENT));
-    return *this;
-}
-
-Statement &Statement::bind(int index, std::nullopt_t) { check(sqlite3_bind_null(m_stmt, index)); return *this; }
+Statement &Statement::bind(int index, const QByteArray &blob) { m_impl->bindBlob(index, blob); return *this; }
+Statement &Statement::bind(int index, std::nullopt_t) { m_impl->bindNull(index); return *this; }
 
 bool Statement::next()
 {
     m_conn->refuseAfterEngineRollback();
-    int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc == SQLITE_DONE)
-        return false;
-    m_stepFailed = true;
-    m_conn->noteFailure();
-    const int ext = sqlite3_extended_errcode(m_conn->db);
-    const QString msg = QString::fromUtf8(sqlite3_errmsg(m_conn->db));
-    sqlite3_reset(m_stmt); // repeats the failure just taken, reported below
-    throw engineError((ext & 0xff) == (rc & 0xff) ? ext : rc, msg, m_conn->path);
+    return m_impl->next();
 }
 
 void Statement::run()
@@ -534,25 +1175,12 @@ void Statement::run()
     }
 }
 
-void Statement::reset()
-{
-    const int rc = sqlite3_reset(m_stmt);
-    const bool reported = m_stepFailed;
-    m_stepFailed = false;
-    if (!reported)
-        check(rc);
-    check(sqlite3_clear_bindings(m_stmt));
-}
+void Statement::reset() { m_impl->reset(); }
 
-int Statement::columnCount() const { return sqlite3_column_count(m_stmt); }
-QString Statement::columnName(int col) const { return QString::fromUtf8(sqlite3_column_name(m_stmt, col)); }
-bool Statement::isNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
-
-QString Statement::text(int col) const
-{
-    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, col));
-    return p ? QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, col)) : QString();
-}
+int Statement::columnCount() const { return m_impl->columnCount(); }
+QString Statement::columnName(int col) const { return m_impl->columnName(col); }
+bool Statement::isNull(int col) const { return m_impl->isNull(col); }
+QString Statement::text(int col) const { return m_impl->text(col); }
 
 std::optional<QString> Statement::optText(int col) const
 {
@@ -561,9 +1189,9 @@ std::optional<QString> Statement::optText(int col) const
     return text(col);
 }
 
-int Statement::integer(int col) const { return sqlite3_column_int(m_stmt, col); }
-qint64 Statement::int64(int col) const { return sqlite3_column_int64(m_stmt, col); }
-Money Statement::money(int col) const { return Money::fromUnits(sqlite3_column_int64(m_stmt, col)); }
+int Statement::integer(int col) const { return int(m_impl->int64(col)); }
+qint64 Statement::int64(int col) const { return m_impl->int64(col); }
+Money Statement::money(int col) const { return Money::fromUnits(m_impl->int64(col)); }
 
 std::optional<Money> Statement::optMoney(int col) const
 {
@@ -587,10 +1215,6 @@ std::optional<QDate> Statement::date(int col) const
     return v->date();
 }
 
-QByteArray Statement::blob(int col) const
-{
-    const void *p = sqlite3_column_blob(m_stmt, col);
-    return p ? QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(m_stmt, col)) : QByteArray();
-}
+QByteArray Statement::blob(int col) const { return m_impl->blob(col); }
 
 } // namespace qh::db

@@ -1,6 +1,9 @@
 #pragma once
-// The thin layer over the encrypted database engine: a session per user action, prepared
-// statements with bound parameters, and transactions that are all or nothing.
+// The thin layer over the clinic's database: the encrypted file (the default) or a PostgreSQL
+// server that several workstations share. A session per user action, prepared statements with
+// bound parameters, and transactions that are all or nothing; callers write the same SQL for both
+// engines (placeholders "?", rowid, LIKE ... escape '\\') and the layer translates where the
+// server's dialect differs.
 //
 //   auto s = qh::db::Session::open(path);
 //   qh::db::Transaction t(s);
@@ -21,12 +24,10 @@
 #include <memory>
 #include <optional>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace qh::db {
 
-struct Connection; // shared by a session and the statements it prepared
+struct Connection;    // shared by a session and the statements it prepared
+struct StatementImpl; // the engine's prepared statement
 
 class Statement {
 public:
@@ -80,11 +81,9 @@ public:
 
 private:
     friend class Session;
-    Statement(std::shared_ptr<Connection> conn, sqlite3_stmt *stmt);
-    void check(int rc) const;
+    Statement(std::shared_ptr<Connection> conn, std::unique_ptr<StatementImpl> impl);
     std::shared_ptr<Connection> m_conn;
-    sqlite3_stmt *m_stmt = nullptr;
-    bool m_stepFailed = false; // the last step's failure was thrown already
+    std::unique_ptr<StatementImpl> m_impl;
 };
 
 class Session {
@@ -95,7 +94,10 @@ public:
     // Creates a new, empty encrypted file (refuses when something exists at the path). The
     // file is owner-only (0600) whatever the umask.
     static Session create(const QString &path);
-    // Connects to the clinic's database on a PostgreSQL server (Engine::Server settings).
+    // Connects to the clinic's database on a PostgreSQL server (Engine::Server settings). A
+    // connection closed without an open transaction goes back to a small pool of this process
+    // and is reused by the next connect with the same settings. Throws CannotOpen with the
+    // server's reason and settings.display() (never the password).
     static Session connect(const DatabaseSettings &settings);
 
     Engine engine() const;
@@ -143,6 +145,7 @@ public:
     int changes() const;
     qint64 lastInsertRowId() const;
     bool inTransaction() const;
+    // The file's path, or the server's settings.display().
     const QString &path() const;
     // How long a statement waits for another connection's lock before it fails (5 s by default).
     void setBusyTimeout(int milliseconds);
@@ -150,11 +153,12 @@ public:
 private:
     friend class Transaction;
     explicit Session(std::shared_ptr<Connection> conn);
-    sqlite3 *handle() const;
     std::shared_ptr<Connection> m_conn;
 };
 
-// BEGIN IMMEDIATE on construction; commit() makes it durable; leaving the scope without
+// BEGIN IMMEDIATE on construction (on the server: BEGIN and the clinic's writer lock, a
+// transaction-level advisory lock, so one writer at a time as with the file; readers are never
+// blocked; the wait is bounded by the busy timeout and reported as Locked); commit() makes it durable; leaving the scope without
 // commit (an exception, an early return) rolls everything back. A statement that failed
 // inside the transaction makes commit() refuse and roll back too, also when the engine had
 // already rolled back by itself (a full disk, an I/O error): later statements are refused
@@ -182,5 +186,13 @@ QByteArray clinicPassphrase();
 
 // Maps an engine result code and message to the stable error form.
 DbError engineError(int code, const QString &engineMessage, const QString &path = {});
+
+// Maps a failure reported by the server (its SQLSTATE, the constraint and column it names, its
+// message) to the same numbers and descriptions as the file engine's.
+DbError serverError(const QByteArray &sqlstate, const QString &constraint, const QString &column,
+                    const QString &serverMessage, const QString &where = {});
+
+// Closes the pooled idle server connections of this process (before a database is dropped).
+void closePooledConnections();
 
 } // namespace qh::db

@@ -43,7 +43,13 @@ void setDocumentsPath(const QString &folder) { g_documentsPath = folder; }
 
 QString databasePath() { return SystemRoot + QStringLiteral("/system/zyqhmz.mdb"); }
 
-db::Session openClinic() { return db::Session::open(databasePath()); }
+db::Session openClinic()
+{
+    const db::DatabaseSettings settings = db::DatabaseSettings::load();
+    if (settings.engine == db::Engine::File)
+        return db::Session::open(databasePath());
+    return db::Session::connect(settings);
+}
 
 StatusRow readStatusRow(db::Session &session)
 {
@@ -82,9 +88,49 @@ StartRoute prepareClinicDatabase()
     return prepareClinicDatabase(notice);
 }
 
+namespace {
+
+// Where the status row tells the start to go.
+StartRoute routeOf(db::Session &s)
+{
+    const StatusRow row = readStatusRow(s);
+    if (row.rows == 0)
+        return StartRoute::NoStatusRow;
+    if (trimSpaces(row.unitName).isEmpty())
+        return StartRoute::FirstRun;
+    return StartRoute::MainWindow;
+}
+
+// The server's counterpart of making the file: an empty database (no clinic tables yet) gets
+// the schema and the status row, under the writer lock, so two workstations starting at once
+// make them once.
+StartRoute prepareServerDatabase(const db::DatabaseSettings &settings)
+{
+    db::Session s = db::Session::connect(settings);
+    {
+        db::Transaction tx(s);
+        if (!hasClinicSchema(s))
+            createSchema(s);
+        if (s.scalarInt(QStringLiteral("select count(*) from xtzlqk")) == 0)
+            s.exec(QStringLiteral("insert into xtzlqk(xt001, xt006, xt007) values(?, null, null)"), QStringLiteral("  "));
+        tx.commit();
+    }
+    const StartRoute route = routeOf(s);
+    s.close();
+    return route;
+}
+
+} // namespace
+
 StartRoute prepareClinicDatabase(QString &notice)
 {
     notice.clear();
+    const db::DatabaseSettings settings = db::DatabaseSettings::load();
+    if (settings.engine == db::Engine::Server) {
+        if (!makeOwnerOnlyFolder(SystemRoot)) // documents and settings of this workstation
+            throw DbError(err::CannotOpen, QStringLiteral("无法创建数据文件夹 '%1'。").arg(SystemRoot));
+        return prepareServerDatabase(settings);
+    }
     const QString path = databasePath();
     const QString folder = QFileInfo(path).absolutePath();
     for (const QString &f : {SystemRoot, folder})
@@ -113,13 +159,9 @@ StartRoute prepareClinicDatabase(QString &notice)
         s.close();
     }
     db::Session s = openClinic();
-    const StatusRow row = readStatusRow(s);
+    const StartRoute route = routeOf(s);
     s.close();
-    if (row.rows == 0)
-        return StartRoute::NoStatusRow;
-    if (trimSpaces(row.unitName).isEmpty())
-        return StartRoute::FirstRun;
-    return StartRoute::MainWindow;
+    return route;
 }
 
 QString versionText()

@@ -26,7 +26,8 @@ void setDocumentsPath(const QString &folder);
 
 // SystemRoot + "/system/zyqhmz.mdb".
 QString databasePath();
-// Opens the clinic database for one action. Throws DbError.
+// Opens the clinic database for one action: the file, or the server when the settings name one
+// (qh::db::DatabaseSettings::load()). Throws DbError.
 db::Session openClinic();
 
 enum class StartRoute {
@@ -38,7 +39,8 @@ enum class StartRoute {
 // Start-up steps that need no window: creates the data folders (owner-only) and the database
 // when missing, removes what a stopped creation left behind, tightens the permissions of the
 // folders and files that exist, makes sure the status row exists, and tells where the start
-// goes. A zero-length database file (a creation stopped by an older version) is moved aside
+// goes. On the server the same start makes the tables and the status row in an empty database
+// (first run) instead of a file. A zero-length database file (a creation stopped by an older version) is moved aside
 // under a new name and a fresh database made; notice then tells the user so. Throws DbError.
 StartRoute prepareClinicDatabase(QString &notice);
 StartRoute prepareClinicDatabase();

@@ -43,7 +43,12 @@ QString creatingPath(const QString &path);
 // Removes what a creation that was stopped half way left under creatingPath(path).
 void removeUnfinishedCreation(const QString &path);
 
-// Writes the schema into an open, empty database (used by CreateClinicDatabase).
+// Writes the schema into an open, empty database (used by CreateClinicDatabase; on the server by
+// the first start against an empty database).
 void createSchema(db::Session &session);
+
+// The server's database holds the clinic's tables (an empty database does not: the first start
+// creates them).
+bool hasClinicSchema(db::Session &session);
 
 } // namespace qh

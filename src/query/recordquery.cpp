@@ -329,7 +329,8 @@ std::vector<std::pair<QString, QString>> RecordQuery::indexTerms(const SearchInp
 
 SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan plan)
 {
-    if (in.followUps || plan == Plan::Scan)
+    // The server has no full-text index of the visits: it searches by the plain statement.
+    if (in.followUps || plan == Plan::Scan || s.engine() == db::Engine::Server)
         return collect(s, buildSearch(in));
 
     ensureSearchIndex(s);

@@ -80,10 +80,62 @@ Money ClosingPlan::totalAfter() const
     return t;
 }
 
+namespace {
+
+// On the server a closing holds this lock (a session lock of its connection) while it writes, so
+// a second workstation that starts one is told at once instead of waiting for the writer lock;
+// postings wait for the closing's transaction as with the file.
+constexpr qint64 ClosingLockKey = 0x51484A5A;
+
+ClosingRefused closingBusy()
+{
+    return ClosingRefused(err::Locked, QStringLiteral("另一台工作站正在结帐，请等它结帐完成后再结帐。"), {});
+}
+
+class ClosingLock {
+public:
+    explicit ClosingLock(db::Session &s) : m_session(s)
+    {
+        if (s.engine() != db::Engine::Server)
+            return;
+        if (s.scalarInt(QStringLiteral("select pg_try_advisory_lock(?)"), ClosingLockKey) != 1)
+            throw closingBusy();
+        m_held = true;
+    }
+    ClosingLock(const ClosingLock &) = delete;
+    ClosingLock &operator=(const ClosingLock &) = delete;
+    ~ClosingLock()
+    {
+        if (!m_held)
+            return;
+        try {
+            m_session.scalarInt(QStringLiteral("select pg_advisory_unlock(?)"), ClosingLockKey);
+        } catch (const DbError &e) {
+            // Only a broken connection refuses this; the server releases the lock when it ends.
+            qWarning("qinghe: the closing lock was not released: %s", e.what());
+        }
+    }
+
+private:
+    db::Session &m_session;
+    bool m_held = false;
+};
+
+} // namespace
+
 ClosingPlan planClosing(db::Session &session)
 {
-    // The journal is read once here and its pages again when the plan is written: keep them.
-    session.execScript(QStringLiteral("pragma cache_size = -262144"));
+    if (session.engine() == db::Engine::Server) {
+        if (session.scalarInt(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and granted "
+                                             "and database = (select oid from pg_database where datname = current_database()) "
+                                             "and classid = 0 and objid = ? and objsubid = 1"),
+                              ClosingLockKey)
+            > 0)
+            throw closingBusy();
+    } else {
+        // The journal is read once here and its pages again when the plan is written: keep them.
+        session.execScript(QStringLiteral("pragma cache_size = -262144"));
+    }
     ClosingPlan plan;
     plan.emptyRows = int(session.scalarInt(QStringLiteral("select count(*) from ycyltb where ycyl = 0")));
 
@@ -162,7 +214,9 @@ void applyClosing(db::Session &session, const ClosingPlan &plan, const ClosingOb
 
     // The whole closing is one transaction: its changed pages stay in memory (256 MB at most)
     // until the commit instead of being spilled to the file over and over.
-    session.execScript(QStringLiteral("pragma cache_size = -262144"));
+    if (session.engine() == db::Engine::File)
+        session.execScript(QStringLiteral("pragma cache_size = -262144"));
+    const ClosingLock running(session);
     db::Transaction t(session);
 
     // Prepare: drugs with nothing on hand lose their balance row before any costing.

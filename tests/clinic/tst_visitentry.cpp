@@ -173,7 +173,7 @@ private slots:
         // An older follow-up entry of the patient in another department.
         s0.exec(QStringLiteral("insert into fzzl(blbm, blkb, blsj, blfz, zdys) values(?, ?, ?, ?, ?)"), QStringLiteral("P0001"),
                 QStringLiteral("外科"), QDate(2024, 5, 1), QDate(2024, 5, 20), QStringLiteral("李医生"));
-        s0 = db::Session::open(clinic.dbPath()); // nothing held between actions
+        s0 = clinic.open(); // nothing held between actions
 
         VisitRecord v = goodVisit();
         v.followUp = true;
@@ -210,7 +210,7 @@ private slots:
         auto s = clinic.open();
         s.exec(QStringLiteral("insert into fzzl(blbm, blkb, blsj, blfz, zdys) values(?, ?, ?, ?, ?)"), QStringLiteral("P0001"),
                QStringLiteral("外科"), QDate(2024, 5, 1), QDate(2024, 5, 20), QStringLiteral("李医生"));
-        s = db::Session::open(clinic.dbPath());
+        s = clinic.open();
         VisitRecord old = goodVisit();
         old.blsj = QStringLiteral("2024-06-01");
         old.followUp = true;
@@ -228,8 +228,8 @@ private slots:
         s.exec(QStringLiteral("insert into fzzl(blbm, blkb, blsj, blfz, zdys) values(?, ?, ?, ?, ?)"), QStringLiteral("P0001"),
                QStringLiteral("外科"), QDate(2024, 5, 1), QDate(2024, 5, 20), QStringLiteral("李医生"));
         // The follow-up entry, the last write of a save, fails (a disk error, say).
-        s.exec(QStringLiteral("create trigger fail_follow_up before insert on fzzl begin select raise(abort, 'disk'); end"));
-        s = db::Session::open(clinic.dbPath());
+        test::addFailingTrigger(s, QStringLiteral("fail_follow_up"), QStringLiteral("before insert"), QStringLiteral("fzzl"));
+        s = clinic.open();
         VisitRecord v = goodVisit();
         v.followUp = true;
         v.fzsj = QStringLiteral("2024-06-20");

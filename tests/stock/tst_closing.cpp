@@ -285,14 +285,18 @@ private slots:
     // A failure anywhere leaves everything as it was: a trigger refuses one write.
     void failureAnywhereChangesNothing_data()
     {
-        QTest::addColumn<QString>("trigger");
-        QTest::newRow("dropping the empty rows") << "before delete on ycyltb";
-        QTest::newRow("costing the second drug") << "before update on yccrtb when new.ycbm = '乙'";
-        QTest::newRow("revaluing the second drug") << "before update on ycyltb when new.ycbm = '乙'";
+        QTest::addColumn<QString>("timing");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("when");
+        QTest::newRow("dropping the empty rows") << "before delete" << "ycyltb" << QString();
+        QTest::newRow("costing the second drug") << "before update" << "yccrtb" << "new.ycbm = '乙'";
+        QTest::newRow("revaluing the second drug") << "before update" << "ycyltb" << "new.ycbm = '乙'";
     }
     void failureAnywhereChangesNothing()
     {
-        QFETCH(QString, trigger);
+        QFETCH(QString, timing);
+        QFETCH(QString, table);
+        QFETCH(QString, when);
         test::TempClinic c;
         auto s = c.open();
         post(s, QStringLiteral("甲"), {QStringLiteral("+10:25"), QStringLiteral("-4")});
@@ -301,9 +305,45 @@ private slots:
         const QStringList before = dump(s);
         const ClosingPlan plan = planClosing(s);
         QCOMPARE(plan.emptyRows, 1);
-        s.exec(QStringLiteral("create trigger disk_gone %1 begin select raise(abort, 'disk gone'); end").arg(trigger));
+        test::addFailingTrigger(s, QStringLiteral("disk_gone"), timing, table, when);
         QVERIFY_THROWS_EXCEPTION(DbError, applyClosing(s, plan));
         QCOMPARE(dump(s), before);
+    }
+
+    // On the server a second workstation that starts a closing while one runs is told so, both
+    // before its question and when it would write, instead of waiting; afterwards it may close.
+    void secondClosingIsToldWhileOneRuns()
+    {
+        if (!test::TempClinic::onServer())
+            QSKIP("on the file the closing's transaction is the file's one writer");
+        test::TempClinic c;
+        auto s = c.open();
+        post(s, QStringLiteral("甲"), {QStringLiteral("+10:25"), QStringLiteral("-4")});
+        const ClosingPlan plan = planClosing(s);
+        int calls = 0, told = 0;
+        QString message;
+        ClosingObserver observer;
+        observer.drugDone = [&](ClosingPhase, int, int) {
+            ++calls;
+            auto other = c.open();
+            try {
+                planClosing(other);
+            } catch (const ClosingRefused &e) {
+                ++told;
+                message = e.description();
+            }
+            try {
+                applyClosing(other, plan);
+            } catch (const ClosingRefused &) {
+                ++told;
+            }
+        };
+        applyClosing(s, plan, observer);
+        QCOMPARE(calls, 2); // one drug, two phases
+        QCOMPARE(told, 2 * calls);
+        QCOMPARE(message, QStringLiteral("另一台工作站正在结帐，请等它结帐完成后再结帐。"));
+        auto other = c.open();
+        QCOMPARE(planClosing(other).drugs.size(), size_t(1));
     }
 
     void stockChangedSincePlanChangesNothing()

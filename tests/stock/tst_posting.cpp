@@ -173,9 +173,9 @@ private slots:
         auto s = clinic.open();
         // The balance table refuses every change: the movement row was already appended
         // when the balance write fails.
-        s.execScript(QStringLiteral(
-            "create trigger fail_insert before insert on ycyltb begin select raise(abort, 'balance write failed'); end;"
-            "create trigger fail_update before update on ycyltb when new.ycyl < 0 begin select raise(abort, 'negative'); end;"));
+        test::addFailingTrigger(s, QStringLiteral("fail_insert"), QStringLiteral("before insert"), QStringLiteral("ycyltb"));
+        test::addFailingTrigger(s, QStringLiteral("fail_update"), QStringLiteral("before update"), QStringLiteral("ycyltb"),
+                                QStringLiteral("new.ycyl < 0"));
         try {
             postMovement(s, receipt(QStringLiteral("黄芪"), "10", "20"), MovementKind::Receipt);
             QFAIL("posting succeeded");
@@ -185,7 +185,7 @@ private slots:
         QCOMPARE(count(s, "ycyltb"), 0);
 
         // An update that fails rolls back the movement row too.
-        s.exec(QStringLiteral("drop trigger fail_insert"));
+        test::dropFailingTrigger(s, QStringLiteral("fail_insert"), QStringLiteral("ycyltb"));
         postMovement(s, receipt(QStringLiteral("黄芪"), "10", "20"), MovementKind::Receipt);
         try {
             postMovement(s, issue(QStringLiteral("黄芪"), "11", "0"), MovementKind::Issue);

@@ -104,7 +104,10 @@ private slots:
         QVERIFY(r->message.isEmpty());
 
         // A database that cannot be opened is reported and keeps the focus.
-        QFile::remove(clinic.dbPath());
+        if (test::TempClinic::onServer())
+            qputenv("QINGHE_DATABASE", "host=/nonexistent-folder dbname=gone user=nobody");
+        else
+            QFile::remove(clinic.dbPath());
         e.Txtycbm = QStringLiteral("MH");
         r = in.onEnter(StockField::Txtycbm, e, Today);
         QVERIFY(r);

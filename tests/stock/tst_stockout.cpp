@@ -291,8 +291,10 @@ private slots:
         QCOMPARE(movements(clinic), 0);
 
         // A failing balance write after the movement row leaves neither.
-        clinic.open().execScript(QStringLiteral(
-            "create trigger fail_update before update on ycyltb begin select raise(abort, 'disk trouble'); end;"));
+        {
+            auto s = clinic.open();
+            test::addFailingTrigger(s, QStringLiteral("fail_update"), QStringLiteral("before update"), QStringLiteral("ycyltb"));
+        }
         e = goodEntry();
         e.TxtYcsl = QStringLiteral("10");
         QVERIFY(!out.srnrJy(e, Today));

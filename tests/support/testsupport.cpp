@@ -6,7 +6,10 @@
 #include "core/passwords.h"
 #include "core/schema.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
+#include <atomic>
 
 namespace qh::test {
 
@@ -57,6 +60,68 @@ QString RecordingFileDialogs::saveFileName(QWidget *w, const QString &c, const Q
     return a;
 }
 
+namespace {
+
+QByteArray serverBase() { return qgetenv("QINGHE_TEST_PG"); }
+
+db::DatabaseSettings serverAt(const QByteArray &database)
+{
+    db::DatabaseSettings d;
+    d.engine = db::Engine::Server;
+    d.conninfo = serverBase() + (database.isEmpty() ? QByteArray() : " dbname=" + database);
+    return d;
+}
+
+// The template's name follows the schema, so a cluster kept between builds never hands out an
+// old one.
+QByteArray templateName()
+{
+    QCryptographicHash h(QCryptographicHash::Sha1);
+    for (const auto &t : clinicSchema()) {
+        h.addData(QByteArray(t.name));
+        for (const auto &f : t.fields)
+            h.addData(QByteArray(f.name) + QByteArray::number(int(f.type)) + QByteArray::number(f.size));
+        for (const auto &ix : t.indexes)
+            h.addData(QByteArray(ix.storedName) + QByteArray::number(ix.unique));
+    }
+    return "qinghe_template_" + h.result().toHex().left(12);
+}
+
+// Makes the template database once per server: under a session lock on the server, so test
+// programs running at the same time make it once; built under another name and renamed when
+// whole.
+QByteArray serverTemplate()
+{
+    static const QByteArray name = [] {
+        const QByteArray tpl = templateName();
+        db::Session admin = db::Session::connect(serverAt({}));
+        admin.scalarInt(QStringLiteral("select pg_advisory_lock(7412001)"));
+        if (admin.scalarInt(QStringLiteral("select count(*) from pg_database where datname = ?"), QString::fromLatin1(tpl)) == 0) {
+            const QByteArray building = tpl + "_building";
+            admin.execScript(QString::fromLatin1("DROP DATABASE IF EXISTS " + building + " WITH (FORCE)"));
+            admin.execScript(QString::fromLatin1("CREATE DATABASE " + building));
+            {
+                db::Session s = db::Session::connect(serverAt(building));
+                createSchema(s);
+                s.close();
+            }
+            db::closePooledConnections();
+            admin.execScript(QString::fromLatin1("ALTER DATABASE " + building + " RENAME TO " + tpl));
+        }
+        admin.scalarInt(QStringLiteral("select pg_advisory_unlock(7412001)"));
+        return tpl;
+    }();
+    return name;
+}
+
+std::atomic<int> g_serverClinics{0};
+
+} // namespace
+
+bool TempClinic::onServer() { return !serverBase().isEmpty(); }
+
+db::DatabaseSettings TempClinic::serverSettings() const { return serverAt(m_serverDb); }
+
 TempClinic::TempClinic(bool create)
 {
     Modutarnxt::SystemRoot = m_dir.path();
@@ -64,17 +129,40 @@ TempClinic::TempClinic(bool create)
     Modutarnxt::HelpTopic.clear();
     Modutarnxt::FirstUserMode = false;
     clock::setScale(0);
+    if (onServer()) {
+        m_serverDb = "qh_test_" + QByteArray::number(QCoreApplication::applicationPid()) + '_'
+            + QByteArray::number(++g_serverClinics);
+        db::Session admin = db::Session::connect(serverAt({}));
+        admin.execScript(QString::fromLatin1("DROP DATABASE IF EXISTS " + m_serverDb + " WITH (FORCE)"));
+        admin.execScript(QString::fromLatin1("CREATE DATABASE " + m_serverDb
+                                             + (create ? " TEMPLATE " + serverTemplate() : QByteArray())));
+        qputenv("QINGHE_DATABASE", serverAt(m_serverDb).conninfo);
+        return;
+    }
     if (create) {
         QDir().mkpath(m_dir.path() + QStringLiteral("/system"));
         CreateClinicDatabase(dbPath());
     }
 }
 
-TempClinic::~TempClinic() { Modutarnxt::SystemRoot.clear(); }
+TempClinic::~TempClinic()
+{
+    Modutarnxt::SystemRoot.clear();
+    if (m_serverDb.isEmpty())
+        return;
+    qunsetenv("QINGHE_DATABASE");
+    try {
+        db::closePooledConnections();
+        db::Session admin = db::Session::connect(serverAt({}));
+        admin.execScript(QString::fromLatin1("DROP DATABASE IF EXISTS " + m_serverDb + " WITH (FORCE)"));
+    } catch (const DbError &e) {
+        qWarning("test database %s was not dropped: %s", m_serverDb.constData(), e.what());
+    }
+}
 
 QString TempClinic::dbPath() const { return Modutarnxt::databasePath(); }
 
-db::Session TempClinic::open() const { return db::Session::open(dbPath()); }
+db::Session TempClinic::open() const { return m_serverDb.isEmpty() ? db::Session::open(dbPath()) : Modutarnxt::openClinic(); }
 
 void TempClinic::addStatusRow(const QString &unit)
 {
@@ -97,6 +185,27 @@ void TempClinic::addDrug(const QString &code, const QString &name, const QString
 {
     open().exec(QStringLiteral("insert into ycjg(ycbm, ycmc, ycdj, jldw, yplb) values(?, ?, ?, ?, ?)"), code, name,
                 *Money::parse(price), unit, category);
+}
+
+void addFailingTrigger(db::Session &s, const QString &name, const QString &timing, const QString &table, const QString &when)
+{
+    if (s.engine() == db::Engine::File) {
+        s.execScript(QStringLiteral("create trigger %1 %2 on %3 %4 begin select raise(abort, '%1'); end")
+                         .arg(name, timing, table, when.isEmpty() ? QString() : QStringLiteral("when ") + when));
+        return;
+    }
+    s.execScript(QStringLiteral("create function %1() returns trigger language plpgsql as "
+                                "$$ begin raise exception '%1'; end $$; "
+                                "create trigger %1 %2 on %3 for each row %4 execute function %1()")
+                     .arg(name, timing, table, when.isEmpty() ? QString() : QStringLiteral("when (%1)").arg(when)));
+}
+
+void dropFailingTrigger(db::Session &s, const QString &name, const QString &table)
+{
+    if (s.engine() == db::Engine::File)
+        s.execScript(QStringLiteral("drop trigger %1").arg(name));
+    else
+        s.execScript(QStringLiteral("drop trigger %1 on %2").arg(name, table));
 }
 
 } // namespace qh::test

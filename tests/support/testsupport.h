@@ -46,6 +46,11 @@ private:
 
 // A fresh clinic database in its own temporary folder: sets SystemRoot there, resets the
 // globals, shortens every pause to nothing. Everything goes when it is destroyed.
+//
+// With QINGHE_TEST_PG set to a server's connection string (scripts/test.sh sets it for the logic
+// tests' second run) the clinic is a fresh database on that server instead, made from a template
+// database that holds the schema (or empty when create is false: a first start); openClinic()
+// and open() reach it. Tests of the file itself skip there (onServer()).
 class TempClinic {
 public:
     explicit TempClinic(bool create = true);
@@ -53,6 +58,9 @@ public:
     QString root() const { return m_dir.path(); }
     QString dbPath() const;
     db::Session open() const;
+    static bool onServer();
+    // The server database's settings (onServer() only).
+    db::DatabaseSettings serverSettings() const;
 
     // Convenience rows used by many tests.
     void addStatusRow(const QString &unit = QStringLiteral("青禾诊所"));
@@ -62,6 +70,14 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QByteArray m_serverDb; // the database made on the server, dropped at the end
 };
+
+// A trigger that refuses a write with an error, on either engine (fault injection): timing is
+// "before insert", "before update" or "before delete", when a condition over new.<field> (or
+// empty for every row).
+void addFailingTrigger(db::Session &s, const QString &name, const QString &timing, const QString &table,
+                       const QString &when = {});
+void dropFailingTrigger(db::Session &s, const QString &name, const QString &table);
 
 } // namespace qh::test
