@@ -395,7 +395,8 @@ Verdict<CopyField> DataCopy::checkRestoreAllowed()
         return {};
     return refused(QStringLiteral("本系统的数据保存在诊所的数据库服务器上（%1），由各工作站共用，不能在工作站上恢复。\n"
                                   "恢复服务器上的数据须由服务器管理员在所有工作站都关闭本系统后进行，"
-                                  "方法见部署说明 docs/DEPLOYMENT.md（“恢复数据”一节）。\n系统数据没有改变。")
+                                  "方法见部署说明 docs/DEPLOYMENT.md 的“恢复”一节（安装后为 /usr/share/doc/qinghe/DEPLOYMENT.md）。\n"
+                                  "系统数据没有改变。")
                        .arg(settings.display()),
                    CopyField::Txtpath)
         .withIcon(MsgIcon::Warning);
