@@ -69,9 +69,16 @@ CommandLine parseCommandLine(const QStringList &arguments, CommandLineLanguage l
                                        : QStringLiteral("Write a verified backup of the clinic's data to <file> "
                                                         "(no window; for scheduled backups)."),
                                     zh ? QStringLiteral("文件") : QStringLiteral("file"));
+    const QCommandLineOption exportToServer(QStringLiteral("export-to-server"),
+                                            zh ? QStringLiteral("把本机的诊所数据文件迁移到设置中的数据库服务器（服务器数据库须为空），"
+                                                                "逐表核对后提交（无需窗口）。")
+                                               : QStringLiteral("Move the clinic's data file onto the database server of the "
+                                                                "settings (its database must be empty), checked table by table "
+                                                                "(no window)."));
     p.addOption(help);
     p.addOption(ver);
     p.addOption(backup);
+    p.addOption(exportToServer);
     addWindowSystemOptions(p);
 
     CommandLine r;
@@ -94,8 +101,17 @@ CommandLine parseCommandLine(const QStringList &arguments, CommandLineLanguage l
         r.output = (zh ? QStringLiteral("青禾中医门诊系统 ") : QStringLiteral("Qinghe TCM Clinic (qinghe) ")) + version() + u'\n';
         return r;
     }
+    if (p.isSet(backup) && p.isSet(exportToServer)) {
+        r.answered = true;
+        r.exitCode = 2;
+        r.error = program + QStringLiteral(": ")
+            + (zh ? QStringLiteral("--backup 与 --export-to-server 不能同时使用。") : QStringLiteral("--backup and --export-to-server cannot be used together."))
+            + u'\n' + hint;
+        return r;
+    }
     if (p.isSet(backup))
         r.backupPath = p.value(backup);
+    r.exportToServer = p.isSet(exportToServer);
     if (!p.positionalArguments().isEmpty()) {
         r.answered = true;
         r.exitCode = 2;

@@ -6,6 +6,7 @@
 #include "core/ui/uikit.h"
 #include "clinic/ui/FrmZymz.h"
 #include "maint/datacopy.h"
+#include "maint/servermove.h"
 #include "maint/ui/Frmcopy.h"
 #include "maint/ui/Frmmmwh.h"
 #include "query/ui/FrmMzfd.h"
@@ -26,6 +27,9 @@ int main(int argc, char *argv[])
     // Scheduled backup without windows (cron, systemd timer): qinghe --backup FILE
     if (!cl.backupPath.isEmpty())
         return qh::maint::backupFromCommandLine(cl.backupPath);
+    // Moving the clinic's data file onto the shared server: qinghe --export-to-server
+    if (cl.exportToServer)
+        return qh::maint::exportToServerFromCommandLine();
 
     QApplication app(argc, argv);
     qh::app::identifyApplication();

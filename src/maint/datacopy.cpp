@@ -1,7 +1,9 @@
 #include "maint/datacopy.h"
 #include "core/database.h"
 #include "core/modutarnxt.h"
+#include "core/owneronly.h"
 #include "core/schema.h"
+#include "maint/serverdump.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -64,6 +66,21 @@ void renameOver(const QString &from, const QString &to)
 {
     if (::rename(nativePath(from).constData(), nativePath(to).constData()) != 0)
         fileFailure(errno, QStringLiteral("替换文件"), to);
+}
+
+// Flushes a finished file to the disk.
+void flushFile(const QString &path)
+{
+    const int fd = ::open(nativePath(path).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        fileFailure(errno, QStringLiteral("打开文件"), path);
+    if (::fsync(fd) != 0) {
+        const int e = errno;
+        ::close(fd);
+        fileFailure(e, QStringLiteral("写入磁盘"), path);
+    }
+    if (::close(fd) != 0)
+        fileFailure(errno, QStringLiteral("写入文件"), path);
 }
 
 // Removes a file the work made and its engine journal, quietly.
@@ -264,6 +281,13 @@ std::optional<QString> whatIsWrong(const QString &file, CheckDepth depth)
     return std::nullopt;
 }
 
+QString DataCopy::fileFilter()
+{
+    // The server's archive (pg_dump, custom format) is not a data file of the program.
+    return db::DatabaseSettings::load().engine == db::Engine::Server ? QStringLiteral("服务器数据备份(*.dump)")
+                                                                      : QStringLiteral("数据库文件(*.mdb)");
+}
+
 Verdict<CopyField> DataCopy::checkPath(const QString &path)
 {
     if (path.trimmed().isEmpty())
@@ -275,9 +299,11 @@ Verdict<CopyField> DataCopy::checkBackup(const QString &target) const
 {
     if (auto r = checkPath(target))
         return r;
+    const db::DatabaseSettings settings = db::DatabaseSettings::load();
+    const bool server = settings.engine == db::Engine::Server;
     const QString live = Modutarnxt::databasePath();
     const QFileInfo liveInfo(live);
-    if (!liveInfo.isFile())
+    if (!server && !liveInfo.isFile())
         return refused(QStringLiteral("系统数据丢失，不能备份。"), CopyField::Txtpath);
     const QFileInfo t(target.trimmed());
     if (t.isDir())
@@ -285,12 +311,15 @@ Verdict<CopyField> DataCopy::checkBackup(const QString &target) const
     const QString folder = t.absolutePath();
     if (!QFileInfo(folder).isDir())
         return refused(QStringLiteral("备份文件所在的文件夹不存在：%1").arg(folder), CopyField::Txtpath);
-    if (t.exists() && sameFile(t.absoluteFilePath(), live))
+    if (!server && t.exists() && sameFile(t.absoluteFilePath(), live))
         return refused(QStringLiteral("不能把数据备份到系统正在使用的数据库文件上，请另选备份文件。"), CopyField::Txtpath);
     if (::access(nativePath(folder).constData(), W_OK | X_OK) != 0)
         return refused(QStringLiteral("备份文件所在的文件夹不能写入（%1）：%2").arg(errnoText(errno), folder), CopyField::Txtpath);
     const auto room = freeBytes(folder);
-    if (room && *room < quint64(liveInfo.size()))
+    // On the server the compressed archive is smaller than the tables it holds: their size is
+    // the room it may need at most.
+    const std::optional<quint64> needed = server ? serverDataBytes(settings) : std::optional<quint64>(liveInfo.size());
+    if (room && needed && *room < *needed)
         return refused(TooSmall, CopyField::Txtpath);
     return {};
 }
@@ -307,6 +336,9 @@ void DataCopy::backup(const QString &targetText)
     const QString folder = QFileInfo(target).absolutePath();
     const QString temp = tempBeside(target);
     at(Stage::BeforeImage);
+    const db::DatabaseSettings settings = db::DatabaseSettings::load();
+    if (settings.engine == db::Engine::Server)
+        return backupServer(settings, target, temp);
     try {
         {
             // The write lock of the live file: no other action commits while its bytes are read,
@@ -327,8 +359,53 @@ void DataCopy::backup(const QString &targetText)
     syncFolder(folder);
 }
 
+void DataCopy::backupServer(const db::DatabaseSettings &settings, const QString &target, const QString &temp)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    try {
+        {
+            // pg_dump writes into this owner-only file (its own files are owner-only as well).
+            const OwnerOnlyFiles ownerOnly;
+            const int fd = ::open(nativePath(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (fd < 0)
+                fileFailure(errno, QStringLiteral("创建文件"), temp);
+            ::close(fd);
+            dumpServer(settings, temp, [this](qint64 bytes) {
+                if (m_progress)
+                    m_progress(bytes, 0);
+            });
+        }
+        if (auto wrong = whatIsWrongWithDump(temp))
+            throw DbError(err::General, QStringLiteral("备份文件校验未通过：%1。").arg(*wrong));
+        flushFile(temp);
+        restrictToOwner(temp);
+        at(Stage::BeforeRename);
+        renameOver(temp, target);
+    } catch (...) {
+        removeQuietly(temp);
+        throw;
+    }
+    syncFolder(folder);
+}
+
+Verdict<CopyField> DataCopy::checkRestoreAllowed()
+{
+    const db::DatabaseSettings settings = db::DatabaseSettings::load();
+    if (settings.engine != db::Engine::Server)
+        return {};
+    return refused(QStringLiteral("本系统的数据保存在诊所的数据库服务器上（%1），由各工作站共用，不能在工作站上恢复。\n"
+                                  "恢复服务器上的数据须由服务器管理员在所有工作站都关闭本系统后进行，"
+                                  "方法见部署说明 docs/DEPLOYMENT.md 的“恢复”一节（安装后为 /usr/share/doc/qinghe/DEPLOYMENT.md）。\n"
+                                  "系统数据没有改变。")
+                       .arg(settings.display()),
+                   CopyField::Txtpath)
+        .withIcon(MsgIcon::Warning);
+}
+
 Verdict<CopyField> DataCopy::checkRestore(const QString &sourceText) const
 {
+    if (auto r = checkRestoreAllowed())
+        return r;
     if (auto r = checkPath(sourceText))
         return r;
     const QFileInfo s(sourceText.trimmed());

@@ -8,7 +8,14 @@
 // the live one, verifies that copy (so what is checked is exactly what is installed), keeps the
 // live file as a dated safety copy in the data folder and renames the copy over it. Whatever
 // fails, no partial target and no changed live file are left behind.
+//
+// When the clinic is kept on a PostgreSQL server (the program's database settings), the backup
+// is the server's own archive (pg_dump, custom format) written the same way: into an
+// owner-only temporary file beside the target, verified (pg_restore --list reads it and it holds
+// every table's data), flushed and renamed over the target. Restoring the shared database is
+// the server administrator's work, never a workstation's: the restore is refused.
 #include "core/dberror.h"
+#include "core/dbsettings.h"
 #include "core/refusal.h"
 
 #include <QString>
@@ -56,17 +63,25 @@ public:
     void setStageHook(StageHook hook) { m_hook = std::move(hook); }
     void setProgress(Progress progress) { m_progress = std::move(progress); }
 
+    // The file dialog's filter: the program's data files, or the server's archives on the
+    // server engine.
+    static QString fileFilter();
+
     // The chosen path must not be empty: "选择要备份或恢复的文件", focus on CmdPath.
     static Verdict<CopyField> checkPath(const QString &path);
 
     // Backup: the clinic database exists; the target is a file in a writable folder, not the
-    // live file itself; the file system of the target folder has room for the database file.
+    // live file itself; the file system of the target folder has room for the database file
+    // (on the server engine: for the clinic's tables, when the server can be asked).
     Verdict<CopyField> checkBackup(const QString &target) const;
     // Writes the verified image to target. Throws DbError; then no target was written.
     void backup(const QString &target);
 
-    // Restore: the chosen file exists, is a file, is not the live file itself, and the file
-    // system of the data folder has room for it.
+    // Restore is allowed only for the data file: on the server engine it is refused (the
+    // administrator restores the shared database on the server).
+    static Verdict<CopyField> checkRestoreAllowed();
+    // Restore: allowed at all; the chosen file exists, is a file, is not the live file itself,
+    // and the file system of the data folder has room for it.
     Verdict<CopyField> checkRestore(const QString &source) const;
     // Replaces the live file with a verified copy of source. A refusal names what is wrong with
     // the chosen file (the live file is untouched); DbError on a failure of the disk (the live
@@ -80,6 +95,7 @@ public:
 
 private:
     void at(Stage s) const;
+    void backupServer(const db::DatabaseSettings &settings, const QString &target, const QString &temp);
     QString m_safetyCopy;
     StageHook m_hook;
     Progress m_progress;

@@ -40,6 +40,12 @@ void TestCommandLine::program_data()
                                                      << QStringList{"--backup <文件>", "定时任务"} << none;
     QTest::newRow("backup needs its file") << "C.UTF-8" << QStringList{"--backup"} << 2 << none
                                            << QStringList{"Missing value after '--backup'"};
+    QTest::newRow("help names the move onto the server") << "zh_CN.UTF-8" << QStringList{"--help"} << 0
+                                                         << QStringList{"--export-to-server", "迁移到设置中的数据库服务器"} << none;
+    QTest::newRow("move without a server in the settings") << "zh_CN.UTF-8" << QStringList{"--export-to-server"} << 1 << none
+                                                           << QStringList{"设置中没有指定数据库服务器", "engine=postgresql"};
+    QTest::newRow("backup and move at once") << "C.UTF-8" << QStringList{"--export-to-server", "--backup", "x.dump"} << 2 << none
+                                             << QStringList{"cannot be used together"};
     QTest::newRow("help hides Qt's options") << "C.UTF-8" << QStringList{"--help"} << 0 << QStringList{"-h, --help"} << none;
     QTest::newRow("unknown option zh") << "zh_CN.UTF-8" << QStringList{"--backupp"} << 2 << none
                                        << QStringList{"qinghe: ", "backupp", "请用 “qinghe --help” 查看用法。"};
@@ -63,6 +69,7 @@ void TestCommandLine::program()
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LANGUAGE", "LC_ALL", "LC_MESSAGES"})
         env.remove(QString::fromLatin1(name));
     env.insert(QStringLiteral("LANG"), lang);
+    env.insert(QStringLiteral("QINGHE_DATABASE"), QStringLiteral("file")); // whatever this machine's settings say
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(QINGHE_PROGRAM), args);

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QtTest>
 
 using namespace qh;
@@ -211,6 +212,48 @@ private slots:
         QVERIFY(!w->Aniplay->isVisible());
         QCOMPARE(hashOf(clinic->dbPath()), live);
         QVERIFY(!ui::programEnded());
+    }
+
+    // With the clinic on a shared server a workstation never restores: refused before anything
+    // is read or written, with or without a chosen file.
+    void serverRestoreRefused_data()
+    {
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("a backup chosen") << true;
+        QTest::newRow("nothing chosen yet") << false;
+    }
+    void serverRestoreRefused()
+    {
+        QFETCH(bool, chosen);
+        const QString b = out->filePath(QStringLiteral("good.mdb"));
+        DataCopy().backup(b); // a sound backup of the data file, made before the clinic moved
+        qputenv("QINGHE_DATABASE", "host=db.clinic port=5432 dbname=qinghe user=reception password=s3cret");
+        const auto unset = qScopeGuard([] { qunsetenv("QINGHE_DATABASE"); });
+        const QByteArray live = hashOf(clinic->dbPath()), backup = hashOf(b);
+        QTest::mouseClick(w->Optcove, Qt::LeftButton);
+        files->answers.push_back(b);
+        QTest::mouseClick(w->CmdPath, Qt::LeftButton);
+        QCOMPARE(files->filters, QStringList{QStringLiteral("服务器数据备份(*.dump)")});
+        if (!chosen)
+            w->Txtpath->clear();
+        QTest::mouseClick(w->Cmdcopy, Qt::LeftButton);
+        QCOMPARE(messages->texts().size(), 1);
+        const QString said = messages->last();
+        QVERIFY2(said.startsWith(QStringLiteral("本系统的数据保存在诊所的数据库服务器上（host=db.clinic port=5432 dbname=qinghe user=reception）")),
+                 qPrintable(said));
+        QVERIFY(said.contains(QStringLiteral("须由服务器管理员")));
+        QVERIFY(said.contains(QStringLiteral("docs/DEPLOYMENT.md")));
+        QVERIFY(!said.contains(QStringLiteral("s3cret")));
+        QCOMPARE(messages->shown.back().icon, MsgIcon::Warning);
+        QCOMPARE(focus(), w->Txtpath);
+        QVERIFY(buttonsShown());
+        QCOMPARE(hashOf(clinic->dbPath()), live);
+        QCOMPARE(hashOf(b), backup);
+        QCOMPARE(DataCopy::safetyCopies(), QStringList());
+        QVERIFY(!ui::programEnded());
+        // The logic refuses as well, whoever calls it.
+        QVERIFY(DataCopy().restore(b));
+        QCOMPARE(hashOf(clinic->dbPath()), live);
     }
 
     void restoreEndsTheProgram()

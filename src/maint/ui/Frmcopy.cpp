@@ -23,7 +23,6 @@ using namespace qh::ui;
 
 namespace {
 
-const QString Filter = QStringLiteral("数据库文件(*.mdb)");
 
 template <class W> W *named(W *w, const char *name)
 {
@@ -114,9 +113,10 @@ void Frmcopy::CmdPath_Click()
 {
     FileDialogPresenter *files = fileDialogPresenter();
     const QString folder = Modutarnxt::documentsPath();
+    const QString filter = DataCopy::fileFilter();
     const QString chosen = restoreMode()
-                               ? files->openFileName(this, QStringLiteral("数据恢复"), folder, Filter)
-                               : files->saveFileName(this, QStringLiteral("数据备份"), folder, Filter);
+                               ? files->openFileName(this, QStringLiteral("数据恢复"), folder, filter)
+                               : files->saveFileName(this, QStringLiteral("数据备份"), folder, filter);
     if (!chosen.trimmed().isEmpty())
         Txtpath->setText(chosen.trimmed());
     Cmdcopy->setFocus();
@@ -153,6 +153,9 @@ void Frmcopy::waitment()
 void Frmcopy::Cmdcopy_Click()
 {
     const QString path = Txtpath->text().trimmed();
+    // On the server engine a restore is refused before anything else is asked for.
+    if (auto r = restoreMode() ? DataCopy::checkRestoreAllowed() : Verdict<CopyField>{})
+        return refuse(*r, widgetOf(r->field));
     if (auto r = DataCopy::checkPath(path))
         return refuse(*r, widgetOf(r->field));
     Cmdcopy->hide();
