@@ -15,7 +15,9 @@ namespace {
 
 using Int128 = __int128;
 
-QString quotedName(const char *ident) { return u'"' + QString::fromLatin1(ident) + u'"'; }
+// In lower case: the server made its tables and fields in lower case, and the data file's
+// names match whatever their case.
+QString quotedName(const char *ident) { return u'"' + QString::fromLatin1(ident).toLower() + u'"'; }
 QString nameOf(const char *ident) { return QString::fromLatin1(ident); }
 
 QString fieldList(const TableDef &t)
