@@ -83,9 +83,9 @@ Money ClosingPlan::totalAfter() const
 
 ClosingPlan planClosing(db::Session &session)
 {
-    // The journal is read once, page by page, so the page cache stays at its small default:
-    // a cache the size of the journal only costs fresh memory for every page read, more than
-    // reading again, when the plan is written, the few pages that hold pending issues.
+    // The journal is read once, page by page, so the page cache stays at its small default: a
+    // cache the size of the journal would take fresh memory for every page read, which costs
+    // more than the writing spends reading again the pages that hold pending issues.
     ClosingPlan plan;
     plan.emptyRows = int(session.scalarInt(QStringLiteral("select count(*) from ycyltb where ycyl = 0")));
 
