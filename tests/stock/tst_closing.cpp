@@ -318,6 +318,43 @@ private slots:
         QCOMPARE(dump(s), before);
     }
 
+    // The disk fills while the costs are written: the costed rows grow, the file may not. The
+    // engine gives up the whole transaction and nothing of the closing stays.
+    void fullDiskWhileCostingChangesNothing()
+    {
+        test::TempClinic c;
+        auto s = c.open();
+        {
+            db::Transaction t(s);
+            for (const QString &name : {QStringLiteral("甲"), QStringLiteral("乙")}) {
+                s.exec(QStringLiteral("insert into yccrtb(crsj, ycbm, ywzy, rksl, rkje, cksl, ckje, xsje) values(?, ?, ?, ?, ?, 0, 0, 0)"),
+                       QDateTime(QDate(2024, 3, 5), QTime(8, 0)), name, SummaryPurchase, m("1000"), m("2500"));
+                s.exec(QStringLiteral("insert into ycyltb(ycbm, rksl, rkje, ycyl) values(?, ?, ?, ?)"), name, m("1000"),
+                       m("2500"), m("400"));
+            }
+            for (int i = 0; i < 1200; ++i)
+                s.exec(QStringLiteral("insert into yccrtb(crsj, ycbm, ywzy, rksl, rkje, cksl, ckje, xsje) values(?, ?, ?, 0, 0, ?, 0, ?)"),
+                       QDateTime(QDate(2024, 3, 6), QTime(9, 0)).addSecs(i), i % 2 ? QStringLiteral("甲") : QStringLiteral("乙"),
+                       SummaryDispensing, m("1"), m("3"));
+            t.commit();
+        }
+        const QStringList before = dump(s);
+        const ClosingPlan plan = planClosing(s);
+        QCOMPARE(plan.issueCount(), 1200);
+        s.scalarInt(QStringLiteral("pragma max_page_count = ") + QString::number(s.scalarInt(QStringLiteral("pragma page_count"))));
+        QList<ClosingPhase> phases;
+        ClosingObserver o;
+        o.phaseStarted = [&phases](ClosingPhase p, int) { phases << p; };
+        try {
+            applyClosing(s, plan, o);
+            QFAIL("the closing was stored on a full disk");
+        } catch (const DbError &e) {
+            QCOMPARE(e.number(), err::DiskFull);
+        }
+        QCOMPARE(phases, QList<ClosingPhase>{ClosingPhase::CostIssues});
+        QCOMPARE(dump(s), before);
+    }
+
     void stockChangedSincePlanChangesNothing()
     {
         test::TempClinic c;
