@@ -19,6 +19,7 @@
 #include <chrono>
 #include <QFileInfo>
 #include <cstdio>
+#include <ctime>
 
 using namespace qh;
 using namespace qh::stock;
@@ -32,6 +33,13 @@ constexpr int Pending = 200000;
 QString drugName(int i) { return QStringLiteral("药材%1").arg(i, 4, 10, QChar(u'0')); }
 
 double g_closingSeconds = 0;
+
+double threadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
 
 test::TempClinic &clinic()
 {
@@ -95,7 +103,7 @@ void reset(db::Session &s)
 void BM_Closing(benchmark::State &state)
 {
     clinic();
-    double total = 0, planning = 0;
+    double total = 0, planning = 0, planningCpu = 0, totalCpu = 0;
     for (auto _ : state) {
         state.PauseTiming();
         {
@@ -104,11 +112,14 @@ void BM_Closing(benchmark::State &state)
         }
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
+        const double startCpu = threadCpuSeconds();
         auto s = Modutarnxt::openClinic();
         const ClosingPlan plan = planClosing(s);
         planning += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        planningCpu += threadCpuSeconds() - startCpu;
         applyClosing(s, plan);
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        totalCpu += threadCpuSeconds() - startCpu;
         if (plan.issueCount() != Pending)
             state.SkipWithError("not every pending issue was costed");
     }
@@ -116,6 +127,8 @@ void BM_Closing(benchmark::State &state)
     state.counters["issues"] = Pending;
     state.counters["plan_s"] = planning / double(state.iterations());
     state.counters["write_commit_s"] = (total - planning) / double(state.iterations());
+    state.counters["plan_cpu_s"] = planningCpu / double(state.iterations());
+    state.counters["write_commit_cpu_s"] = (totalCpu - planningCpu) / double(state.iterations());
 }
 BENCHMARK(BM_Closing)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -461,7 +461,8 @@ struct PgResult {
 // The caller's SQL in the server's dialect. "?" becomes "$n" outside quotes, identifiers and
 // comments; the file engine's "indexed by <index>" hint goes (the server plans by itself),
 // ifnull() is coalesce(), "cross join <table> on" (the file's join in the written order) is
-// a plain join, and "date(<field>)" of a date text becomes its day part. Two statements in one text are refused.
+// a plain join, "update or fail" (the file's update without a statement journal; the server's
+// update fails the same way) a plain update, and "date(<field>)" of a date text becomes its day part. Two statements in one text are refused.
 QByteArray serverSql(const QString &sql, int &params)
 {
     static const QRegularExpression indexedBy(QStringLiteral(R"(\s+indexed\s+by\s+[A-Za-z_][A-Za-z0-9_]*)"),
@@ -470,11 +471,14 @@ QByteArray serverSql(const QString &sql, int &params)
         QStringLiteral(R"(\bcross\s+join\s+([A-Za-z_][A-Za-z0-9_]*(?:\s+(?!on\b)[A-Za-z_][A-Za-z0-9_]*)?)\s+on\b)"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression ifNull(QStringLiteral(R"(\bifnull\()"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression updateOr(QStringLiteral(R"(^(\s*update)\s+or\s+(?:fail|abort|rollback)\b)"),
+                                             QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression dateOf(QStringLiteral(R"(\bdate\(\s*([A-Za-z_][A-Za-z0-9_.]*)\s*\))"),
                                            QRegularExpression::CaseInsensitiveOption);
     QString in = sql;
     in.replace(indexedBy, QString());
     in.replace(ifNull, QStringLiteral("coalesce("));
+    in.replace(updateOr, QStringLiteral("\\1"));
     in.replace(crossJoinOn, QStringLiteral("join \\1 on"));
     in.replace(dateOf, QStringLiteral("substr(\\1, 1, 10)"));
 

@@ -96,17 +96,18 @@ ClosingPlan planClosing(db::Session &session);
 enum class ClosingPhase { CostIssues, Revalue };
 
 // Called back while the plan is written so the caller can show progress and let window events
-// run. i counts the drugs done (1..n) of the phase.
+// run. i counts the drugs done (1..n) of the phase, each once and in order; the costing phase
+// writes the issues in journal order, so there drug i is done when i/n of the issues are.
 struct ClosingObserver {
     std::function<void(ClosingPhase phase, int n)> phaseStarted;
     std::function<void(ClosingPhase phase, int i, int n)> drugDone;
-    std::function<void()> batchDone; // every ClosingBatch rows inside one drug's issues
+    std::function<void()> batchDone; // every ClosingBatch issues written
 };
 inline constexpr int ClosingBatch = 4096;
 
-// Writes the plan in one transaction: drop the empty rows, cost the issues, revalue the
-// balances and carry the base quantity, drop empty rows again. Every write checks that it
-// meets the row the plan read (else ClosingRefused with ClosingStaleError). Any failure
+// Writes the plan in one transaction: drop the empty rows, cost the issues (in journal order),
+// revalue the balances and carry the base quantity, drop empty rows again. Every write checks
+// that it meets the row the plan read (else ClosingRefused with ClosingStaleError). Any failure
 // throws and leaves the database as it was.
 void applyClosing(db::Session &session, const ClosingPlan &plan, const ClosingObserver &observer = {});
 

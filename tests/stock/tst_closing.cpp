@@ -26,6 +26,18 @@ void post(db::Session &s, const QString &name, const QStringList &moves)
     }
 }
 
+// Three drugs whose receipts and issues alternate in the journal: 甲 4 issues, 乙 3, 丙 2.
+void interleavedJournal(db::Session &s)
+{
+    post(s, QStringLiteral("甲"), {QStringLiteral("+10:25")});
+    post(s, QStringLiteral("乙"), {QStringLiteral("+9:10")});
+    post(s, QStringLiteral("丙"), {QStringLiteral("+7:3")});
+    for (int round = 0; round < 4; ++round)
+        for (const QString &name : {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")})
+            if (round < 4 - (name == QStringLiteral("乙")) - 2 * (name == QStringLiteral("丙")))
+                post(s, name, {QStringLiteral("-1")});
+}
+
 void close(db::Session &s)
 {
     const ClosingPlan plan = planClosing(s);
@@ -346,6 +358,45 @@ private slots:
         QCOMPARE(planClosing(other).drugs.size(), size_t(1));
     }
 
+    // The disk fills while the costs are written: the costed rows grow, the file may not. The
+    // engine gives up the whole transaction and nothing of the closing stays.
+    void fullDiskWhileCostingChangesNothing()
+    {
+        if (test::TempClinic::onServer())
+            QSKIP("fills the data file; the server's disk is its administrator's");
+        test::TempClinic c;
+        auto s = c.open();
+        {
+            db::Transaction t(s);
+            for (const QString &name : {QStringLiteral("甲"), QStringLiteral("乙")}) {
+                s.exec(QStringLiteral("insert into yccrtb(crsj, ycbm, ywzy, rksl, rkje, cksl, ckje, xsje) values(?, ?, ?, ?, ?, 0, 0, 0)"),
+                       QDateTime(QDate(2024, 3, 5), QTime(8, 0)), name, SummaryPurchase, m("1000"), m("2500"));
+                s.exec(QStringLiteral("insert into ycyltb(ycbm, rksl, rkje, ycyl) values(?, ?, ?, ?)"), name, m("1000"),
+                       m("2500"), m("400"));
+            }
+            for (int i = 0; i < 1200; ++i)
+                s.exec(QStringLiteral("insert into yccrtb(crsj, ycbm, ywzy, rksl, rkje, cksl, ckje, xsje) values(?, ?, ?, 0, 0, ?, 0, ?)"),
+                       QDateTime(QDate(2024, 3, 6), QTime(9, 0)).addSecs(i), i % 2 ? QStringLiteral("甲") : QStringLiteral("乙"),
+                       SummaryDispensing, m("1"), m("3"));
+            t.commit();
+        }
+        const QStringList before = dump(s);
+        const ClosingPlan plan = planClosing(s);
+        QCOMPARE(plan.issueCount(), 1200);
+        s.scalarInt(QStringLiteral("pragma max_page_count = ") + QString::number(s.scalarInt(QStringLiteral("pragma page_count"))));
+        QList<ClosingPhase> phases;
+        ClosingObserver o;
+        o.phaseStarted = [&phases](ClosingPhase p, int) { phases << p; };
+        try {
+            applyClosing(s, plan, o);
+            QFAIL("the closing was stored on a full disk");
+        } catch (const DbError &e) {
+            QCOMPARE(e.number(), err::DiskFull);
+        }
+        QCOMPARE(phases, QList<ClosingPhase>{ClosingPhase::CostIssues});
+        QCOMPARE(dump(s), before);
+    }
+
     void stockChangedSincePlanChangesNothing()
     {
         test::TempClinic c;
@@ -356,6 +407,79 @@ private slots:
         const QStringList before = dump(s);
         QVERIFY_THROWS_EXCEPTION(ClosingRefused, applyClosing(s, plan));
         QCOMPARE(dump(s), before);
+    }
+
+    // The costs are written in journal order, not drug by drug: the journal below interleaves
+    // the drugs. A planned issue changed before the writing stops the closing, which names the
+    // drug of that issue and changes nothing.
+    void staleIssueNamesItsDrug_data()
+    {
+        QTest::addColumn<QString>("drug");
+        QTest::addColumn<int>("nth"); // of the drug's issues, in journal order
+        for (const char *d : {"甲", "乙", "丙"})
+            for (int nth : {0, 1})
+                QTest::addRow("%s issue %d", d, nth) << QString::fromUtf8(d) << nth;
+    }
+    void staleIssueNamesItsDrug()
+    {
+        QFETCH(QString, drug);
+        QFETCH(int, nth);
+        test::TempClinic c;
+        auto s = c.open();
+        interleavedJournal(s);
+        const ClosingPlan plan = planClosing(s);
+        QCOMPARE(plan.issueCount(), 9);
+        auto st = s.query(QStringLiteral("select rowid from yccrtb where ycbm = ? and cksl <> 0 order by rowid"), drug);
+        for (int i = 0; i <= nth; ++i)
+            QVERIFY(st.next());
+        s.exec(QStringLiteral("update yccrtb set ckje = 1 where rowid = ?"), st.int64(0));
+        const QStringList before = dump(s);
+        QString herb;
+        try {
+            applyClosing(s, plan);
+        } catch (const ClosingRefused &e) {
+            QCOMPARE(e.number(), ClosingStaleError);
+            herb = e.herb;
+        }
+        QCOMPARE(herb, drug);
+        QCOMPARE(dump(s), before);
+    }
+
+    // Each phase reports every drug once and in order, however the issues are spread over the
+    // drugs and the journal.
+    void progressCountsEveryDrugOnce_data()
+    {
+        QTest::addColumn<QStringList>("moves"); // "甲+10:25", "乙-1", in journal order
+        QTest::addColumn<QString>("seen");
+        QTest::newRow("no pending issue") << QStringList{"甲+10:25", "乙+3:9", "丙+2:2"}
+                                          << "C3 C1 C2 C3 R3 R1 R2 R3";
+        QTest::newRow("one issue, four drugs") << QStringList{"甲+10:25", "乙+3:9", "丙+2:2", "丁+1:1", "丁-0.5"}
+                                               << "C4 C1 C2 C3 C4 R4 R1 R2 R3 R4";
+        QTest::newRow("issues interleaved, uneven")
+            << QStringList{"甲+10:25", "乙+3:9", "甲-1", "甲-1", "乙-1", "甲-1", "甲-1", "甲-1", "丙+5:5"}
+            << "C3 C1 C2 C3 R3 R1 R2 R3";
+        QTest::newRow("more issues than drugs")
+            << QStringList{"甲+10:25", "乙+30:9", "乙-1", "甲-1", "乙-1", "乙-1", "乙-1", "乙-1", "乙-1"}
+            << "C2 C1 C2 R2 R1 R2";
+    }
+    void progressCountsEveryDrugOnce()
+    {
+        QFETCH(QStringList, moves);
+        QFETCH(QString, seen);
+        test::TempClinic c;
+        auto s = c.open();
+        for (const QString &mv : moves)
+            post(s, mv.left(1), {mv.mid(1)});
+        QStringList shown;
+        ClosingObserver o;
+        o.phaseStarted = [&shown](ClosingPhase p, int n) {
+            shown << (p == ClosingPhase::CostIssues ? u'C' : u'R') + QString::number(n);
+        };
+        o.drugDone = [&shown](ClosingPhase p, int i, int) {
+            shown << (p == ClosingPhase::CostIssues ? u'C' : u'R') + QString::number(i);
+        };
+        applyClosing(s, planClosing(s), o);
+        QCOMPARE(shown.join(u' '), seen);
     }
 
     void progressArithmetic_data()
