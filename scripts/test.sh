@@ -7,11 +7,27 @@
 #                                the end whatever happens
 #   scripts/test.sh --sanitize   a second build in build-sanitize/ with clang and
 #                                -fsanitize=address,undefined (optimised -O1, no debug info, no
-#                                benchmarks or tools), the whole suite under the sanitizers, then
-#                                every libFuzzer target for a bounded time (scripts/fuzz.sh)
+#                                benchmarks or tools), the whole suite under the sanitizers, the
+#                                logic tests again on a throwaway PostgreSQL server, then every
+#                                libFuzzer target for a bounded time (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
+
+# The logic tests (ctest label "logic") again in the build folder $1, each clinic a fresh
+# database on a PostgreSQL cluster of their own, stopped whatever happens. The folder must be
+# traversable by the server's user.
+server_run() {
+  local pgdir conn
+  pgdir=$(mktemp -d /tmp/qinghe-pg.XXXXXX)
+  chmod 755 "$pgdir"
+  trap "./scripts/pg-cluster.sh stop '$pgdir/cluster'; rm -rf '$pgdir'" EXIT
+  conn=$(./scripts/pg-cluster.sh start "$pgdir/cluster")
+  (cd "$1" && QINGHE_TEST_PG="$conn" ctest --output-on-failure -j"$(nproc)" -L logic)
+  ./scripts/pg-cluster.sh stop "$pgdir/cluster"
+  rm -rf "$pgdir"
+  trap - EXIT
+}
 
 if [ "${1:-}" = "--sanitize" ]; then
   dir=${SANITIZE_BUILD_DIR:-build-sanitize}
@@ -29,6 +45,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   # Fewer kills under the sanitizers: the normal run does the full count.
   export QH_RELIABILITY_KILLS=${QH_RELIABILITY_KILLS:-40}
   (cd "$dir" && ctest --output-on-failure -j"$(nproc)")
+  server_run "$dir"
   ./scripts/fuzz.sh "$dir"
   exit 0
 fi
@@ -36,12 +53,6 @@ fi
 ./scripts/build.sh -DQINGHE_WERROR=ON
 (cd build && ctest --output-on-failure -j"$(nproc)")
 
-# The logic tests again, each clinic a fresh database on a PostgreSQL cluster of its own. The
-# folder must be traversable by the server's user.
-pgdir=$(mktemp -d /tmp/qinghe-pg.XXXXXX)
-chmod 755 "$pgdir"
-trap './scripts/pg-cluster.sh stop "$pgdir/cluster"; rm -rf "$pgdir"' EXIT
-conn=$(./scripts/pg-cluster.sh start "$pgdir/cluster")
-(cd build && QINGHE_TEST_PG="$conn" ctest --output-on-failure -j"$(nproc)" -L logic)
+server_run build
 
 ./scripts/guards.sh
