@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -50,12 +49,10 @@ Practice &practice()
         p.patients = int(Modutarnxt::openClinic().scalarInt(QStringLiteral("select count(*) from hzblzl")));
         return p;
     }
-    QProcess tool;
-    tool.start(QStringLiteral(QINGHE_DEMODATA), {QStringLiteral("--root"), p.clinic.root(), QStringLiteral("--patients"),
-                                                 QString::number(p.patients)});
-    tool.waitForFinished(-1);
-    if (tool.exitCode() != 0)
-        qFatal("demo data failed: %s", tool.readAllStandardError().constData());
+    const QString failed = test::makeDemoClinic(QStringLiteral(QINGHE_DEMODATA), p.clinic.root(),
+                                                {QStringLiteral("--patients"), QString::number(p.patients)});
+    if (!failed.isEmpty())
+        qFatal("demo data failed: %s", qPrintable(failed));
     Modutarnxt::SystemRoot = p.clinic.root();
     p.bytes = QFileInfo(p.clinic.dbPath()).size();
     return p;

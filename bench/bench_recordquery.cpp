@@ -23,7 +23,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -44,13 +43,13 @@ bool prepareData()
         root = tmp.path();
     Modutarnxt::SystemRoot = root;
     if (!QFile::exists(Modutarnxt::databasePath())) {
-        QProcess tool;
-        tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        tool.start(QStringLiteral(QINGHE_DEMODATA),
-                   {QStringLiteral("--root"), root, QStringLiteral("--patients"), QStringLiteral("100000"), QStringLiteral("--visits"),
-                    QStringLiteral("1000000"), QStringLiteral("--dispense"), QStringLiteral("2")});
-        if (!tool.waitForFinished(-1) || tool.exitCode() != 0)
+        const QString failed = test::makeDemoClinic(QStringLiteral(QINGHE_DEMODATA), root,
+                                                    {QStringLiteral("--patients"), QStringLiteral("100000"), QStringLiteral("--visits"),
+                                                     QStringLiteral("1000000"), QStringLiteral("--dispense"), QStringLiteral("2")});
+        if (!failed.isEmpty()) {
+            fprintf(stderr, "%s\n", qPrintable(failed));
             return false;
+        }
     }
     g_root = root;
     if (!QFile::exists(Modutarnxt::databasePath()))

@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -41,12 +40,10 @@ Practice &practice()
     p.patients = qEnvironmentVariableIntValue("QINGHE_BENCH_PATIENTS");
     if (p.patients <= 0)
         p.patients = 5000;
-    QProcess tool;
-    tool.start(QStringLiteral(QINGHE_DEMODATA), {QStringLiteral("--root"), p.clinic.root(), QStringLiteral("--patients"),
-                                                 QString::number(p.patients)});
-    tool.waitForFinished(-1);
-    if (tool.exitCode() != 0)
-        qFatal("demo data failed: %s", tool.readAllStandardError().constData());
+    const QString failed = test::makeDemoClinic(QStringLiteral(QINGHE_DEMODATA), p.clinic.root(),
+                                                {QStringLiteral("--patients"), QString::number(p.patients)});
+    if (!failed.isEmpty())
+        qFatal("demo data failed: %s", qPrintable(failed));
     Modutarnxt::SystemRoot = p.clinic.root();
     auto s = db::Session::open(p.clinic.dbPath());
     for (const TableDef &t : clinicSchema())
@@ -113,51 +110,28 @@ void counters(benchmark::State &state)
     state.counters["rows/s"] = benchmark::Counter(double(practice().rows) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_NaiveCopy(benchmark::State &state)
-{
-    Practice &p = practice();
-    const QString path = p.out.filePath(QStringLiteral("naive.mdb"));
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto target = freshTarget(path);
-        auto source = db::Session::open(p.clinic.dbPath());
-        state.ResumeTiming();
-        uncheckedCopy(source, target, false);
-    }
-    counters(state);
-}
-BENCHMARK(BM_NaiveCopy)->Unit(benchmark::kMillisecond)->Iterations(3);
+enum class Copy { Naive, Plain, CheckedMove };
 
-void BM_PlainCopy(benchmark::State &state)
+// One way of copying the practice onto a fresh target, timed without making the target.
+void BM_Copy(benchmark::State &state, Copy how)
 {
     Practice &p = practice();
-    const QString path = p.out.filePath(QStringLiteral("plain.mdb"));
+    const QString path = p.out.filePath(QStringLiteral("target.mdb"));
     for (auto _ : state) {
         state.PauseTiming();
         auto target = freshTarget(path);
         auto source = db::Session::open(p.clinic.dbPath());
         state.ResumeTiming();
-        uncheckedCopy(source, target, true);
-    }
-    counters(state);
-}
-BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-void BM_CheckedMove(benchmark::State &state)
-{
-    Practice &p = practice();
-    const QString path = p.out.filePath(QStringLiteral("moved.mdb"));
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto target = freshTarget(path);
-        auto source = db::Session::open(p.clinic.dbPath());
-        state.ResumeTiming();
-        if (!maint::moveClinic(source, target).refused.isEmpty())
+        if (how != Copy::CheckedMove)
+            uncheckedCopy(source, target, how == Copy::Plain);
+        else if (!maint::moveClinic(source, target).refused.isEmpty())
             state.SkipWithError("the move was refused");
     }
     counters(state);
 }
-BENCHMARK(BM_CheckedMove)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_Copy, NaiveCopy, Copy::Naive)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_Copy, PlainCopy, Copy::Plain)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_Copy, CheckedMove, Copy::CheckedMove)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QProcess>
 #include <atomic>
 
 namespace qh::test {
@@ -206,6 +207,20 @@ void dropFailingTrigger(db::Session &s, const QString &name, const QString &tabl
         s.execScript(QStringLiteral("drop trigger %1").arg(name));
     else
         s.execScript(QStringLiteral("drop trigger %1 on %2").arg(name, table));
+}
+
+QString makeDemoClinic(const QString &tool, const QString &root, const QStringList &arguments)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QINGHE_DATABASE"));
+    p.setProcessEnvironment(env);
+    p.start(tool, QStringList{QStringLiteral("--root"), root} + arguments);
+    if (!p.waitForFinished(-1))
+        return QStringLiteral("%1: %2").arg(tool, p.errorString());
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QStringLiteral("%1 failed: %2").arg(tool, QString::fromUtf8(p.readAllStandardError()));
+    return {};
 }
 
 } // namespace qh::test

@@ -73,6 +73,12 @@ private:
     QByteArray m_serverDb; // the database made on the server, dropped at the end
 };
 
+// Fills root's data file with the demonstration data tool (its path, which the build gives the
+// programs that use it as QINGHE_DEMODATA) and the tool's arguments after --root. The tool
+// always writes the data file, whatever QINGHE_DATABASE names. Returns "" when it succeeded,
+// else what went wrong.
+QString makeDemoClinic(const QString &tool, const QString &root, const QStringList &arguments);
+
 // A trigger that refuses a write with an error, on either engine (fault injection): timing is
 // "before insert", "before update" or "before delete", when a condition over new.<field> (or
 // empty for every row).
