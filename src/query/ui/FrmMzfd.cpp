@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -513,12 +512,12 @@ void FrmMzfd::makeSearchIndex(db::Session &s)
     progress.setWindowModality(Qt::ApplicationModal);
     progress.Form_Load();
     progress.setStepText(RecordQuery::indexProgressText());
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    qh::ui::doEvents(); // the progress window is modal: nothing else takes input
     RecordQuery::ensureSearchIndex(s, [&progress](qint64 done, qint64 total) {
         progress.setProgress(total > 0 ? int(done * 100 / total) : 100);
         if (g_indexProgressWatcher)
             g_indexProgressWatcher(progress);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        qh::ui::doEvents();
     });
     progress.close();
     // Back to this window, the focus where it was.
