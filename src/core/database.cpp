@@ -19,6 +19,11 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace qh::db {
 
 // What both engines provide. A connection is shared by its session and the statements it
@@ -82,6 +87,13 @@ struct StatementImpl {
 namespace {
 
 constexpr int SaltBytes = 16;
+// The salt of a file with 4 KB pages begins with these bytes (the rest is random); any other
+// salt is a file of the first layout, with the engine's 1 KB pages. The salt is stored in the
+// clear as the file's first bytes.
+constexpr char LayoutMark[] = "QH4KPAGE";
+constexpr int LayoutMarkBytes = 8;
+constexpr int PageBytes4K = 4096;
+constexpr int PageBytes1K = 1024;
 constexpr int KeyBytes = 32;
 constexpr int KdfIterations = 64000; // the engine's default for this file format
 
@@ -104,6 +116,27 @@ QByteArray rawKeySpec(const QByteArray &salt)
     g_keyBySalt.insert(salt, spec);
     return spec;
 }
+
+FileLayout layoutOfSalt(const QByteArray &salt)
+{
+    return salt.startsWith(QByteArray::fromRawData(LayoutMark, LayoutMarkBytes)) ? FileLayout::Pages4K
+                                                                                : FileLayout::Pages1K;
+}
+
+QByteArray newSalt(FileLayout layout)
+{
+    for (;;) {
+        QByteArray salt(SaltBytes, '\0');
+        if (RAND_bytes(reinterpret_cast<unsigned char *>(salt.data()), SaltBytes) != 1)
+            throw DbError(err::General, QStringLiteral("无法生成数据库密钥"));
+        if (layout == FileLayout::Pages4K)
+            salt.replace(0, LayoutMarkBytes, QByteArray::fromRawData(LayoutMark, LayoutMarkBytes));
+        if (layoutOfSalt(salt) == layout) // a random salt may begin with the mark: draw again
+            return salt;
+    }
+}
+
+int pageBytesOf(FileLayout layout) { return layout == FileLayout::Pages4K ? PageBytes4K : PageBytes1K; }
 
 // The name of a failed CHECK constraint: "<field>:<kind>" as the schema names them. Found by
 // its form anywhere in the engine's message, so the wording around it does not matter.
@@ -300,6 +333,7 @@ struct SqliteStatement : StatementImpl {
 
 struct SqliteConnection : Connection {
     sqlite3 *db = nullptr;
+    FileLayout layout = FileLayout::Pages4K;
     ~SqliteConnection() override
     {
         if (db) {
@@ -383,10 +417,14 @@ std::shared_ptr<SqliteConnection> openHandle(const QString &path, int flags)
     return conn;
 }
 
-void applyKey(SqliteConnection &c, const QByteArray &keySpec)
+// The key and the page size, before anything of the file is read.
+void applyKey(SqliteConnection &c, const QByteArray &keySpec, FileLayout layout)
 {
     int rc = sqlite3_key(c.db, keySpec.constData(), int(keySpec.size()));
     throwIf(c.db, rc, c.path);
+    c.layout = layout;
+    const QByteArray pragma = "pragma cipher_page_size = " + QByteArray::number(pageBytesOf(layout));
+    throwIf(c.db, sqlite3_exec(c.db, pragma.constData(), nullptr, nullptr, nullptr), c.path);
 }
 
 // ======================================================================== the server
@@ -966,7 +1004,7 @@ Session Session::open(const QString &path)
         throw engineError(SQLITE_NOTADB, {}, path);
 
     auto conn = openHandle(path, SQLITE_OPEN_READWRITE);
-    applyKey(*conn, rawKeySpec(salt));
+    applyKey(*conn, rawKeySpec(salt), layoutOfSalt(salt));
     Session s(conn);
     // The engine accepts any key; reading the schema proves it.
     s.scalarInt(QStringLiteral("select count(*) from sqlite_master"));
@@ -980,13 +1018,11 @@ Session Session::create(const QString &path)
 {
     if (QFileInfo::exists(path))
         throw DbError(err::CannotOpen, QStringLiteral("数据库文件 '%1' 已经存在。").arg(path));
-    QByteArray salt(SaltBytes, '\0');
-    if (RAND_bytes(reinterpret_cast<unsigned char *>(salt.data()), SaltBytes) != 1)
-        throw DbError(err::General, QStringLiteral("无法生成数据库密钥"));
+    const QByteArray salt = newSalt(FileLayout::Pages4K);
     const QByteArray spec = rawKeySpec(salt);
     OwnerOnlyFiles ownerOnly; // the file and its journal: 0600
     auto conn = openHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    applyKey(*conn, spec);
+    applyKey(*conn, spec, FileLayout::Pages4K);
     if (!registerSearchTokenizer(conn->db))
         throwIf(conn->db, SQLITE_ERROR, path);
     Session s(conn);
@@ -1022,6 +1058,58 @@ Session Session::connect(const DatabaseSettings &settings)
 }
 
 Engine Session::engine() const { return m_conn->engine(); }
+
+FileLayout Session::layout() const
+{
+    const auto *file = dynamic_cast<const SqliteConnection *>(m_conn.get());
+    return file ? file->layout : FileLayout::Pages4K;
+}
+
+void Session::copyInto(const QString &target, FileLayout layout)
+{
+    auto *file = dynamic_cast<SqliteConnection *>(m_conn.get());
+    if (!file)
+        throw DbError(err::Misuse, QStringLiteral("只有数据文件可以这样复制。"));
+    if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+        throw DbError(err::CannotOpen, QStringLiteral("数据库文件 '%1' 已经存在。").arg(target));
+    const QByteArray spec = rawKeySpec(newSalt(layout));
+    const auto removeTarget = [&target] {
+        QFile::remove(target);
+        QFile::remove(target + QStringLiteral("-journal"));
+    };
+    OwnerOnlyFiles ownerOnly; // the copy and its journal: 0600
+    // The file is opened for reading and writing only, and so are the files it attaches: the
+    // copy starts as an empty file, which the engine takes for a new database.
+    const int fd = ::open(QFile::encodeName(target).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw DbError(err::CannotOpen, QStringLiteral("无法创建数据库文件 '%1'：%2")
+                                           .arg(target, QString::fromLocal8Bit(strerror(errno))));
+    ::close(fd);
+    try {
+        exec(QStringLiteral("attach database ? as fresh key ?"), target, QString::fromLatin1(spec));
+    } catch (...) {
+        removeTarget();
+        throw;
+    }
+    try {
+        execScript(QStringLiteral("pragma fresh.cipher_page_size = %1").arg(pageBytesOf(layout)));
+        {
+            Transaction t(*this);
+            scalarInt(QStringLiteral("select sqlcipher_export('fresh')"));
+            t.commit();
+        }
+        execScript(QStringLiteral("detach database fresh"));
+    } catch (...) {
+        try {
+            execScript(QStringLiteral("detach database fresh"));
+        } catch (const DbError &) {
+            // not attached any more
+        }
+        removeTarget();
+        throw;
+    }
+    restrictToOwner(target);
+}
 
 Statement Session::prepare(const QString &sql)
 {

@@ -86,6 +86,12 @@ private:
     std::unique_ptr<StatementImpl> m_impl;
 };
 
+// How a clinic file lays out its pages. Files are made with 4 KB pages; files made before
+// (1 KB pages) open as they are and are rewritten once by upgradeClinicFile() (core/schema.h).
+// The layout is told by the file's first bytes (its salt), so it is known before anything of
+// the file is read or a leftover journal is played back.
+enum class FileLayout { Pages4K, Pages1K };
+
 class Session {
 public:
     // Opens an existing clinic database for reading and writing and proves the key by
@@ -101,6 +107,12 @@ public:
     static Session connect(const DatabaseSettings &settings);
 
     Engine engine() const;
+    // The layout of this session's file (Pages4K on the server, where it has no meaning).
+    FileLayout layout() const;
+    // Writes the whole database as one moment (one transaction) into a new encrypted file at
+    // target, laid out as given, owner-only (0600). Refuses when something exists at target; on
+    // a failure nothing is left there. The file engine only.
+    void copyInto(const QString &target, FileLayout layout);
 
     Session(Session &&) noexcept;
     Session &operator=(Session &&) noexcept;

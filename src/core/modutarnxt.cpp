@@ -151,6 +151,14 @@ StartRoute prepareClinicDatabase(QString &notice)
         for (const QString &f : {path, path + QStringLiteral("-journal")})
             if (QFileInfo::exists(f))
                 restrictToOwner(f);
+        // A file of the first layout gets 4 KB pages once. A failure (a full disk, a damaged
+        // file) leaves the file as it was and the program works on it as before; the open
+        // below reports what is wrong with the file itself.
+        try {
+            upgradeClinicFile(path);
+        } catch (const DbError &e) {
+            qWarning("qinghe: the data file keeps its first layout: %s", e.what());
+        }
     }
     {
         db::Session s = openClinic();

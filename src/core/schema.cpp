@@ -2,6 +2,7 @@
 #include "core/database.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -314,6 +315,76 @@ void CreateClinicDatabase(const QString &path, bool withStatusRow)
         QFile::remove(tmp + QStringLiteral("-journal"));
         throw;
     }
+}
+
+QString upgradingPath(const QString &path) { return path + QStringLiteral(".upgrading"); }
+
+namespace {
+
+// What must be equal between a file and its copy: the schema and each table's rows.
+QStringList contentsOf(db::Session &s)
+{
+    QStringList out;
+    QStringList tables;
+    db::Statement st = s.query(QStringLiteral("select type, name, tbl_name, ifnull(sql, '') from sqlite_master "
+                                              "order by type, name"));
+    while (st.next()) {
+        out << st.text(0) + u'|' + st.text(1) + u'|' + st.text(2) + u'|' + st.text(3);
+        if (st.text(0) == QLatin1String("table"))
+            tables << st.text(1);
+    }
+    // The names come from the file's own schema, never from a user.
+    for (const QString &t : tables) {
+        QString quoted = t;
+        quoted.replace(u'"', QStringLiteral("\"\""));
+        out << t + u'=' + QString::number(s.scalarInt(QStringLiteral("select count(*) from \"%1\"").arg(quoted)));
+    }
+    return out;
+}
+
+void removeUpgradeLeftovers(const QString &path)
+{
+    const QString part = upgradingPath(path);
+    for (const QString &f : {part, part + QStringLiteral("-journal")})
+        if (QFileInfo::exists(f) && !QFile::remove(f))
+            throw DbError(err::CannotOpen, QStringLiteral("上次未完成转换的临时文件 '%1' 不能删除。").arg(f));
+}
+
+} // namespace
+
+bool upgradeClinicFile(const QString &path)
+{
+    const QString part = upgradingPath(path);
+    removeUpgradeLeftovers(path);
+    try {
+        {
+            db::Session old = db::Session::open(path);
+            if (old.layout() == db::FileLayout::Pages4K)
+                return false;
+            old.copyInto(part, db::FileLayout::Pages4K);
+            db::Session copy = db::Session::open(part);
+            if (copy.layout() != db::FileLayout::Pages4K
+                || copy.scalarText(QStringLiteral("pragma quick_check")).value_or(QString()) != QLatin1String("ok")
+                || contentsOf(copy) != contentsOf(old))
+                throw DbError(err::General, QStringLiteral("数据库文件 '%1' 转换后的副本与原文件不一致，原文件没有改变。").arg(path));
+            copy.close();
+            old.close();
+        }
+        // The file was closed without a transaction open: a journal beside it now would be
+        // somebody else's, and it would be played back into the copy. Leave everything.
+        if (QFileInfo::exists(path + QStringLiteral("-journal")))
+            throw DbError(err::Locked, QStringLiteral("数据库文件 '%1' 正在被其他程序使用，没有转换。").arg(path));
+        syncToDisk(part, false);
+        if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0)
+            throw DbError(err::CannotOpen, QStringLiteral("转换后的数据库文件不能改名为 '%1'：%2")
+                                               .arg(path, QString::fromLocal8Bit(strerror(errno))));
+        syncToDisk(QFileInfo(path).absolutePath(), true);
+    } catch (...) {
+        QFile::remove(part);
+        QFile::remove(part + QStringLiteral("-journal"));
+        throw;
+    }
+    return true;
 }
 
 } // namespace qh

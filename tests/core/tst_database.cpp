@@ -92,7 +92,7 @@ private slots:
         QProcess p;
         p.start(tool, {clinic.dbPath()});
         QVERIFY(p.waitForStarted());
-        p.write("PRAGMA key='" + db::clinicPassphrase() + "';\nselect count(*) from sqlite_master where type='table';\n");
+        p.write("PRAGMA key='" + db::clinicPassphrase() + "';\nPRAGMA cipher_page_size = 4096;\nselect count(*) from sqlite_master where type='table';\n");
         p.closeWriteChannel();
         QVERIFY(p.waitForFinished());
         QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).trimmed(), QStringLiteral("23"));
