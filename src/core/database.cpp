@@ -1,4 +1,5 @@
 #include "core/database.h"
+#include "core/clock.h"
 #include "core/owneronly.h"
 #include "core/schema.h"
 #include "core/searchtokenizer.h"
@@ -13,6 +14,9 @@
 #include <QMutex>
 #include <QRegularExpression>
 
+#include <chrono>
+#include <exception>
+#include <future>
 #include <map>
 #include <vector>
 
@@ -22,6 +26,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qh::db {
@@ -1065,7 +1070,7 @@ FileLayout Session::layout() const
     return file ? file->layout : FileLayout::Pages4K;
 }
 
-void Session::copyInto(const QString &target, FileLayout layout)
+void Session::copyInto(const QString &target, FileLayout layout, const std::function<void(int percent)> &progress)
 {
     auto *file = dynamic_cast<SqliteConnection *>(m_conn.get());
     if (!file)
@@ -1093,11 +1098,37 @@ void Session::copyInto(const QString &target, FileLayout layout)
     }
     try {
         execScript(QStringLiteral("pragma fresh.cipher_page_size = %1").arg(pageBytesOf(layout)));
-        {
-            Transaction t(*this);
-            scalarInt(QStringLiteral("select sqlcipher_export('fresh')"));
-            t.commit();
+        // The copy needs no journal (on a failure it is removed, and it is flushed by its user
+        // before it replaces anything), and it goes to the file as it is made: a small cache
+        // writes its pages on, so its size tells how far the copy is.
+        execScript(QStringLiteral("pragma fresh.journal_mode = off"));
+        execScript(QStringLiteral("pragma fresh.synchronous = off"));
+        execScript(QStringLiteral("pragma fresh.cache_size = 64"));
+        // The copy runs on its own thread while this one tells how far it is (the copy's size
+        // against this file's) and keeps its windows painted; nothing else uses the session.
+        std::exception_ptr failed;
+        std::future<void> copying = std::async(std::launch::async, [this, &failed] {
+            try {
+                Transaction t(*this);
+                scalarInt(QStringLiteral("select sqlcipher_export('fresh')"));
+                t.commit();
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        if (progress) {
+            const double sourceBytes = double(qMax<qint64>(1, QFileInfo(path()).size()));
+            int shown = 0;
+            progress(0);
+            while (copying.wait_for(std::chrono::milliseconds(clock::scaled(100))) != std::future_status::ready) {
+                const int percent = int(qBound(0.0, double(QFileInfo(target).size()) * 100.0 / sourceBytes, 99.0));
+                if (percent > shown)
+                    progress(shown = percent);
+            }
         }
+        copying.get();
+        if (failed)
+            std::rethrow_exception(failed);
         execScript(QStringLiteral("detach database fresh"));
     } catch (...) {
         try {

@@ -21,6 +21,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -111,8 +112,9 @@ public:
     FileLayout layout() const;
     // Writes the whole database as one moment (one transaction) into a new encrypted file at
     // target, laid out as given, owner-only (0600). Refuses when something exists at target; on
-    // a failure nothing is left there. The file engine only.
-    void copyInto(const QString &target, FileLayout layout);
+    // a failure nothing is left there. The file engine only. progress(percent) is called while
+    // the copy grows (0 to 99, by its size against this file's), each value once.
+    void copyInto(const QString &target, FileLayout layout, const std::function<void(int percent)> &progress = {});
 
     Session(Session &&) noexcept;
     Session &operator=(Session &&) noexcept;

@@ -122,7 +122,7 @@ StartRoute prepareServerDatabase(const db::DatabaseSettings &settings)
 
 } // namespace
 
-StartRoute prepareClinicDatabase(QString &notice)
+StartRoute prepareClinicDatabase(QString &notice, const std::function<void(int percent)> &upgradeProgress)
 {
     notice.clear();
     const db::DatabaseSettings settings = db::DatabaseSettings::load();
@@ -155,7 +155,7 @@ StartRoute prepareClinicDatabase(QString &notice)
         // file) leaves the file as it was and the program works on it as before; the open
         // below reports what is wrong with the file itself.
         try {
-            upgradeClinicFile(path);
+            upgradeClinicFile(path, upgradeProgress);
         } catch (const DbError &e) {
             qWarning("qinghe: the data file keeps its first layout: %s", e.what());
         }

@@ -4,6 +4,7 @@
 #include "core/database.h"
 
 #include <QString>
+#include <functional>
 
 namespace qh::Modutarnxt {
 
@@ -41,9 +42,13 @@ enum class StartRoute {
 // folders and files that exist, makes sure the status row exists, and tells where the start
 // goes. On the server the same start makes the tables and the status row in an empty database
 // (first run) instead of a file. A zero-length database file (a creation stopped by an older version) is moved aside
-// under a new name and a fresh database made; notice then tells the user so. Throws DbError.
-StartRoute prepareClinicDatabase(QString &notice);
+// under a new name and a fresh database made; notice then tells the user so. A file of the first
+// layout is rewritten with 4 KB pages (upgradeClinicFile), with upgradeProgress(percent) called
+// from 0 to 100 while it is; nothing is called for a file that needs nothing. Throws DbError.
+StartRoute prepareClinicDatabase(QString &notice, const std::function<void(int percent)> &upgradeProgress = {});
 StartRoute prepareClinicDatabase();
+// What the progress window says while the file is rewritten.
+inline QString upgradeProgressText() { return QStringLiteral("正在转换数据文件的格式，请稍候……"); }
 
 // Number of rows in the status table and the clinic's name of the first row.
 struct StatusRow {

@@ -352,7 +352,7 @@ void removeUpgradeLeftovers(const QString &path)
 
 } // namespace
 
-bool upgradeClinicFile(const QString &path)
+bool upgradeClinicFile(const QString &path, const std::function<void(int percent)> &progress)
 {
     const QString part = upgradingPath(path);
     removeUpgradeLeftovers(path);
@@ -361,7 +361,11 @@ bool upgradeClinicFile(const QString &path)
             db::Session old = db::Session::open(path);
             if (old.layout() == db::FileLayout::Pages4K)
                 return false;
-            old.copyInto(part, db::FileLayout::Pages4K);
+            // The copy shows 0 to 90 %, the comparison the rest.
+            std::function<void(int)> copying;
+            if (progress)
+                copying = [&progress](int percent) { progress(percent * 90 / 100); };
+            old.copyInto(part, db::FileLayout::Pages4K, copying);
             db::Session copy = db::Session::open(part);
             if (copy.layout() != db::FileLayout::Pages4K
                 || copy.scalarText(QStringLiteral("pragma quick_check")).value_or(QString()) != QLatin1String("ok")
@@ -384,6 +388,8 @@ bool upgradeClinicFile(const QString &path)
         QFile::remove(part + QStringLiteral("-journal"));
         throw;
     }
+    if (progress)
+        progress(100);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The clinic database: 23 tables with their fields and 26 named indexes, in creation order.
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace qh {
@@ -49,8 +50,9 @@ void removeUnfinishedCreation(const QString &path);
 // rows of every table, the engine's quick check), flushed and renamed into place; a failure
 // or a stop at any moment leaves the file as it was. Only the program that holds the data
 // folder may call it (nothing else may have the file open). Returns false when the file has
-// 4 KB pages already. Throws DbError.
-bool upgradeClinicFile(const QString &path);
+// 4 KB pages already. progress(percent) goes from 0 to 100 while the file is rewritten (not
+// called when it needs nothing). Throws DbError.
+bool upgradeClinicFile(const QString &path, const std::function<void(int percent)> &progress = {});
 QString upgradingPath(const QString &path);
 
 // Writes the schema into an open, empty database (used by CreateClinicDatabase; on the server by

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QtTest>
+#include <algorithm>
 #include <sys/stat.h>
 
 using namespace qh;
@@ -57,18 +58,6 @@ QStringList everything(db::Session &s)
 }
 
 int pageSize(db::Session &s) { return int(s.scalarInt(QStringLiteral("pragma page_size"))); }
-
-// The clinic's file replaced by a copy of itself in the first layout.
-void makeFirstLayout(const QString &path)
-{
-    const QString old = path + QStringLiteral(".first");
-    {
-        db::Session s = db::Session::open(path);
-        s.copyInto(old, db::FileLayout::Pages1K);
-    }
-    QVERIFY(QFile::remove(path));
-    QVERIFY(QFile::rename(old, path));
-}
 
 query::SearchInput searchFor(const QString &rx)
 {
@@ -123,7 +112,7 @@ private slots:
         clinic.addUser(QStringLiteral("张三"), QStringLiteral("mima"));
         clinic.addDrug(QStringLiteral("GC"), QStringLiteral("甘草'炙"), QStringLiteral("0.0600"));
         if (from == db::FileLayout::Pages1K)
-            makeFirstLayout(clinic.dbPath());
+            test::makeFirstLayout(clinic.dbPath());
         auto source = clinic.open();
         QCOMPARE(source.layout(), from);
         const QString target = clinic.root() + QStringLiteral("/copy.mdb");
@@ -160,7 +149,7 @@ private slots:
             herb = s.scalarText(QStringLiteral("select substr(blcf, 1, 2) from hzzdzl order by rowid limit 1")).value_or(QString());
         }
         QVERIFY(!herb.trimmed().isEmpty());
-        makeFirstLayout(path);
+        test::makeFirstLayout(path);
         QStringList before;
         std::vector<qint64> found;
         {
@@ -172,7 +161,15 @@ private slots:
         }
         QVERIFY2(found.size() > 1, qPrintable(herb + QString::number(found.size())));
 
-        QCOMPARE(Modutarnxt::prepareClinicDatabase(), Modutarnxt::StartRoute::MainWindow);
+        QString notice;
+        std::vector<int> shown;
+        QCOMPARE(Modutarnxt::prepareClinicDatabase(notice, [&shown](int percent) { shown.push_back(percent); }),
+                 Modutarnxt::StartRoute::MainWindow);
+        QCOMPARE(notice, QString());
+        QCOMPARE(shown.front(), 0);
+        QCOMPARE(shown.back(), 100);
+        QVERIFY(std::is_sorted(shown.begin(), shown.end()));
+        QVERIFY2(shown.size() > 2, qPrintable(QString::number(shown.size()))); // it moves while the copy grows
         QCOMPARE(firstBytes(path, 8), QByteArray("QH4KPAGE"));
         QVERIFY(!QFile::exists(upgradingPath(path)));
         QCOMPARE(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
@@ -194,7 +191,10 @@ private slots:
         }
         const QByteArray upgraded = fileHash(path);
         QVERIFY(!upgradeClinicFile(path));
-        QCOMPARE(Modutarnxt::prepareClinicDatabase(), Modutarnxt::StartRoute::MainWindow);
+        shown.clear();
+        QCOMPARE(Modutarnxt::prepareClinicDatabase(notice, [&shown](int percent) { shown.push_back(percent); }),
+                 Modutarnxt::StartRoute::MainWindow);
+        QVERIFY(shown.empty());
         QCOMPARE(fileHash(path), upgraded);
 #endif
     }
@@ -208,7 +208,7 @@ private slots:
         for (int i = 0; i < 50; ++i)
             clinic.addDrug(QStringLiteral("D%1").arg(i), QStringLiteral("药材%1").arg(i), QStringLiteral("0.0100"));
         const QString path = clinic.dbPath();
-        makeFirstLayout(path);
+        test::makeFirstLayout(path);
         QStringList before;
         {
             auto s = db::Session::open(path);
@@ -255,7 +255,7 @@ private slots:
         clinic.addStatusRow();
         clinic.addDrug(QStringLiteral("GC"), QStringLiteral("甘草"), QStringLiteral("0.0600"));
         const QString path = clinic.dbPath();
-        makeFirstLayout(path);
+        test::makeFirstLayout(path);
         const QString part = upgradingPath(path);
         if (blocked) {
             QVERIFY(QDir().mkpath(part + QStringLiteral("/inside")));

@@ -1,5 +1,6 @@
 #include "core/clock.h"
 #include "core/modutarnxt.h"
+#include "core/ui/Frmjdys.h"
 #include "core/ui/startup.h"
 #include "core/ui/uikit.h"
 #include "testsupport.h"
@@ -8,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLockFile>
+#include <QProgressBar>
+#include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
@@ -64,6 +67,55 @@ private slots:
         QCOMPARE(mainWindows, 1);
         QCOMPARE(firstRuns, 0);
         QCOMPARE(ui::mousePointer(), ui::PointerArrow);
+    }
+
+    // A file of the first layout is rewritten before the main window, with the progress window on
+    // screen (modal, its text, 0 to 100) and no message; the next start shows no window.
+    void firstLayoutFileIsRewrittenUnderTheProgressWindow()
+    {
+        test::TempClinic clinic;
+        clinic.addStatusRow();
+        {
+            auto s = clinic.open();
+            db::Transaction t(s);
+            for (int i = 0; i < 3000; ++i)
+                s.exec(QStringLiteral("insert into ycyltb(ycbm, rksl, rkje, ycyl) values(?, 1, 1, 1)"), QStringLiteral("药材%1").arg(i));
+            t.commit();
+        }
+        test::makeFirstLayout(clinic.dbPath());
+        struct Seen {
+            int percent;
+            QString text;
+            bool shownModal;
+        };
+        std::vector<Seen> seen;
+        ui::setUpgradeProgressWatcher([&seen](const ui::Frmjdys &w) {
+            seen.push_back({w.ProgBar->value(), w.Labprg->text(), w.isVisible() && w.isModal()});
+        });
+        test::RecordingMessages rec;
+        installRecorders();
+        QVERIFY(ui::Main());
+        QCOMPARE(mainWindows, 1);
+        QVERIFY(rec.shown.empty());
+        QVERIFY(seen.size() >= 2);
+        QCOMPARE(seen.front().percent, 0);
+        QCOMPARE(seen.back().percent, 100);
+        for (const Seen &step : seen) {
+            QCOMPARE(step.text, Modutarnxt::upgradeProgressText());
+            QVERIFY(step.shownModal);
+        }
+        for (QWidget *w : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<ui::Frmjdys *>(w) || !w->isVisible());
+        QCOMPARE(clinic.open().layout(), db::FileLayout::Pages4K);
+        QCOMPARE(clinic.open().scalarInt(QStringLiteral("select count(*) from ycyltb")), 3000);
+
+        seen.clear();
+        ui::releaseInstanceLock();
+        installRecorders();
+        QVERIFY(ui::Main());
+        QCOMPARE(mainWindows, 1);
+        QVERIFY(seen.empty());
+        ui::setUpgradeProgressWatcher({});
     }
 
     void deletedStatusRowIsAddedAgain()

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QProcess>
 #include <atomic>
+#include <stdexcept>
 
 namespace qh::test {
 
@@ -186,6 +187,18 @@ void TempClinic::addDrug(const QString &code, const QString &name, const QString
 {
     open().exec(QStringLiteral("insert into ycjg(ycbm, ycmc, ycdj, jldw, yplb) values(?, ?, ?, ?, ?)"), code, name,
                 *Money::parse(price), unit, category);
+}
+
+void makeFirstLayout(const QString &path)
+{
+    const QString old = path + QStringLiteral(".first");
+    QFile::remove(old);
+    {
+        db::Session s = db::Session::open(path);
+        s.copyInto(old, db::FileLayout::Pages1K);
+    }
+    if (!QFile::remove(path) || !QFile::rename(old, path))
+        throw std::runtime_error("the first-layout copy could not replace the data file");
 }
 
 void addFailingTrigger(db::Session &s, const QString &name, const QString &timing, const QString &table, const QString &when)

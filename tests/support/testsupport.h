@@ -79,6 +79,10 @@ private:
 // else what went wrong.
 QString makeDemoClinic(const QString &tool, const QString &root, const QStringList &arguments);
 
+// Replaces the data file at path by a copy of itself in the first layout (1 KB pages), as an
+// earlier version of the program made it.
+void makeFirstLayout(const QString &path);
+
 // A trigger that refuses a write with an error, on either engine (fault injection): timing is
 // "before insert", "before update" or "before delete", when a condition over new.<field> (or
 // empty for every row).

@@ -2,6 +2,7 @@
 #include "core/messages.h"
 #include "core/modutarnxt.h"
 #include "core/owneronly.h"
+#include "core/ui/Frmjdys.h"
 #include "core/ui/uikit.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@ namespace qh::ui {
 
 namespace {
 StartWindows g_windows;
+std::function<void(const Frmjdys &)> g_upgradeWatcher;
 std::unique_ptr<QLockFile> g_lock;
 int g_exitStatus = 0;
 
@@ -41,6 +43,8 @@ void startErrorReport(const DbError &e)
 
 void setStartWindows(StartWindows windows) { g_windows = std::move(windows); }
 
+void setUpgradeProgressWatcher(std::function<void(const Frmjdys &)> watcher) { g_upgradeWatcher = std::move(watcher); }
+
 void releaseInstanceLock() { g_lock.reset(); }
 
 int startExitStatus() { return g_exitStatus; }
@@ -60,12 +64,35 @@ bool Main()
     setMousePointer(PointerBusy);
     StartRoute route;
     QString notice;
+    // A file of the first layout is rewritten before anything else (a minute on a large
+    // practice): the progress window shows how far it is and takes no input meanwhile.
+    std::unique_ptr<Frmjdys> upgrading;
+    const auto upgradeStep = [&upgrading](int percent) {
+        if (!upgrading) {
+            upgrading = std::make_unique<Frmjdys>();
+            upgrading->setWindowModality(Qt::ApplicationModal);
+            upgrading->Form_Load();
+            upgrading->setStepText(upgradeProgressText());
+        }
+        upgrading->setProgress(percent);
+        if (g_upgradeWatcher)
+            g_upgradeWatcher(*upgrading);
+        doEvents();
+    };
+    const auto upgradeDone = [&upgrading] {
+        if (upgrading)
+            upgrading->close();
+        upgrading.reset();
+    };
     try {
-        route = prepareClinicDatabase(notice);
+        route = prepareClinicDatabase(notice, upgradeStep);
+        upgradeDone();
     } catch (const DbError &e) {
+        upgradeDone();
         startErrorReport(e);
         return false;
     } catch (const std::exception &e) {
+        upgradeDone();
         startErrorReport(DbError(err::General, QString::fromUtf8(e.what())));
         return false;
     }

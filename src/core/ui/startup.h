@@ -15,6 +15,11 @@ void setStartWindows(StartWindows windows);
 // ended (second copy, start error, broken status table).
 bool Main();
 
+class Frmjdys;
+// Tests watch the progress window shown while a file of the first layout is rewritten: the
+// watcher is called after each step the window shows.
+void setUpgradeProgressWatcher(std::function<void(const Frmjdys &)> watcher);
+
 // Releases the single-copy lock (the program's end does it too).
 void releaseInstanceLock();
 
