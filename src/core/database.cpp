@@ -1104,8 +1104,11 @@ void Session::copyInto(const QString &target, FileLayout layout, const std::func
         execScript(QStringLiteral("pragma fresh.journal_mode = off"));
         execScript(QStringLiteral("pragma fresh.synchronous = off"));
         execScript(QStringLiteral("pragma fresh.cache_size = 64"));
+        const qint64 inUse = (scalarInt(QStringLiteral("pragma main.page_count"))
+                              - scalarInt(QStringLiteral("pragma main.freelist_count")))
+            * scalarInt(QStringLiteral("pragma main.page_size"));
         // The copy runs on its own thread while this one tells how far it is (the copy's size
-        // against this file's) and keeps its windows painted; nothing else uses the session.
+        // against the pages this file uses) and keeps its windows painted; nothing else uses the session.
         std::exception_ptr failed;
         std::future<void> copying = std::async(std::launch::async, [this, &failed] {
             try {
@@ -1117,7 +1120,8 @@ void Session::copyInto(const QString &target, FileLayout layout, const std::func
             }
         });
         if (progress) {
-            const double sourceBytes = double(qMax<qint64>(1, QFileInfo(path()).size()));
+            // The pages in use: the copy leaves the free ones out.
+            const double sourceBytes = double(qMax<qint64>(1, inUse));
             int shown = 0;
             progress(0);
             while (copying.wait_for(std::chrono::milliseconds(clock::scaled(100))) != std::future_status::ready) {
