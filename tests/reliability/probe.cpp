@@ -3,7 +3,8 @@
 //   reliability_probe crash [--kills N] [--start-kills N] [--broken]
 //       A child process posts receipts, issues and prescription dispensings in a loop through
 //       the real logic classes; the parent kills it with SIGKILL at random moments and after
-//       every kill checks the file. Then the same for kills during the very first start.
+//       every kill checks the file. Then the same for kills during the very first start, and
+//       during the start's rewrite of a file of the first layout (1 KB pages).
 //   reliability_probe iofaults [--postings N] [--probability P] [--broken]
 //       The child posts under fiu-run with random failures of pwrite, pread and fdatasync.
 //   reliability_probe diskfull [--broken]
@@ -13,7 +14,8 @@
 // quantity and amount, quantity on hand = in - out); no movement without its balance change;
 // every acknowledged posting present, whole, and nothing present that was reported failed.
 // --broken runs the same probe against a deliberately broken variant (postings without their
-// transaction, failures reported as success, a first start that creates the file in place)
+// transaction, failures reported as success, a first start that creates the file in place, a
+// rewrite that replaces the file by copying over it)
 // and succeeds only when the probe catches it: it shows that the probe can fail.
 //
 // Exit status: 0 passed, 1 a fault found (or, with --broken, not found), 77 skipped.
@@ -27,6 +29,8 @@
 #include "stock/stockout.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -42,6 +46,7 @@
 #include <sqlite3.h>
 
 #include <csignal>
+#include <functional>
 #include <cstdio>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
@@ -258,6 +263,32 @@ int childStart(const QString &root, bool broken)
             db::Session s = db::Session::create(path);
             createSchema(s);
             s.exec(QStringLiteral("insert into xtzlqk(xt001) values('  ')"));
+        } else {
+            Modutarnxt::prepareClinicDatabase();
+        }
+    } catch (const DbError &e) {
+        tell("ERR " + e.description().toUtf8());
+        return 1;
+    }
+    tell("DONE");
+    return 0;
+}
+
+// The start on a file of the first layout, which it rewrites with 4 KB pages. Broken: the
+// rewrite moves the file aside and makes the new one in its place, instead of renaming a
+// finished copy into place.
+int childUpgrade(const QString &root, bool broken)
+{
+    Modutarnxt::SystemRoot = root;
+    tell("GO");
+    try {
+        if (broken) {
+            const QString path = Modutarnxt::databasePath();
+            const QString aside = path + QStringLiteral(".old");
+            QFile::remove(aside);
+            QFile::rename(path, aside);
+            db::Session::open(aside).copyInto(path, db::FileLayout::Pages4K);
+            QFile::remove(aside);
         } else {
             Modutarnxt::prepareClinicDatabase();
         }
@@ -528,6 +559,128 @@ int crashFirstStart(const Options &o, int &killed)
     return 0;
 }
 
+// Everything a file holds (schema and every row), as one digest.
+QByteArray contentDigest(db::Session &s)
+{
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    QStringList tables;
+    db::Statement st = s.query(QStringLiteral("select type, name, ifnull(sql, '') from sqlite_master order by type, name"));
+    while (st.next()) {
+        h.addData((st.text(0) + st.text(1) + st.text(2)).toUtf8());
+        if (st.text(0) == u"table")
+            tables << st.text(1);
+    }
+    for (const QString &t : tables) {
+        db::Statement rows = s.query(QStringLiteral("select * from \"%1\" order by rowid").arg(t));
+        while (rows.next())
+            for (int c = 0; c < rows.columnCount(); ++c)
+                h.addData((rows.isNull(c) ? QStringLiteral("\x01") : rows.text(c) + u'\x02').toUtf8());
+    }
+    return h.result();
+}
+
+// Checks a data folder after a kill during the rewrite of its first-layout file: the file opens
+// (in either layout) with exactly what it held; the next start, unkilled, finishes the rewrite.
+QStringList checkUpgrade(const QString &root, const QByteArray &expected)
+{
+    QStringList problems;
+    Modutarnxt::SystemRoot = root;
+    const QString path = Modutarnxt::databasePath();
+    try {
+        auto s = db::Session::open(path);
+        if (s.scalarText(QStringLiteral("pragma integrity_check")).value_or(QString()) != u"ok")
+            problems << QStringLiteral("integrity check fails");
+        if (contentDigest(s) != expected)
+            problems << QStringLiteral("the file does not hold what it held before the rewrite");
+    } catch (const DbError &e) {
+        problems << QStringLiteral("the file left behind cannot be opened: %1 %2").arg(e.number()).arg(e.description());
+    }
+    try {
+        Modutarnxt::prepareClinicDatabase();
+        auto s = db::Session::open(path);
+        if (s.layout() != db::FileLayout::Pages4K)
+            problems << QStringLiteral("the next start did not rewrite the file");
+        if (contentDigest(s) != expected)
+            problems << QStringLiteral("after the next start the file does not hold what it held");
+        if (QFileInfo::exists(upgradingPath(path)))
+            problems << QStringLiteral("the temporary copy of the rewrite is still there");
+    } catch (const DbError &e) {
+        problems << QStringLiteral("the next start fails: %1 %2").arg(e.number()).arg(e.description());
+    }
+    return problems;
+}
+
+int crashUpgrade(const Options &o, int &killed)
+{
+    // A file of the first layout with a few months of movements, made once and copied for each kill.
+    QTemporaryDir base;
+    const QString model = base.filePath(QStringLiteral("first.mdb"));
+    QByteArray expected;
+    {
+        QTemporaryDir dir;
+        prepareClinic(dir.path());
+        auto s = Modutarnxt::openClinic();
+        db::Transaction t(s);
+        for (int i = 0; i < 20000; ++i)
+            s.exec(QStringLiteral("insert into yccrtb(crsj, ycbm, ywzy, rksl, rkje, cksl, ckje, xsje) values(?, ?, ?, ?, ?, 0, 0, 0)"),
+                   QDateTime(Today, QTime(8, 0)).addSecs(-i * 60), i % 2 ? QStringLiteral("甘草") : QStringLiteral("黄芪"),
+                   QStringLiteral("购进"), Money::fromInt(1 + i % 7), Money::fromCents(100 + i));
+        t.commit();
+        s.copyInto(model, db::FileLayout::Pages1K);
+        auto first = db::Session::open(model);
+        expected = contentDigest(first);
+    }
+    const auto freshFolder = [&model](QTemporaryDir &dir) {
+        Modutarnxt::SystemRoot = dir.path();
+        QDir().mkpath(QFileInfo(Modutarnxt::databasePath()).absolutePath());
+        return QFile::copy(model, Modutarnxt::databasePath());
+    };
+    const QStringList broken = o.broken ? QStringList{QStringLiteral("--broken")} : QStringList{};
+    qint64 span = 0;
+    {
+        QTemporaryDir dir;
+        QProcess p;
+        QElapsedTimer t;
+        if (!freshFolder(dir) || !startChild(p, QStringList{QStringLiteral("--child-upgrade"), dir.path()} + broken)) {
+            say(QStringLiteral("FAIL: the rewrite child did not start"));
+            return 1;
+        }
+        t.start();
+        p.waitForFinished(60000);
+        span = std::max<qint64>(t.elapsed(), 5);
+    }
+    auto *rng = QRandomGenerator::global();
+    killed = 0;
+    int completed = 0;
+    for (int k = 0; k < o.startKills; ++k) {
+        QTemporaryDir dir;
+        QProcess p;
+        if (!freshFolder(dir) || !startChild(p, QStringList{QStringLiteral("--child-upgrade"), dir.path()} + broken)) {
+            say(QStringLiteral("FAIL: the rewrite child did not start"));
+            return 1;
+        }
+        QThread::usleep(rng->bounded(quint32(span * 1000)));
+        if (p.state() == QProcess::Running)
+            ++killed;
+        else
+            ++completed;
+        killChild(p);
+        const QStringList problems = checkUpgrade(dir.path(), expected);
+        if (!problems.isEmpty()) {
+            say(QStringLiteral("FAULT after kill %1 during the rewrite of a first-layout file:").arg(k + 1));
+            for (const QString &pr : problems)
+                say(QStringLiteral("  ") + pr);
+            return 1;
+        }
+    }
+    say(QStringLiteral("crash: %1 kills during the rewrite of a first-layout file (%2 more came too late, a rewrite "
+                       "takes %3 ms), every file whole and rewritten by the next start")
+            .arg(killed)
+            .arg(completed)
+            .arg(span));
+    return 0;
+}
+
 // ------------------------------------------------------------------ I/O faults
 
 int ioFaults(const Options &o)
@@ -730,6 +883,8 @@ int main(int argc, char *argv[])
         return childPost(args.value(1), args.value(2).toInt(), count, o.broken);
     if (mode == u"--child-start")
         return childStart(args.value(1), o.broken);
+    if (mode == u"--child-upgrade")
+        return childUpgrade(args.value(1), o.broken);
 
     int rc = 0;
     if (mode == u"crash" && o.broken) {
@@ -737,14 +892,28 @@ int main(int argc, char *argv[])
         int kills = 0, startKills = 0;
         const int postings = crashPostings(o, kills);
         say(QStringLiteral("broken postings: %1 after %2 kills").arg(postings == 1 ? "caught" : "NOT caught").arg(kills));
-        const int start = crashFirstStart(o, startKills);
+        // A start is short and only part of it is exposed: the kills of one round can all miss
+        // that part, so the broken starts get a few rounds to be caught in.
+        const auto caughtWithin = [](int rounds, const std::function<int()> &probe) {
+            for (int r = 0; r < rounds; ++r)
+                if (probe() == 1)
+                    return 1;
+            return 0;
+        };
+        const int start = caughtWithin(4, [&] { return crashFirstStart(o, startKills); });
         say(QStringLiteral("broken first start: %1").arg(start == 1 ? "caught" : "NOT caught"));
-        rc = postings == 1 && start == 1 ? 1 : 0;
+        int upgradeKills = 0;
+        const int upgrade = caughtWithin(4, [&] { return crashUpgrade(o, upgradeKills); });
+        say(QStringLiteral("broken rewrite: %1").arg(upgrade == 1 ? "caught" : "NOT caught"));
+        rc = postings == 1 && start == 1 && upgrade == 1 ? 1 : 0;
     } else if (mode == u"crash") {
         int kills = 0, startKills = 0;
         rc = crashPostings(o, kills);
         if (rc == 0)
             rc = crashFirstStart(o, startKills);
+        int upgradeKills = 0;
+        if (rc == 0)
+            rc = crashUpgrade(o, upgradeKills);
     } else if (mode == u"iofaults") {
         rc = ioFaults(o);
     } else if (mode == u"diskfull") {
