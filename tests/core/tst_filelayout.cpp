@@ -24,16 +24,6 @@ QByteArray firstBytes(const QString &path, int n)
     return f.open(QIODevice::ReadOnly) ? f.read(n) : QByteArray();
 }
 
-QByteArray fileHash(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    h.addData(&f);
-    return h.result();
-}
-
 // The schema and every row of every table, in a form two files can be compared by.
 QStringList everything(db::Session &s)
 {
@@ -124,9 +114,9 @@ private slots:
         QCOMPARE(everything(copy), everything(source));
         QVERIFY(everything(copy).size() > 40);
         QVERIFY(firstBytes(target, 16) != firstBytes(clinic.dbPath(), 16)); // its own salt
-        const QByteArray before = fileHash(target);
+        const QByteArray before = test::fileHash(target);
         QVERIFY_THROWS_EXCEPTION(DbError, source.copyInto(target, to));
-        QCOMPARE(fileHash(target), before);
+        QCOMPARE(test::fileHash(target), before);
     }
 
     // A file of the first layout with the demonstration data and its search index: the start
@@ -189,13 +179,13 @@ private slots:
             t.commit();
             QCOMPARE(query::RecordQuery::runSearch(s, searchFor(herb)).count(), qsizetype(found.size() + 1));
         }
-        const QByteArray upgraded = fileHash(path);
+        const QByteArray upgraded = test::fileHash(path);
         QVERIFY(!upgradeClinicFile(path));
         shown.clear();
         QCOMPARE(Modutarnxt::prepareClinicDatabase(notice, [&shown](int percent) { shown.push_back(percent); }),
                  Modutarnxt::StartRoute::MainWindow);
         QVERIFY(shown.empty());
-        QCOMPARE(fileHash(path), upgraded);
+        QCOMPARE(test::fileHash(path), upgraded);
 #endif
     }
 
@@ -264,13 +254,13 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("half a copy");
         }
-        const QByteArray before = fileHash(path);
+        const QByteArray before = test::fileHash(path);
 
         QCOMPARE(Modutarnxt::prepareClinicDatabase(), Modutarnxt::StartRoute::MainWindow);
         auto s = db::Session::open(path);
         QCOMPARE(s.layout(), blocked ? db::FileLayout::Pages1K : db::FileLayout::Pages4K);
         if (blocked)
-            QCOMPARE(fileHash(path), before);
+            QCOMPARE(test::fileHash(path), before);
         else
             QVERIFY(!QFile::exists(part));
         QCOMPARE(*s.scalarText(QStringLiteral("select ycmc from ycjg where ycbm = 'GC'")), QStringLiteral("甘草"));

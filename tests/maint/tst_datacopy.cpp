@@ -24,16 +24,6 @@ using maint::DataCopy;
 
 namespace {
 
-QByteArray hashOf(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    h.addData(&f);
-    return h.result();
-}
-
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -236,13 +226,13 @@ void TstDataCopy::badCandidateIsRefused()
     Modutarnxt::SystemRoot = c.root();
     const QString good = backups->filePath(QStringLiteral("good.mdb"));
     const QString candidate = make(this, c, good, m_out->path());
-    const QByteArray before = hashOf(c.dbPath());
+    const QByteArray before = test::fileHash(c.dbPath());
     DataCopy copy;
     const auto r = copy.restore(candidate);
     QVERIFY(r);
     QVERIFY2(r->message.contains(message), qPrintable(r->message));
     QCOMPARE(r->field, maint::CopyField::Txtpath);
-    QCOMPARE(hashOf(c.dbPath()), before);
+    QCOMPARE(test::fileHash(c.dbPath()), before);
     QCOMPARE(leftovers(c.root() + QStringLiteral("/system")), QStringList());
     QCOMPARE(DataCopy::safetyCopies(), QStringList());
 }
@@ -257,7 +247,7 @@ void TstDataCopy::roundTripKeepsEveryRow()
     // The clerk damages the data after the backup.
     c.open().exec(QStringLiteral("delete from hzblzl"));
     c.addDrug(QStringLiteral("A03"), QStringLiteral("紫苏"), QStringLiteral("0.10"));
-    const QByteArray damaged = hashOf(c.dbPath());
+    const QByteArray damaged = test::fileHash(c.dbPath());
 
     DataCopy copy;
     QVERIFY(!copy.restore(b));
@@ -266,7 +256,7 @@ void TstDataCopy::roundTripKeepsEveryRow()
     QCOMPARE(QFileInfo(c.dbPath()).permissions() & (QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
     // The data that was replaced is kept, as it was.
     QCOMPARE(DataCopy::safetyCopies(), QStringList{copy.lastSafetyCopy()});
-    QCOMPARE(hashOf(copy.lastSafetyCopy()), damaged);
+    QCOMPARE(test::fileHash(copy.lastSafetyCopy()), damaged);
     QCOMPARE(leftovers(c.root() + QStringLiteral("/system")), QStringList());
 }
 
@@ -305,14 +295,14 @@ void TstDataCopy::interruptedRestoreLeavesLiveIntact()
     test::TempClinic c;
     const QString b = goodBackup(c);
     c.open().exec(QStringLiteral("delete from ycjg"));
-    const QByteArray before = hashOf(c.dbPath());
+    const QByteArray before = test::fileHash(c.dbPath());
     DataCopy copy;
     copy.setStageHook([](DataCopy::Stage s) {
         if (s == DataCopy::Stage::BeforeRename)
             throw DbError(err::DiskIo, QStringLiteral("断电"));
     });
     QVERIFY_THROWS_EXCEPTION(DbError, copy.restore(b));
-    QCOMPARE(hashOf(c.dbPath()), before);
+    QCOMPARE(test::fileHash(c.dbPath()), before);
     QCOMPARE(leftovers(c.root() + QStringLiteral("/system")), QStringList());
     QCOMPARE(DataCopy::safetyCopies(), QStringList());
     QCOMPARE(c.open().scalarInt(QStringLiteral("select count(*) from ycjg")), 0);
@@ -353,7 +343,7 @@ void TstDataCopy::failedBackupLeavesNoTarget()
             throw DbError(err::DiskIo, QStringLiteral("U盘被拔出"));
     });
     QVERIFY_THROWS_EXCEPTION(DbError, copy.backup(target));
-    QCOMPARE(hashOf(target), QCryptographicHash::hash("an older backup", QCryptographicHash::Sha256));
+    QCOMPARE(test::fileHash(target), QCryptographicHash::hash("an older backup", QCryptographicHash::Sha256));
     QCOMPARE(leftovers(m_out->path()), QStringList());
 }
 
@@ -373,7 +363,7 @@ void TstDataCopy::badBackupTarget()
     QFETCH(QString, message);
     test::TempClinic c;
     fillClinic(c);
-    const QByteArray live = hashOf(c.dbPath());
+    const QByteArray live = test::fileHash(c.dbPath());
     std::optional<TmpFs> ro;
     QString target = out(QStringLiteral("missing/b.mdb"));
     if (kind == u"readonly") {
@@ -396,7 +386,7 @@ void TstDataCopy::badBackupTarget()
     const auto r = copy.checkBackup(target);
     QVERIFY(r);
     QVERIFY2(r->message.contains(message), qPrintable(r->message));
-    QCOMPARE(hashOf(c.dbPath()), live);
+    QCOMPARE(test::fileHash(c.dbPath()), live);
     QVERIFY(kind == u"live" || kind == u"folder" || !QFileInfo::exists(target));
 }
 

@@ -21,15 +21,6 @@ using namespace qh;
 using maint::DataCopy;
 using maint::ui::Frmcopy;
 
-namespace {
-QByteArray hashOf(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-} // namespace
-
 class TstFrmcopy : public QObject {
     Q_OBJECT
 
@@ -200,7 +191,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(8192, 'z'));
         f.close();
-        const QByteArray live = hashOf(clinic->dbPath());
+        const QByteArray live = test::fileHash(clinic->dbPath());
         QTest::mouseClick(w->Optcove, Qt::LeftButton);
         QTest::keyClicks(w->Txtpath, candidate);
         QTest::mouseClick(w->Cmdcopy, Qt::LeftButton);
@@ -210,7 +201,7 @@ private slots:
         QCOMPARE(w->Txtpath->selectedText(), candidate);
         QVERIFY(buttonsShown());
         QVERIFY(!w->Aniplay->isVisible());
-        QCOMPARE(hashOf(clinic->dbPath()), live);
+        QCOMPARE(test::fileHash(clinic->dbPath()), live);
         QVERIFY(!ui::programEnded());
     }
 
@@ -229,7 +220,7 @@ private slots:
         DataCopy().backup(b); // a sound backup of the data file, made before the clinic moved
         qputenv("QINGHE_DATABASE", "host=db.clinic port=5432 dbname=qinghe user=reception password=s3cret");
         const auto unset = qScopeGuard([] { qunsetenv("QINGHE_DATABASE"); });
-        const QByteArray live = hashOf(clinic->dbPath()), backup = hashOf(b);
+        const QByteArray live = test::fileHash(clinic->dbPath()), backup = test::fileHash(b);
         QTest::mouseClick(w->Optcove, Qt::LeftButton);
         files->answers.push_back(b);
         QTest::mouseClick(w->CmdPath, Qt::LeftButton);
@@ -247,13 +238,13 @@ private slots:
         QCOMPARE(messages->shown.back().icon, MsgIcon::Warning);
         QCOMPARE(focus(), w->Txtpath);
         QVERIFY(buttonsShown());
-        QCOMPARE(hashOf(clinic->dbPath()), live);
-        QCOMPARE(hashOf(b), backup);
+        QCOMPARE(test::fileHash(clinic->dbPath()), live);
+        QCOMPARE(test::fileHash(b), backup);
         QCOMPARE(DataCopy::safetyCopies(), QStringList());
         QVERIFY(!ui::programEnded());
         // The logic refuses as well, whoever calls it.
         QVERIFY(DataCopy().restore(b));
-        QCOMPARE(hashOf(clinic->dbPath()), live);
+        QCOMPARE(test::fileHash(clinic->dbPath()), live);
     }
 
     void restoreEndsTheProgram()

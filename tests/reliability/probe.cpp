@@ -512,51 +512,72 @@ QStringList checkFirstStart(const QString &root)
     return problems;
 }
 
-int crashFirstStart(const Options &o, int &killed)
-{
-    // How long a first start takes, from the child's "GO" to its end.
+// Starts the child in its mode on a data folder made by prepare, kills it at random moments over
+// the span one unkilled run takes, and after each kill lists with check what is wrong with the
+// folder. Returns 1 at the first fault (told with what), else 0.
+struct KillCount {
+    int killed = 0;
+    int tooLate = 0;
     qint64 span = 0;
+};
+int killDuringStarts(const Options &o, const QString &mode, const QString &what,
+                     const std::function<bool(const QString &root)> &prepare,
+                     const std::function<QStringList(const QString &root)> &check, KillCount &count)
+{
+    const auto start = [&](QProcess &p, const QString &root) {
+        return prepare(root)
+            && startChild(p, {mode, root, o.broken ? QStringLiteral("--broken") : QString()});
+    };
     {
+        // Timed with the variant under test, so the kills spread over its own span.
         QTemporaryDir dir;
         QProcess p;
         QElapsedTimer t;
-        // Timed with the variant under test, so the kills spread over its own span.
-        if (!startChild(p, {QStringLiteral("--child-start"), dir.path(), o.broken ? QStringLiteral("--broken") : QString()})) {
-            say(QStringLiteral("FAIL: the start child did not start"));
+        if (!start(p, dir.path())) {
+            say(QStringLiteral("FAIL: the child for %1 did not start").arg(what));
             return 1;
         }
         t.start();
         p.waitForFinished(60000);
-        span = std::max<qint64>(t.elapsed(), 5);
+        count.span = std::max<qint64>(t.elapsed(), 5);
     }
     auto *rng = QRandomGenerator::global();
-    killed = 0;
-    int completed = 0;
+    count.killed = count.tooLate = 0;
     for (int k = 0; k < o.startKills; ++k) {
         QTemporaryDir dir;
         QProcess p;
-        if (!startChild(p, {QStringLiteral("--child-start"), dir.path(), o.broken ? QStringLiteral("--broken") : QString()})) {
-            say(QStringLiteral("FAIL: the start child did not start"));
+        if (!start(p, dir.path())) {
+            say(QStringLiteral("FAIL: the child for %1 did not start").arg(what));
             return 1;
         }
-        QThread::usleep(rng->bounded(quint32(span * 1000)));
+        QThread::usleep(rng->bounded(quint32(count.span * 1000)));
         if (p.state() == QProcess::Running)
-            ++killed;
+            ++count.killed;
         else
-            ++completed;
+            ++count.tooLate;
         killChild(p);
-        const QStringList problems = checkFirstStart(dir.path());
+        const QStringList problems = check(dir.path());
         if (!problems.isEmpty()) {
-            say(QStringLiteral("FAULT after kill %1 during the first start:").arg(k + 1));
+            say(QStringLiteral("FAULT after kill %1 during %2:").arg(k + 1).arg(what));
             for (const QString &pr : problems)
                 say(QStringLiteral("  ") + pr);
             return 1;
         }
     }
-    say(QStringLiteral("crash: %1 kills during the first start (%2 more came too late), every next start sound")
-            .arg(killed)
-            .arg(completed));
     return 0;
+}
+
+int crashFirstStart(const Options &o, int &killed)
+{
+    KillCount count;
+    const int rc = killDuringStarts(o, QStringLiteral("--child-start"), QStringLiteral("the first start"),
+                                    [](const QString &) { return true; }, checkFirstStart, count);
+    killed = count.killed;
+    if (rc == 0)
+        say(QStringLiteral("crash: %1 kills during the first start (%2 more came too late), every next start sound")
+                .arg(count.killed)
+                .arg(count.tooLate));
+    return rc;
 }
 
 // Everything a file holds (schema and every row), as one digest.
@@ -630,55 +651,23 @@ int crashUpgrade(const Options &o, int &killed)
         auto first = db::Session::open(model);
         expected = contentDigest(first);
     }
-    const auto freshFolder = [&model](QTemporaryDir &dir) {
-        Modutarnxt::SystemRoot = dir.path();
-        QDir().mkpath(QFileInfo(Modutarnxt::databasePath()).absolutePath());
-        return QFile::copy(model, Modutarnxt::databasePath());
-    };
-    const QStringList broken = o.broken ? QStringList{QStringLiteral("--broken")} : QStringList{};
-    qint64 span = 0;
-    {
-        QTemporaryDir dir;
-        QProcess p;
-        QElapsedTimer t;
-        if (!freshFolder(dir) || !startChild(p, QStringList{QStringLiteral("--child-upgrade"), dir.path()} + broken)) {
-            say(QStringLiteral("FAIL: the rewrite child did not start"));
-            return 1;
-        }
-        t.start();
-        p.waitForFinished(60000);
-        span = std::max<qint64>(t.elapsed(), 5);
-    }
-    auto *rng = QRandomGenerator::global();
-    killed = 0;
-    int completed = 0;
-    for (int k = 0; k < o.startKills; ++k) {
-        QTemporaryDir dir;
-        QProcess p;
-        if (!freshFolder(dir) || !startChild(p, QStringList{QStringLiteral("--child-upgrade"), dir.path()} + broken)) {
-            say(QStringLiteral("FAIL: the rewrite child did not start"));
-            return 1;
-        }
-        QThread::usleep(rng->bounded(quint32(span * 1000)));
-        if (p.state() == QProcess::Running)
-            ++killed;
-        else
-            ++completed;
-        killChild(p);
-        const QStringList problems = checkUpgrade(dir.path(), expected);
-        if (!problems.isEmpty()) {
-            say(QStringLiteral("FAULT after kill %1 during the rewrite of a first-layout file:").arg(k + 1));
-            for (const QString &pr : problems)
-                say(QStringLiteral("  ") + pr);
-            return 1;
-        }
-    }
-    say(QStringLiteral("crash: %1 kills during the rewrite of a first-layout file (%2 more came too late, a rewrite "
-                       "takes %3 ms), every file whole and rewritten by the next start")
-            .arg(killed)
-            .arg(completed)
-            .arg(span));
-    return 0;
+    KillCount count;
+    const int rc = killDuringStarts(
+        o, QStringLiteral("--child-upgrade"), QStringLiteral("the rewrite of a first-layout file"),
+        [&model](const QString &root) {
+            Modutarnxt::SystemRoot = root;
+            QDir().mkpath(QFileInfo(Modutarnxt::databasePath()).absolutePath());
+            return QFile::copy(model, Modutarnxt::databasePath());
+        },
+        [&expected](const QString &root) { return checkUpgrade(root, expected); }, count);
+    killed = count.killed;
+    if (rc == 0)
+        say(QStringLiteral("crash: %1 kills during the rewrite of a first-layout file (%2 more came too late, a rewrite "
+                           "takes %3 ms), every file whole and rewritten by the next start")
+                .arg(count.killed)
+                .arg(count.tooLate)
+                .arg(count.span));
+    return rc;
 }
 
 // ------------------------------------------------------------------ I/O faults

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <atomic>
 #include <stdexcept>
@@ -187,6 +188,16 @@ void TempClinic::addDrug(const QString &code, const QString &name, const QString
 {
     open().exec(QStringLiteral("insert into ycjg(ycbm, ycmc, ycdj, jldw, yplb) values(?, ?, ?, ?, ?)"), code, name,
                 *Money::parse(price), unit, category);
+}
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(&f);
+    return h.result();
 }
 
 void makeFirstLayout(const QString &path)

@@ -79,6 +79,9 @@ private:
 // else what went wrong.
 QString makeDemoClinic(const QString &tool, const QString &root, const QStringList &arguments);
 
+// The SHA-256 of a file's bytes (empty when it cannot be read).
+QByteArray fileHash(const QString &path);
+
 // Replaces the data file at path by a copy of itself in the first layout (1 KB pages), as an
 // earlier version of the program made it.
 void makeFirstLayout(const QString &path);
