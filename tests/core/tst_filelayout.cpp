@@ -49,6 +49,7 @@ QStringList everything(db::Session &s)
 
 int pageSize(db::Session &s) { return int(s.scalarInt(QStringLiteral("pragma page_size"))); }
 
+#ifdef QINGHE_DEMODATA
 query::SearchInput searchFor(const QString &rx)
 {
     query::SearchInput in;
@@ -59,6 +60,7 @@ query::SearchInput searchFor(const QString &rx)
     in.end = QStringLiteral("2099-12-31");
     return in;
 }
+#endif
 
 } // namespace
 
