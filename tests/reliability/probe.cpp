@@ -250,48 +250,37 @@ int childPost(const QString &root, int first, int count, bool broken)
     return 0;
 }
 
-// Child: the first start of the program on an empty data folder.
-int childStart(const QString &root, bool broken)
+// The first start, broken: the file made in place, as a start that is not atomic would.
+void startInPlace(const QString &path)
 {
-    Modutarnxt::SystemRoot = root;
-    tell("GO");
-    try {
-        if (broken) {
-            // The file made in place, as a start that is not atomic would.
-            const QString path = Modutarnxt::databasePath();
-            QDir().mkpath(QFileInfo(path).absolutePath());
-            db::Session s = db::Session::create(path);
-            createSchema(s);
-            s.exec(QStringLiteral("insert into xtzlqk(xt001) values('  ')"));
-        } else {
-            Modutarnxt::prepareClinicDatabase();
-        }
-    } catch (const DbError &e) {
-        tell("ERR " + e.description().toUtf8());
-        return 1;
-    }
-    tell("DONE");
-    return 0;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    db::Session s = db::Session::create(path);
+    createSchema(s);
+    s.exec(QStringLiteral("insert into xtzlqk(xt001) values('  ')"));
 }
 
-// The start on a file of the first layout, which it rewrites with 4 KB pages. Broken: the
-// rewrite moves the file aside and makes the new one in its place, instead of renaming a
-// finished copy into place.
-int childUpgrade(const QString &root, bool broken)
+// The rewrite of a first-layout file, broken: the file moved aside and the new one made in its
+// place, instead of a finished copy renamed into place.
+void rewriteInPlace(const QString &path)
+{
+    const QString aside = path + QStringLiteral(".old");
+    QFile::remove(aside);
+    QFile::rename(path, aside);
+    db::Session::open(aside).copyInto(path, db::FileLayout::Pages4K);
+    QFile::remove(aside);
+}
+
+// A start in a child on the data folder root: the program's own start (which makes a missing
+// file and rewrites a first-layout one), or with --broken the given broken variant of it.
+int childStart(const QString &root, bool broken, const std::function<void(const QString &path)> &brokenStart)
 {
     Modutarnxt::SystemRoot = root;
     tell("GO");
     try {
-        if (broken) {
-            const QString path = Modutarnxt::databasePath();
-            const QString aside = path + QStringLiteral(".old");
-            QFile::remove(aside);
-            QFile::rename(path, aside);
-            db::Session::open(aside).copyInto(path, db::FileLayout::Pages4K);
-            QFile::remove(aside);
-        } else {
+        if (broken)
+            brokenStart(Modutarnxt::databasePath());
+        else
             Modutarnxt::prepareClinicDatabase();
-        }
     } catch (const DbError &e) {
         tell("ERR " + e.description().toUtf8());
         return 1;
@@ -871,9 +860,9 @@ int main(int argc, char *argv[])
     if (mode == u"--child-post")
         return childPost(args.value(1), args.value(2).toInt(), count, o.broken);
     if (mode == u"--child-start")
-        return childStart(args.value(1), o.broken);
+        return childStart(args.value(1), o.broken, startInPlace);
     if (mode == u"--child-upgrade")
-        return childUpgrade(args.value(1), o.broken);
+        return childStart(args.value(1), o.broken, rewriteInPlace);
 
     int rc = 0;
     if (mode == u"crash" && o.broken) {
