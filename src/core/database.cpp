@@ -1064,6 +1064,15 @@ Session Session::connect(const DatabaseSettings &settings)
 
 Engine Session::engine() const { return m_conn->engine(); }
 
+bool hasFirstLayout(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray salt = f.read(SaltBytes);
+    return salt.size() == SaltBytes && layoutOfSalt(salt) == FileLayout::Pages1K;
+}
+
 FileLayout Session::layout() const
 {
     const auto *file = dynamic_cast<const SqliteConnection *>(m_conn.get());

@@ -92,6 +92,10 @@ private:
 // The layout is told by the file's first bytes (its salt), so it is known before anything of
 // the file is read or a leftover journal is played back.
 enum class FileLayout { Pages4K, Pages1K };
+// True when the file at path is a clinic file of the first layout, told by its first bytes
+// alone (nothing is opened as a database); false for a file with 4 KB pages or one that
+// cannot be read.
+bool hasFirstLayout(const QString &path);
 
 class Session {
 public:

@@ -356,11 +356,11 @@ bool upgradeClinicFile(const QString &path, const std::function<void(int percent
 {
     const QString part = upgradingPath(path);
     removeUpgradeLeftovers(path);
+    if (!db::hasFirstLayout(path)) // every start: the file's first bytes, no session
+        return false;
     try {
         {
             db::Session old = db::Session::open(path);
-            if (old.layout() == db::FileLayout::Pages4K)
-                return false;
             // The copy shows 0 to 90 %, the comparison the rest.
             std::function<void(int)> copying;
             if (progress)
