@@ -27,7 +27,10 @@ PACKAGES=(
 
 missing=()
 for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+  # The status read whole, not piped into grep -q: under pipefail a reader that stops early
+  # makes the writer's SIGPIPE fail the test.
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  if [[ $status != *'install ok installed'* ]]; then
     missing+=("$p")
   fi
 done

@@ -1,6 +1,7 @@
 #include "clinic/printdoc.h"
 
 #include "clinic/printing.h"
+#include "core/docfile.h"
 #include "core/modutarnxt.h"
 #include "core/owneronly.h"
 
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 #include <QXmlStreamWriter>
 #include <zip.h>
@@ -269,15 +269,13 @@ QString writeOdt(const QString &path, const QString &text)
     const QString shown = QDir::toNativeSeparators(path);
     if (package.isEmpty())
         return QStringLiteral("文档不能生成：") + shown;
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    if (!makeMissingFolders(QFileInfo(path).absolutePath()))
         return QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(QFileInfo(path).absolutePath());
-    OwnerOnlyFiles ownerOnly; // documents of patients: 0600
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    DocumentFile file(path); // documents of patients: 0600, never through a planted link
+    if (!file.isOpen())
         return QStringLiteral("文件不能写入：") + shown;
-    if (file.write(package) != package.size() || !file.commit())
+    if (file.device().write(package) != package.size() || !file.commit())
         return QStringLiteral("文件不能写入：") + shown;
-    restrictToOwner(path);
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "clinic/printing.h"
 
 #include "core/modutarnxt.h"
+#include "core/docfile.h"
 #include "core/owneronly.h"
 #include "core/textutil.h"
 
@@ -317,44 +318,38 @@ void drawPrescription(QPainter &painter, const PrescriptionText &t)
 
 namespace {
 
-// Writes one page to a PDF: first under a temporary name beside it, then in its place, so a
-// failed write never leaves half a file under the document's name.
+// Writes one page to a PDF: first into a new file under a random name beside it (see
+// DocumentFile), then in its place, so a failed write never leaves half a file under the
+// document's name and a link planted in the folder is never written through.
 QString writePdf(const QString &path, const QPageSize &size, const QString &title,
                  const std::function<void(QPainter &)> &draw)
 {
     const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath()))
+    if (!makeMissingFolders(info.absolutePath()))
         return QStringLiteral("文件夹不能建立：") + QDir::toNativeSeparators(info.absolutePath());
-    const QString partial = path + QStringLiteral(".part");
+    const QString cannotWrite = QStringLiteral("文件不能写入：") + QDir::toNativeSeparators(path);
+    DocumentFile file(path); // documents of patients: 0600
+    if (!file.isOpen())
+        return cannotWrite;
     {
-        OwnerOnlyFiles ownerOnly; // documents of patients: 0600
-        QPdfWriter writer(partial);
+        QPdfWriter writer(&file.device());
         writer.setResolution(PrintResolution);
         writer.setPageSize(size);
         writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("青禾中医诊断系统"));
         QPainter painter;
-        if (!painter.begin(&writer)) {
-            QFile::remove(partial);
-            return QStringLiteral("文件不能写入：") + QDir::toNativeSeparators(path);
-        }
+        if (!painter.begin(&writer))
+            return cannotWrite;
         draw(painter);
         painter.end();
     }
-    if (QFileInfo(partial).size() <= 0) {
-        QFile::remove(partial);
-        return QStringLiteral("文件不能写入：") + QDir::toNativeSeparators(path);
-    }
-    if (QFile::exists(path) && !QFile::remove(path)) {
-        QFile::remove(partial);
+    if (!file.device().flush() || file.size() <= 0)
+        return cannotWrite;
+    if (info.isDir())
         return QStringLiteral("文件正在使用，不能替换：") + QDir::toNativeSeparators(path);
-    }
-    if (!QFile::rename(partial, path)) {
-        QFile::remove(partial);
-        return QStringLiteral("文件不能写入：") + QDir::toNativeSeparators(path);
-    }
-    restrictToOwner(path);
+    if (!file.commit())
+        return cannotWrite;
     return {};
 }
 

@@ -239,12 +239,27 @@ DbError twoStatements(const QString &rest)
 DbError failedTransaction() { return DbError(err::Misuse, QStringLiteral("事务中有语句执行失败，全部修改已撤销。")); }
 
 // A text bound to a statement: a NUL character is refused (the engine's length() stops at it,
-// so it would slip past every length check; the server refuses it in any text).
+// so it would slip past every length check; the server refuses it in any text). So is half of
+// a surrogate pair (a high one not followed by a low one, or a low one on its own): it has no
+// UTF-8 form and would be stored as "?" without a word.
 void refuseNul(const QString &value)
 {
     if (value.contains(QChar(u'\0')))
         throw DbError(err::NulCharacter,
                       QStringLiteral("输入的内容中含有空字符（NUL，代码为 0 的字符），不能保存。请删除这个字符后再试。"));
+    const QChar *c = value.constData();
+    const QChar *const end = c + value.size();
+    for (; c != end; ++c) {
+        if (!c->isSurrogate())
+            continue;
+        if (c->isHighSurrogate() && c + 1 != end && (c + 1)->isLowSurrogate()) {
+            ++c;
+            continue;
+        }
+        throw DbError(err::LoneSurrogate,
+                      QStringLiteral("输入的内容中含有无效的字符（不成对的 UTF-16 代理码元，代码为 %1），不能保存。请删除这个字符后再试。")
+                          .arg(QStringLiteral("U+%1").arg(c->unicode(), 4, 16, QLatin1Char('0')).toUpper()));
+    }
 }
 
 // ======================================================================== the encrypted file

@@ -1,11 +1,66 @@
 #include "core/messages.h"
 
+#include <QStringList>
+
 namespace qh {
 
 namespace {
 MessagePresenter *g_presenter = nullptr;
 FileDialogPresenter *g_files = nullptr;
 } // namespace
+
+namespace {
+int places(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= 0x1100 && (u <= 0x115F || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3)
+                           || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F)
+                           || (u >= 0xFF00 && u <= 0xFF60) || (u >= 0xFFE0 && u <= 0xFFE6) || c.isSurrogate())
+               ? 2
+               : 1;
+}
+} // namespace
+
+Message fittedForBox(const Message &m)
+{
+    QStringList shown;
+    bool cut = false;
+    const QStringList lines = QString(m.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(u'\n');
+    for (const QString &line : lines) {
+        // Broken every BoxLinePlaces places, never between the halves of a surrogate pair.
+        qsizetype from = 0;
+        do {
+            int used = 0;
+            qsizetype to = from;
+            while (to < line.size()) {
+                const int w = places(line[to]);
+                const qsizetype step = line[to].isHighSurrogate() && to + 1 < line.size() ? 2 : 1;
+                if (used + w > BoxLinePlaces)
+                    break;
+                used += w;
+                to += step;
+            }
+            if (to == from) // a character wider than a line
+                to = qMin(line.size(), from + 2);
+            if (shown.size() == BoxLines) {
+                cut = true;
+                break;
+            }
+            shown << line.mid(from, to - from);
+            from = to;
+        } while (from < line.size());
+        if (cut)
+            break;
+    }
+    Message r = m;
+    if (cut) {
+        shown.removeLast();
+        shown << BoxCutLine;
+        r.details = m.details.isEmpty() ? m.text : m.text + QStringLiteral("\n\n") + m.details;
+    }
+    r.text = shown.join(u'\n');
+    return r;
+}
 
 void setMessagePresenter(MessagePresenter *presenter) { g_presenter = presenter; }
 MessagePresenter *messagePresenter() { return g_presenter; }

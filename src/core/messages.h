@@ -27,6 +27,16 @@ public:
     virtual bool present(const Message &m) = 0;
 };
 
+// What a box shows of a message, so that no box outgrows a 1024 x 768 screen: lines longer
+// than BoxLinePlaces character places (a wide character takes two) are broken there, and a text
+// of more than BoxLines such lines keeps its first lines, then the line BoxCutLine; the whole
+// text then goes first into the details (before the message's own details). The title, icon
+// and buttons are the message's.
+inline constexpr int BoxLines = 16;
+inline constexpr int BoxLinePlaces = 64;
+inline const QString BoxCutLine = QStringLiteral("……（全文见详细信息）");
+Message fittedForBox(const Message &m);
+
 void setMessagePresenter(MessagePresenter *presenter);
 MessagePresenter *messagePresenter();
 

@@ -35,7 +35,7 @@ QString documentsPath()
         folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty())
         folder = QDir::home().filePath(QStringLiteral("Documents"));
-    QDir().mkpath(folder); // the user's own folder: its permissions are the user's choice
+    makeMissingFolders(folder); // made 0700; a folder that exists keeps the user's permissions
     return QDir(folder).absolutePath();
 }
 

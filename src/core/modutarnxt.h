@@ -21,7 +21,7 @@ extern bool FirstUserMode;
 QString defaultSystemRoot();
 // The folder where reports, PDFs and documents for the user are written: the user's Documents
 // folder (XDG), or the folder set by setDocumentsPath ("" restores the standard one; tests use
-// a temporary folder). Creation is attempted; callers check that it exists.
+// a temporary folder). A missing folder is created owner-only (0700); callers check that it exists.
 QString documentsPath();
 void setDocumentsPath(const QString &folder);
 

@@ -33,4 +33,10 @@ bool makeOwnerOnlyFolder(const QString &folder)
     return restrictToOwner(folder);
 }
 
+bool makeMissingFolders(const QString &folder)
+{
+    OwnerOnlyFiles guard;
+    return QDir().mkpath(folder);
+}
+
 } // namespace qh

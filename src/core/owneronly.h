@@ -33,4 +33,8 @@ private:
 // Creates the folder and any missing parents; the folder itself is made or tightened to 0700.
 bool makeOwnerOnlyFolder(const QString &folder);
 
+// Creates the folders of the path that are missing, each 0700 whatever the umask; a folder that
+// exists keeps its permissions (the user's own Documents folder). True when the folder exists.
+bool makeMissingFolders(const QString &folder);
+
 } // namespace qh

@@ -1,18 +1,16 @@
 #include "core/spreadsheet.h"
-#include "core/owneronly.h"
+#include "core/docfile.h"
 #include "core/modutarnxt.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <algorithm>
+#include <memory>
 #include <cmath>
-#include <filesystem>
 #include <utility>
-#include <system_error>
 #include <xlsxwriter.h>
 
 namespace qh {
@@ -144,20 +142,13 @@ public:
         if (target.isDir())
             throw DbError(err::FileIo,
                           QStringLiteral("“%1”是一个文件夹，不能写成表格文件。").arg(QDir::toNativeSeparators(path)));
-        m_partial = target.absoluteDir().filePath(
-            QStringLiteral(".~%1.%2.part").arg(target.fileName()).arg(QCoreApplication::applicationPid()));
-        QFile::remove(m_partial);
-        // The file itself is only created when the workbook closes: find out now whether the
-        // folder takes it, before a long report is read.
-        {
-            QFile probe(m_partial);
-            if (!probe.open(QIODevice::WriteOnly))
-                throw DbError(err::FileIo, QStringLiteral("不能写入表格文件“%1”：%2")
-                                               .arg(QDir::toNativeSeparators(path),
-                                                    describe(LXW_ERROR_CREATING_XLSX_FILE)));
-        }
-        restrictToOwner(m_partial); // the workbook is written into this file: 0600 from the start
-        m_partialName = QFile::encodeName(m_partial);
+        // The workbook goes into a new file under a random name beside the target (owner-only,
+        // never a planted link); the library opens that very file by its descriptor's name.
+        m_file = std::make_unique<DocumentFile>(path);
+        if (!m_file->isOpen())
+            throw DbError(err::FileIo, QStringLiteral("不能写入表格文件“%1”：%2")
+                                           .arg(QDir::toNativeSeparators(path), describe(LXW_ERROR_CREATING_XLSX_FILE)));
+        m_partialName = QFile::encodeName(m_file->openableName());
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         m_book = workbook_new_opt(m_partialName.constData(), &options);
@@ -223,17 +214,13 @@ public:
         const lxw_error rc = workbook_close(book); // also frees the workbook
         if (rc != LXW_NO_ERROR)
             fail(rc);
-        std::error_code ec;
-        std::filesystem::rename(std::filesystem::path(m_partialName.toStdString()),
-                                std::filesystem::path(QFile::encodeName(m_path).toStdString()), ec);
-        if (ec) {
-            QFile::remove(m_partial);
+        if (!m_file->commit()) {
+            const QString why = m_file->reason();
+            m_file.reset();
             throw DbError(err::FileIo, QStringLiteral("不能替换文件“%1”，它可能正被其他程序使用。（%2）")
-                                           .arg(QDir::toNativeSeparators(m_path),
-                                                QString::fromLocal8Bit(ec.message().c_str())));
+                                           .arg(QDir::toNativeSeparators(m_path), why));
         }
-        m_partial.clear();
-        restrictToOwner(m_path);
+        m_file.reset();
     }
 
 private:
@@ -276,14 +263,11 @@ private:
             m_book = nullptr;
             m_sheet = nullptr;
         }
-        if (!m_partial.isEmpty()) {
-            QFile::remove(m_partial);
-            m_partial.clear();
-        }
+        m_file.reset(); // removes the unfinished file
     }
 
     QString m_path;
-    QString m_partial;
+    std::unique_ptr<DocumentFile> m_file;
     QByteArray m_partialName;
     lxw_workbook *m_book = nullptr;
     lxw_worksheet *m_sheet = nullptr;

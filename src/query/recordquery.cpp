@@ -40,6 +40,22 @@ qint64 ageHigh(double to) { return qint64(std::floor(std::isnan(to) ? -1 : std::
 
 QString day(const std::optional<QDateTime> &d) { return d ? dateText(d->date()) : QString(); }
 
+// The first search text longer than its box takes.
+Verdict<QueryField> tooLongText(const SearchInput &in)
+{
+    const std::pair<QueryField, const QString *> texts[] = {
+        {QueryField::TxtBlhm, &in.blbm},  {QueryField::TxtZlcs, &in.blkb},  {QueryField::TxtZlys, &in.zdys},
+        {QueryField::TxtBzmc, &in.bzqk},  {QueryField::TxtHzxm, &in.blxm},  {QueryField::TxtZlfa, &in.planA},
+        {QueryField::TxtZlaf, &in.planB}, {QueryField::TxtZlcf, &in.rxA},   {QueryField::TxtZlfc, &in.rxB},
+        {QueryField::CboHyqk, &in.marital}, {QueryField::CboHzxb, &in.sex}};
+    for (const auto &[box, text] : texts) {
+        const int limit = RecordQuery::searchTextLimit(box);
+        if (text->size() > limit)
+            return refusal(QStringLiteral("查询内容不能超过%1个字").arg(limit), box);
+    }
+    return {};
+}
+
 } // namespace
 
 Verdict<QueryField> RecordQuery::checkStartEnter(const QString &text, const QDate &today)
@@ -84,7 +100,22 @@ Verdict<QueryField> RecordQuery::validateSearch(const SearchInput &in)
         return refusal(AgeWrong, QueryField::TxtHznl, Select::head(2));
     if (!isNumeric(in.ageTo))
         return refusal(AgeWrong, QueryField::TxtHzln, Select::head(2));
-    return {};
+    return tooLongText(in);
+}
+
+int RecordQuery::searchTextLimit(QueryField box)
+{
+    switch (box) {
+    case QueryField::TxtBlhm:
+    case QueryField::TxtHzxm: return 20;
+    case QueryField::CboHyqk:
+    case QueryField::CboHzxb: return 10;
+    case QueryField::TxtHznl:
+    case QueryField::TxtHzln: return 3;
+    case QueryField::MasQssj:
+    case QueryField::MasJssj: return 10;
+    default: return 50;
+    }
 }
 
 SearchSql RecordQuery::buildSearch(const SearchInput &in, bool fromCandidates)
@@ -329,6 +360,9 @@ std::vector<std::pair<QString, QString>> RecordQuery::indexTerms(const SearchInp
 
 SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan plan)
 {
+    // A pattern too long for the engine (LIKE takes at most 50,000 bytes) never reaches it.
+    if (const auto r = tooLongText(in))
+        throw DbError(err::TooLong, r->message);
     // The server has no full-text index of the visits: it searches by the plain statement.
     if (in.followUps || plan == Plan::Scan || s.engine() == db::Engine::Server)
         return collect(s, buildSearch(in));

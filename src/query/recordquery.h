@@ -25,7 +25,10 @@
 namespace qh::query {
 
 // The controls a check of this window can send the focus to.
-enum class QueryField { MasQssj, MasJssj, TxtHznl, TxtHzln, CmdQcls };
+enum class QueryField {
+    MasQssj, MasJssj, TxtHznl, TxtHzln, CmdQcls,
+    TxtBlhm, TxtZlcs, TxtZlys, TxtBzmc, TxtHzxm, TxtZlfa, TxtZlaf, TxtZlcf, TxtZlfc, CboHyqk, CboHzxb,
+};
 
 // What the search boxes hold (texts as typed; the window trims them in place first).
 struct SearchInput {
@@ -113,8 +116,13 @@ public:
     static Verdict<QueryField> checkAgeToEnter(const QString &ageFrom, const QString &ageTo);
 
     // The checks before a search, in this order: start date, end date, start after end, age
-    // from, age to. A start date after today passes here (only the Enter check refuses it).
+    // from, age to, then each text no longer than its box takes (searchTextLimit; refused with
+    // "查询内容不能超过n个字", the box's text selected). A start date after today passes here
+    // (only the Enter check refuses it).
     static Verdict<QueryField> validateSearch(const SearchInput &in);
+
+    // The most characters (UTF-16 units, as the box counts them) a search box takes.
+    static int searchTextLimit(QueryField box);
 
     // The search statement. Every text matches literally as a substring ignoring letter case
     // ("%", "_", "*", "?", "[" and apostrophes match themselves); an empty text matches any
@@ -132,7 +140,9 @@ public:
         Scan,    // one pass over all visits
     };
     // Runs the search (mode 复诊 starts from the follow-ups in the range either way). The
-    // indexed plan makes the full-text index first when the file has none. Throws DbError.
+    // indexed plan makes the full-text index first when the file has none. Throws DbError; a
+    // text longer than its box takes is refused with DbError(err::TooLong) before the engine
+    // sees it.
     static SearchResult runSearch(db::Session &s, const SearchInput &in, Plan plan = Plan::Indexed);
 
     // The search index: the full-text table zdcx over the visits' prescriptions, symptoms, plans

@@ -113,6 +113,46 @@ private slots:
         QCOMPARE(expectError([&] { s.exec(QStringLiteral("insert into hzblzl(blbm, blsj) values('1', ?)"), QStringLiteral("2024-02-30")); }), err::WrongType);
     }
 
+    // Half of a surrogate pair has no UTF-8 form: refused with its own number, nothing stored;
+    // characters outside the basic plane are stored and read back exactly.
+    void surrogatesMustBePaired_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("error");
+        const QChar high(char16_t(0xD840)), low(char16_t(0xDC00));
+        QTest::newRow("lone high surrogate") << QStringLiteral("黄") + high + QStringLiteral("芪") << err::LoneSurrogate;
+        QTest::newRow("high surrogate at the end") << QStringLiteral("黄芪") + high << err::LoneSurrogate;
+        QTest::newRow("lone low surrogate") << QStringLiteral("黄") + low + QStringLiteral("芪") << err::LoneSurrogate;
+        QTest::newRow("reversed pair") << QString(low) + high << err::LoneSurrogate;
+        QTest::newRow("pair then lone low") << QString(high) + low + low << err::LoneSurrogate;
+        QTest::newRow("extension B character") << QStringLiteral("黄") + high + low + QStringLiteral("芪") << 0;
+        QTest::newRow("emoji") << QString::fromUtf8("\xF0\x9F\x98\x80\xF0\x9F\x8C\xBF") << 0;
+    }
+    void surrogatesMustBePaired()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, error);
+        test::TempClinic clinic;
+        auto s = clinic.open();
+        QString told;
+        const int got = expectError([&] {
+            try {
+                s.exec(QStringLiteral("insert into ycjg(ycbm, ycmc) values('A', ?)"), text);
+            } catch (const DbError &e) {
+                told = e.description();
+                throw;
+            }
+        });
+        QCOMPARE(got, error);
+        if (error) {
+            QVERIFY2(told.contains(QStringLiteral("代理")), qPrintable(told));
+            QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from ycjg")), 0);
+        } else {
+            QCOMPARE(s.scalarText(QStringLiteral("select ycmc from ycjg where ycbm = 'A'")).value_or(QString()), text);
+            QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from ycjg where ycmc = ?"), text), 1);
+        }
+    }
+
     void uniqueAndRequiredIndexes()
     {
         test::TempClinic clinic;

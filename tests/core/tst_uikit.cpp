@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QAbstractButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -261,6 +263,63 @@ private slots:
         delete w;
         QCOMPARE(sw.off, 2);
         QCOMPARE(sw.on, 0);
+    }
+
+    // No message box outgrows a 1024 x 768 screen, however long its text, and its buttons stay
+    // inside it, with the details opened too; a text that had to be cut is whole in the details.
+    void messageBoxesFitTheSmallestScreen_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("details");
+        QTest::addColumn<bool>("question");
+        QStringList lines;
+        for (int i = 1; i <= 102; ++i)
+            lines << QStringLiteral("第%1行：病案号码 A%1 的诊断记录已经存在，不能重复保存。").arg(i);
+        QStringList worded;
+        for (int i = 0; i < 40; ++i)
+            worded << QStringLiteral("the quick brown fox jumps over the lazy dog ").repeated(6);
+        QTest::newRow("102 lines") << lines.join(QStringLiteral("\r\n")) << QString() << false;
+        QTest::newRow("one line of 20000 letters, no break") << QString(20000, u'W') << QString() << false;
+        QTest::newRow("one line of 5000 wide characters") << QString(5000, u'芪') << QString() << false;
+        QTest::newRow("40 long lines of words") << worded.join(u'\n') << QString() << false;
+        QTest::newRow("question with long details") << lines.join(u'\n') << QString(30000, u'x') << true;
+        QTest::newRow("emoji without a break") << QString::fromUtf8("\xF0\xA0\x80\x80").repeated(3000) << QString() << false;
+    }
+    void messageBoxesFitTheSmallestScreen()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, details);
+        QFETCH(bool, question);
+        const Message m{text, QStringLiteral("标题"), question ? MsgIcon::Question : MsgIcon::Information,
+                        question ? MsgButtons::YesNo : MsgButtons::Ok, details};
+        const std::unique_ptr<QDialog> dialog = ui::messageBox(m);
+        auto *box = qobject_cast<QMessageBox *>(dialog.get());
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle(), QStringLiteral("标题"));
+        QVERIFY2(box->detailedText().contains(text), "the whole text is not in the details");
+        if (!details.isEmpty())
+            QVERIFY(box->detailedText().contains(details));
+        QVERIFY(box->text().endsWith(BoxCutLine));
+        QAbstractButton *toggle = nullptr;
+        for (QAbstractButton *b : box->buttons())
+            if (box->buttonRole(b) == QMessageBox::ActionRole)
+                toggle = b;
+        QVERIFY(toggle);
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        for (bool opened : {false, true}) {
+            if (opened) {
+                QTest::mouseClick(toggle, Qt::LeftButton);
+                QApplication::processEvents();
+            }
+            const QSize size = box->frameGeometry().size().expandedTo(box->sizeHint());
+            QVERIFY2(size.width() <= 1024 && size.height() <= 768,
+                     qPrintable(QStringLiteral("%1 x %2, details %3").arg(size.width()).arg(size.height()).arg(opened)));
+            for (QAbstractButton *b : box->buttons()) {
+                const QRect r(b->mapTo(box, QPoint(0, 0)), b->size());
+                QVERIFY2(box->rect().contains(r), qPrintable(b->text()));
+            }
+        }
     }
 
     void disabledWhileTheGuardLives()

@@ -370,6 +370,53 @@ private slots:
         }
     }
 
+    // Each search text is bounded by its box: one character more is refused with the box's
+    // focus, by the check and by the search itself, before the engine sees a pattern (the file
+    // engine fails a LIKE pattern of over 50,000 bytes).
+    void searchTextsAreBounded_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<int>("limit");
+        const std::pair<const char *, QueryField> boxes[] = {
+            {"blbm", QueryField::TxtBlhm}, {"blkb", QueryField::TxtZlcs}, {"zdys", QueryField::TxtZlys},
+            {"bzqk", QueryField::TxtBzmc}, {"blxm", QueryField::TxtHzxm}, {"planA", QueryField::TxtZlfa},
+            {"planB", QueryField::TxtZlaf}, {"rxA", QueryField::TxtZlcf},  {"rxB", QueryField::TxtZlfc},
+            {"marital", QueryField::CboHyqk}, {"sex", QueryField::CboHzxb}};
+        const int limits[] = {20, 50, 50, 50, 20, 50, 50, 50, 50, 10, 10};
+        for (size_t i = 0; i < std::size(boxes); ++i)
+            QTest::newRow(boxes[i].first) << QString::fromLatin1(boxes[i].first) << int(boxes[i].second) << limits[i];
+    }
+    void searchTextsAreBounded()
+    {
+        QFETCH(QString, key);
+        QFETCH(int, field);
+        QFETCH(int, limit);
+        auto s = m_clinic->open();
+        QCOMPARE(RecordQuery::searchTextLimit(QueryField(field)), limit);
+        for (const QString &mode : {QStringLiteral("初诊"), QStringLiteral("复诊")}) {
+            const SearchInput fits = input({u"mode=" + mode, key + u'=' + QString(limit, u'芪')});
+            QVERIFY(!RecordQuery::validateSearch(fits));
+            QCOMPARE(RecordQuery::runSearch(s, fits).count(), 0);
+            for (int length : {limit + 1, 60000}) {
+                const SearchInput in = input({u"mode=" + mode, key + u'=' + QString(length, u'芪')});
+                const auto r = RecordQuery::validateSearch(in);
+                QVERIFY(r);
+                QCOMPARE(r->message, QStringLiteral("查询内容不能超过%1个字").arg(limit));
+                QCOMPARE(int(r->field), field);
+                for (auto plan : {RecordQuery::Plan::Indexed, RecordQuery::Plan::Scan}) {
+                    try {
+                        RecordQuery::runSearch(s, in, plan);
+                        QFAIL("an overlong search text reached the engine");
+                    } catch (const DbError &e) {
+                        QCOMPARE(e.number(), err::TooLong);
+                        QCOMPARE(e.description(), r->message);
+                    }
+                }
+            }
+        }
+    }
+
     void enterChecks_data()
     {
         QTest::addColumn<QString>("box");

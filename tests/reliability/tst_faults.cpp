@@ -1,5 +1,7 @@
 // The faults of the session layer and of the start: atomic first creation, owner-only files,
 // NUL and length limits, start errors, checked results, constraint names, nested transactions.
+#include "clinic/printdoc.h"
+#include "clinic/printing.h"
 #include "core/database.h"
 #include "core/modutarnxt.h"
 #include "core/owneronly.h"
@@ -12,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -223,6 +226,73 @@ private slots:
             QCOMPARE(int(::umask(077)), 077);
         }
         QCOMPARE(int(::umask(mode_t(mask))), mask);
+    }
+
+    // A document for the user never writes through a link planted in its folder (where the
+    // temporary file was once named, or at the document's own name), and a documents folder the
+    // program makes is the owner's only, whatever the umask.
+    void documentsNeverWriteThroughALink_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("atTarget"); // the link at the document's name, else at the old temporary name
+        for (const char *kind : {"pdf", "odt", "xlsx"}) {
+            QTest::addRow("%s, link at the old temporary name", kind) << QString::fromLatin1(kind) << false;
+            QTest::addRow("%s, link at the document's name", kind) << QString::fromLatin1(kind) << true;
+        }
+    }
+    void documentsNeverWriteThroughALink()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, atTarget);
+        QTemporaryDir home;
+        const QString docs = home.path() + QStringLiteral("/文档/我的文档");
+        Modutarnxt::setDocumentsPath(docs);
+        {
+            Umask open{000};
+            QCOMPARE(Modutarnxt::documentsPath(), docs);
+        }
+        Modutarnxt::setDocumentsPath({});
+        QCOMPARE(modeOf(docs), 0700);
+        QCOMPARE(modeOf(QFileInfo(docs).absolutePath()), 0700);
+
+        const QString notes = home.path() + QStringLiteral("/notes.txt");
+        writeFile(notes, "the user's notes");
+        const QString target = docs + (kind == u"pdf"    ? QStringLiteral("/门诊病案-A1-.pdf")
+                                       : kind == u"odt" ? QStringLiteral("/病历-1.odt")
+                                                        : QStringLiteral("/报表.xlsx"));
+        const QString oldTemporary = kind == u"xlsx"
+                                         ? docs + QStringLiteral("/.~报表.xlsx.%1.part").arg(QCoreApplication::applicationPid())
+                                         : target + QStringLiteral(".part");
+        const QString link = atTarget ? target : oldTemporary;
+        QVERIFY(QFile::link(notes, link));
+
+        Umask open{000};
+        if (kind == u"pdf") {
+            clinic::CaseRecordText t;
+            t.caseNumber = QStringLiteral("A1");
+            t.name = QStringLiteral("张三");
+            QCOMPARE(clinic::writeCaseRecordPdf(t, target), QString());
+        } else if (kind == u"odt") {
+            QCOMPARE(clinic::writeOdt(target, QStringLiteral("病历")), QString());
+        } else {
+            Spreadsheet sheet;
+            sheet.setText(1, 1, QStringLiteral("甘草"));
+            sheet.save(target);
+        }
+        QFile kept(notes);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("the user's notes"));
+        QVERIFY2(!QFileInfo(target).isSymLink(), "the document was written through the link");
+        QCOMPARE(modeOf(target), 0600);
+        QVERIFY(QFileInfo(target).size() > 0);
+        // Nothing else is left in the folder but the planted link.
+        QStringList left = QDir(docs).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        QStringList expected{QFileInfo(target).fileName()};
+        if (!atTarget)
+            expected << QFileInfo(oldTemporary).fileName();
+        left.sort();
+        expected.sort();
+        QCOMPARE(left, expected);
     }
 
     // Texts with a NUL are refused at the session layer and by the schema; lengths count code points.

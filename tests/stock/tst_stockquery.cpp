@@ -319,18 +319,17 @@ private slots:
         const QString start = QStringLiteral("2024-03-01"), end = QStringLiteral("2024-03-31");
         const QString path = stockquery::writeReport(q, start, end);
         const QByteArray before = test::unzipPart(path, QStringLiteral("xl/worksheets/sheet1.xml"));
-        // The folder takes no new file: where the new workbook would be written stands a folder.
-        const QString blocker = QDir(m_docs->path()).filePath(
-            QStringLiteral(".~%1.%2.part").arg(QFileInfo(path).fileName()).arg(QCoreApplication::applicationPid()));
-        QVERIFY(QDir().mkpath(blocker + QStringLiteral("/x")));
+        // The disk takes no new file (files are limited to 100 bytes, as on a full disk).
         try {
+            test::FileSizeLimit full(100);
             stockquery::writeReport(q, start, end);
-            QFAIL("written into a folder that takes no file");
+            QFAIL("written onto a full disk");
         } catch (const DbError &e) {
             QCOMPARE(e.number(), err::FileIo);
             QVERIFY(e.description().contains(QFileInfo(path).fileName()));
         }
         QCOMPARE(test::unzipPart(path, QStringLiteral("xl/worksheets/sheet1.xml")), before);
+        QCOMPARE(QDir(m_docs->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(path).fileName()});
 
         // A documents folder that cannot be made.
         QFile plain(QDir(m_docs->path()).filePath(QStringLiteral("plain")));
@@ -388,9 +387,10 @@ private slots:
         journal(clinic);
         const QString path = *countsheet::write();
         clinic.open().exec(QStringLiteral("delete from ycyltb where ycbm = '黄芪'"));
-        QVERIFY(QDir().mkpath(QDir(m_docs->path())
-                                  .filePath(QStringLiteral(".~药品盘点表.xlsx.%1.part/x").arg(QCoreApplication::applicationPid()))));
-        QVERIFY_THROWS_EXCEPTION(DbError, countsheet::write());
+        {
+            test::FileSizeLimit full(100); // as on a full disk
+            QVERIFY_THROWS_EXCEPTION(DbError, countsheet::write());
+        }
         QCOMPARE(test::readXlsx(path).text(QStringLiteral("A6")), QStringLiteral("黄芪"));
     }
 

@@ -14,6 +14,9 @@
 #include <atomic>
 #include <stdexcept>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace qh::test {
 
 RecordingMessages::RecordingMessages() : m_previous(messagePresenter()) { setMessagePresenter(this); }
@@ -245,6 +248,25 @@ QString makeDemoClinic(const QString &tool, const QString &root, const QStringLi
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return QStringLiteral("%1 failed: %2").arg(tool, QString::fromUtf8(p.readAllStandardError()));
     return {};
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit r {};
+    ::getrlimit(RLIMIT_FSIZE, &r);
+    m_previous = qint64(r.rlim_cur);
+    r.rlim_cur = rlim_t(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &r);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit r {};
+    ::getrlimit(RLIMIT_FSIZE, &r);
+    r.rlim_cur = rlim_t(m_previous);
+    ::setrlimit(RLIMIT_FSIZE, &r);
+    std::signal(SIGXFSZ, m_handler);
 }
 
 } // namespace qh::test

@@ -93,4 +93,19 @@ void addFailingTrigger(db::Session &s, const QString &name, const QString &timin
                        const QString &when = {});
 void dropFailingTrigger(db::Session &s, const QString &name, const QString &table);
 
+// Files of this process take no more than the given bytes while the object lives (a write
+// beyond fails with EFBIG, as on a full disk, also for root); the limit before comes back at the
+// end. Fault injection for document writers.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    qint64 m_previous;
+    void (*m_handler)(int);
+};
+
 } // namespace qh::test

@@ -25,27 +25,10 @@ class BoxPresenter : public MessagePresenter {
 public:
     bool present(const Message &m) override
     {
-        QMessageBox box;
-        box.setWindowTitle(m.title.isEmpty() ? QStringLiteral(" ") : m.title);
-        box.setText(m.text);
-        if (!m.details.isEmpty())
-            box.setDetailedText(m.details);
-        switch (m.icon) {
-        case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-        case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-        case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-        }
-        if (m.buttons == MsgButtons::YesNo) {
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box.setDefaultButton(QMessageBox::Yes);
-        } else {
-            box.setStandardButtons(QMessageBox::Ok);
-        }
+        const std::unique_ptr<QDialog> box = messageBox(m);
         const int pointer = mousePointer();
         setMousePointer(PointerArrow);
-        const int r = box.exec();
+        const int r = box->exec();
         setMousePointer(pointer);
         return r != QMessageBox::No;
     }
@@ -98,6 +81,30 @@ public:
 };
 
 } // namespace
+
+std::unique_ptr<QDialog> messageBox(const Message &message)
+{
+    const Message m = fittedForBox(message);
+    auto box = std::make_unique<QMessageBox>();
+    box->setWindowTitle(m.title.isEmpty() ? QStringLiteral(" ") : m.title);
+    box->setText(m.text);
+    if (!m.details.isEmpty())
+        box->setDetailedText(m.details);
+    switch (m.icon) {
+    case MsgIcon::None: box->setIcon(QMessageBox::NoIcon); break;
+    case MsgIcon::Information: box->setIcon(QMessageBox::Information); break;
+    case MsgIcon::Question: box->setIcon(QMessageBox::Question); break;
+    case MsgIcon::Warning: box->setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Critical: box->setIcon(QMessageBox::Critical); break;
+    }
+    if (m.buttons == MsgButtons::YesNo) {
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(QMessageBox::Yes);
+    } else {
+        box->setStandardButtons(QMessageBox::Ok);
+    }
+    return box;
+}
 
 void installDialogPresenters()
 {

@@ -6,16 +6,21 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QAbstractButton;
 class QApplication;
 class QKeyEvent;
 class QLineEdit;
+class QDialog;
 
 namespace qh::ui {
 
 // Installs the presenters that show real message boxes and file dialogs.
 void installDialogPresenters();
+// The box the presenter shows for a message (its text fitted by fittedForBox: no box outgrows
+// a 1024 x 768 screen, the details included when they are opened).
+std::unique_ptr<QDialog> messageBox(const Message &message); // the standard message dialog
 // Loads Qt's own Simplified Chinese texts ("是", "否", "确定"...) whatever the locale.
 void installChineseTranslations(QApplication &app);
 

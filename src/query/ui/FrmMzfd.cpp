@@ -126,11 +126,11 @@ FrmMzfd::FrmMzfd(QWidget *parent) : QWidget(parent)
     OptBlqk->setChecked(true);
     MasQssj = dateBox(tab0, "MasQssj");
     MasJssj = dateBox(tab0, "MasJssj");
-    TxtBlhm = lineEdit(tab0, "TxtBlhm", 20, 10);
-    TxtZlcs = lineEdit(tab0, "TxtZlcs", 50, 10);
-    TxtZlys = lineEdit(tab0, "TxtZlys", 50, 10);
-    TxtBzmc = lineEdit(tab0, "TxtBzmc", 50, 10);
-    TxtHzxm = lineEdit(tab0, "TxtHzxm", 20, 10);
+    TxtBlhm = lineEdit(tab0, "TxtBlhm", RecordQuery::searchTextLimit(QueryField::TxtBlhm), 10);
+    TxtZlcs = lineEdit(tab0, "TxtZlcs", RecordQuery::searchTextLimit(QueryField::TxtZlcs), 10);
+    TxtZlys = lineEdit(tab0, "TxtZlys", RecordQuery::searchTextLimit(QueryField::TxtZlys), 10);
+    TxtBzmc = lineEdit(tab0, "TxtBzmc", RecordQuery::searchTextLimit(QueryField::TxtBzmc), 10);
+    TxtHzxm = lineEdit(tab0, "TxtHzxm", RecordQuery::searchTextLimit(QueryField::TxtHzxm), 10);
     TxtHznl = lineEdit(tab0, "TxtHznl", 3);
     TxtHzln = lineEdit(tab0, "TxtHzln", 3);
     for (QLineEdit *age : {TxtHznl, TxtHzln}) {
@@ -142,10 +142,10 @@ FrmMzfd::FrmMzfd(QWidget *parent) : QWidget(parent)
         age->setMinimumWidth(age->fontMetrics().horizontalAdvance(QStringLiteral("8888")) + 12);
         age->setMaximumWidth(age->minimumWidth() * 2);
     }
-    TxtZlfa = lineEdit(tab0, "TxtZlfa", 50, 10);
-    TxtZlaf = lineEdit(tab0, "TxtZlaf", 50, 10);
-    TxtZlcf = lineEdit(tab0, "TxtZlcf", 50, 10);
-    TxtZlfc = lineEdit(tab0, "TxtZlfc", 50, 10);
+    TxtZlfa = lineEdit(tab0, "TxtZlfa", RecordQuery::searchTextLimit(QueryField::TxtZlfa), 10);
+    TxtZlaf = lineEdit(tab0, "TxtZlaf", RecordQuery::searchTextLimit(QueryField::TxtZlaf), 10);
+    TxtZlcf = lineEdit(tab0, "TxtZlcf", RecordQuery::searchTextLimit(QueryField::TxtZlcf), 10);
+    TxtZlfc = lineEdit(tab0, "TxtZlfc", RecordQuery::searchTextLimit(QueryField::TxtZlfc), 10);
     CboHyqk = new QComboBox(tab0);
     CboHyqk->setObjectName(QStringLiteral("CboHyqk"));
     CboHzxb = new QComboBox(tab0);
@@ -153,7 +153,7 @@ FrmMzfd::FrmMzfd(QWidget *parent) : QWidget(parent)
     for (QComboBox *c : {CboHyqk, CboHzxb}) {
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
-        c->lineEdit()->setMaxLength(10);
+        c->lineEdit()->setMaxLength(RecordQuery::searchTextLimit(QueryField::CboHyqk));
         c->setMinimumWidth(c->fontMetrics().horizontalAdvance(QStringLiteral("已婚已婚")) + 40);
     }
 
@@ -389,6 +389,17 @@ QWidget *FrmMzfd::widgetOf(QueryField f) const
     case QueryField::TxtHznl: return TxtHznl;
     case QueryField::TxtHzln: return TxtHzln;
     case QueryField::CmdQcls: return CmdQcls;
+    case QueryField::TxtBlhm: return TxtBlhm;
+    case QueryField::TxtZlcs: return TxtZlcs;
+    case QueryField::TxtZlys: return TxtZlys;
+    case QueryField::TxtBzmc: return TxtBzmc;
+    case QueryField::TxtHzxm: return TxtHzxm;
+    case QueryField::TxtZlfa: return TxtZlfa;
+    case QueryField::TxtZlaf: return TxtZlaf;
+    case QueryField::TxtZlcf: return TxtZlcf;
+    case QueryField::TxtZlfc: return TxtZlfc;
+    case QueryField::CboHyqk: return CboHyqk;
+    case QueryField::CboHzxb: return CboHzxb;
     }
     qh::ui::unmappedControl("FrmMzfd", int(f));
 }

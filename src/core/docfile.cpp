@@ -1,0 +1,97 @@
+#include "core/docfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace qh {
+
+DocumentFile::DocumentFile(const QString &target) : m_target(target)
+{
+    const QFileInfo info(target);
+    // ".~<name>.XXXXXX" beside the target: the same file system, so the rename is atomic.
+    QByteArray name = QFile::encodeName(info.absoluteDir().filePath(QStringLiteral(".~") + info.fileName()))
+                      + QByteArrayLiteral(".XXXXXX");
+    m_fd = ::mkostemp(name.data(), O_CLOEXEC); // O_CREAT | O_EXCL, 0600
+    if (m_fd < 0) {
+        m_errno = errno;
+        return;
+    }
+    m_partial = QFile::decodeName(name);
+    if (::fchmod(m_fd, S_IRUSR | S_IWUSR) != 0 || !m_device.open(m_fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        m_errno = errno ? errno : EIO;
+        discard();
+    }
+}
+
+DocumentFile::~DocumentFile() { discard(); }
+
+QString DocumentFile::openableName() const
+{
+    return QStringLiteral("/proc/self/fd/%1").arg(m_fd);
+}
+
+qint64 DocumentFile::size() const
+{
+    struct stat st {};
+    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 ? qint64(st.st_size) : -1;
+}
+
+bool DocumentFile::fail()
+{
+    m_errno = errno ? errno : EIO;
+    discard();
+    return false;
+}
+
+bool DocumentFile::commit()
+{
+    if (m_fd < 0)
+        return false;
+    errno = 0;
+    if (!m_device.flush())
+        return fail();
+    m_device.close();
+    if (::fsync(m_fd) != 0)
+        return fail();
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0) {
+        m_fd = -1;
+        return fail();
+    }
+    if (::rename(QFile::encodeName(m_partial).constData(), QFile::encodeName(m_target).constData()) != 0)
+        return fail();
+    m_partial.clear();
+    const int dir = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0 || ::fsync(dir) != 0) {
+        m_errno = errno;
+        if (dir >= 0)
+            ::close(dir);
+        return false;
+    }
+    ::close(dir);
+    return true;
+}
+
+void DocumentFile::discard()
+{
+    m_device.close();
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
+    if (!m_partial.isEmpty()) {
+        ::unlink(QFile::encodeName(m_partial).constData());
+        m_partial.clear();
+    }
+}
+
+QString DocumentFile::reason() const { return QString::fromLocal8Bit(std::strerror(m_errno ? m_errno : EIO)); }
+
+} // namespace qh
