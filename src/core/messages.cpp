@@ -53,6 +53,8 @@ Message fittedForBox(const Message &m)
             break;
     }
     Message r = m;
+    if (!cut && shown.size() == lines.size())
+        return r; // fits as it is: shown exactly as given
     if (cut) {
         shown.removeLast();
         shown << BoxCutLine;

@@ -296,7 +296,8 @@ private slots:
         auto *box = qobject_cast<QMessageBox *>(dialog.get());
         QVERIFY(box);
         QCOMPARE(box->windowTitle(), QStringLiteral("标题"));
-        QVERIFY2(box->detailedText().contains(text), "the whole text is not in the details");
+        QVERIFY2(box->detailedText().contains(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))),
+                 "the whole text is not in the details");
         if (!details.isEmpty())
             QVERIFY(box->detailedText().contains(details));
         QVERIFY(box->text().endsWith(BoxCutLine));

@@ -392,14 +392,15 @@ private slots:
         QFETCH(QString, key);
         QFETCH(int, field);
         QFETCH(int, limit);
-        auto s = m_clinic->open();
+        qh::test::TempClinic clinic;
+        auto s = clinic.open();
         QCOMPARE(RecordQuery::searchTextLimit(QueryField(field)), limit);
         for (const QString &mode : {QStringLiteral("初诊"), QStringLiteral("复诊")}) {
-            const SearchInput fits = input({u"mode=" + mode, key + u'=' + QString(limit, u'芪')});
+            const SearchInput fits = input({QStringLiteral("mode=") + mode, key + u'=' + QString(limit, u'芪')});
             QVERIFY(!RecordQuery::validateSearch(fits));
             QCOMPARE(RecordQuery::runSearch(s, fits).count(), 0);
             for (int length : {limit + 1, 60000}) {
-                const SearchInput in = input({u"mode=" + mode, key + u'=' + QString(length, u'芪')});
+                const SearchInput in = input({QStringLiteral("mode=") + mode, key + u'=' + QString(length, u'芪')});
                 const auto r = RecordQuery::validateSearch(in);
                 QVERIFY(r);
                 QCOMPARE(r->message, QStringLiteral("查询内容不能超过%1个字").arg(limit));
