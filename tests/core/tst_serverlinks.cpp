@@ -327,6 +327,7 @@ private slots:
         {
             db::Session s = direct();
             pid = s.scalarInt(QStringLiteral("select pg_backend_pid()"));
+            failureOf([&] { s.prepare(sql); }); // kept on the link when it prepares: the next first command runs it
         }
         db::Session s = direct();
         QCOMPARE(failureOf([&] { s.exec(sql); }).number(), number);
