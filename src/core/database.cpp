@@ -12,12 +12,17 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
+#include <atomic>
 #include <chrono>
 #include <exception>
+#include <functional>
 #include <future>
 #include <map>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include <openssl/evp.h>
@@ -52,6 +57,9 @@ struct Connection {
     virtual bool transactionLost() const = 0;
     virtual void setBusyTimeout(int milliseconds) = 0;
     virtual void begin() = 0;
+    // Commits the open transaction; throws when it is not stored (or, on the server, when
+    // whether it was stored cannot be found out: CommitUnknown).
+    virtual void commitNow() { execScript(QStringLiteral("COMMIT")); }
     virtual void rollbackNow() = 0; // throws when the engine refuses
     virtual void closeNow() = 0;    // throws when the engine refuses; the handle stays then
 
@@ -459,9 +467,10 @@ constexpr qint64 WriterLockKey = 0x51484D5A;
 struct PgLink {
     PGconn *pg = nullptr;
     QHash<QByteArray, QByteArray> prepared; // server text -> statement name
-    int named = 0;
     int busyMs = DefaultBusyMs;
     bool inserted = false; // lastval() has a value in this connection
+    bool lost = false;     // a failure said the link is gone: it is never pooled again
+    bool untried = false;  // taken from the pool, its first command not sent yet
     ~PgLink()
     {
         if (pg)
@@ -473,6 +482,29 @@ struct PgLink {
 QMutex g_poolMutex;
 std::map<QByteArray, std::vector<std::unique_ptr<PgLink>>> g_pool;
 constexpr size_t PoolPerServer = 8;
+
+// Statement names are unique in the process, so a statement made on a link that was replaced
+// never runs another statement of the same name on the new one.
+std::atomic<quint64> g_statementNames{0};
+
+void poolLink(const QByteArray &key, std::unique_ptr<PgLink> l)
+{
+    QMutexLocker lock(&g_poolMutex);
+    auto &idle = g_pool[key];
+    if (idle.size() < PoolPerServer)
+        idle.push_back(std::move(l));
+}
+
+// A failure that means the link itself is gone: no result, a broken connection, SQLSTATE class
+// 08 (connection exception) or the server's shutdown (57P01 to 57P03). Any other failure is
+// the statement's own.
+bool linkLost(PGconn *pg, const PGresult *r)
+{
+    if (!pg || !r || PQstatus(pg) != CONNECTION_OK)
+        return true;
+    const QByteArray state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+    return state.isEmpty() || state.startsWith("08") || state == "57P01" || state == "57P02" || state == "57P03";
+}
 
 // The SQLSTATE as a number, for DbError::engineCode (base 36 of its five characters).
 int sqlstateCode(const QByteArray &state)
@@ -599,7 +631,7 @@ QByteArray serverSql(const QString &sql, int &params)
 struct PgConnection;
 
 struct PgStatement : StatementImpl {
-    PgStatement(PgConnection &c, QByteArray name, int params) : conn(c), name(std::move(name)), values(size_t(params)) {}
+    PgStatement(PgConnection &c, QByteArray text, int params) : conn(c), serverText(std::move(text)), values(size_t(params)) {}
     ~PgStatement() override
     {
         if (res)
@@ -608,7 +640,7 @@ struct PgStatement : StatementImpl {
             PQclear(shape);
     }
     PgConnection &conn;
-    QByteArray name;
+    QByteArray serverText; // prepared again on a link that replaced the first
     struct Value {
         bool null = true;
         bool binary = false;
@@ -720,22 +752,58 @@ struct PgConnection : Connection {
         if (!link)
             return;
         std::unique_ptr<PgLink> l = std::move(link);
-        if (PQstatus(l->pg) != CONNECTION_OK || PQtransactionStatus(l->pg) != PQTRANS_IDLE)
+        if (l->lost || PQstatus(l->pg) != CONNECTION_OK || PQtransactionStatus(l->pg) != PQTRANS_IDLE)
             return;
-        QMutexLocker lock(&g_poolMutex);
-        auto &idle = g_pool[key];
-        if (idle.size() < PoolPerServer)
-            idle.push_back(std::move(l));
+        poolLink(key, std::move(l));
     }
+
+    // One round trip: send() sends over pg() and returns the result. A failure that says the
+    // link is gone marks it (it is never pooled again). When that was the first command of a
+    // link taken from the pool and no transaction is open, the command goes once more over a
+    // fresh connection: the server may have restarted while the link waited in the pool.
+    // Inside a transaction nothing is sent again.
+    PGresult *exchange(const std::function<PGresult *()> &send)
+    {
+        const bool first = link && std::exchange(link->untried, false);
+        PGresult *r = send();
+        if (r && (PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK))
+            return r;
+        if (!link || !linkLost(pg(), r))
+            return r;
+        link->lost = true;
+        if (!first || txDepth > 0)
+            return r;
+        if (r)
+            PQclear(r);
+        replaceLink();
+        return send();
+    }
+    void replaceLink();
 
     // Runs a statement without parameters; throws on failure.
     void command(const char *sql)
     {
-        PgResult r(PQexec(pg(), sql));
+        PgResult r(exchange([&] { return PQexec(pg(), sql); }));
         if (!r.ok()) {
             noteFailure();
             throw pgFailure(pg(), r.r, path);
         }
+    }
+
+    // The name of the server text's prepared statement on this link, prepared now if needed.
+    QByteArray preparedName(const QByteArray &text)
+    {
+        auto it = link->prepared.constFind(text);
+        if (it != link->prepared.constEnd())
+            return *it;
+        const QByteArray name = "qh" + QByteArray::number(++g_statementNames);
+        PgResult r(exchange([&] { return PQprepare(pg(), name.constData(), text.constData(), 0, nullptr); }));
+        if (!r.ok()) {
+            noteFailure();
+            throw pgFailure(pg(), r.r, path);
+        }
+        link->prepared.insert(text, name);
+        return name;
     }
 
     std::unique_ptr<StatementImpl> prepare(const QString &sql) override
@@ -753,20 +821,8 @@ struct PgConnection : Connection {
             noteFailure();
             throw emptyStatement();
         }
-        auto it = link->prepared.constFind(text);
-        QByteArray name;
-        if (it != link->prepared.constEnd()) {
-            name = *it;
-        } else {
-            name = "qh" + QByteArray::number(++link->named);
-            PgResult r(PQprepare(pg(), name.constData(), text.constData(), 0, nullptr));
-            if (!r.ok()) {
-                noteFailure();
-                throw pgFailure(pg(), r.r, path);
-            }
-            link->prepared.insert(text, name);
-        }
-        return std::make_unique<PgStatement>(*this, name, params);
+        preparedName(text);
+        return std::make_unique<PgStatement>(*this, text, params);
     }
     void execScript(const QString &sql) override { command(sql.toUtf8().constData()); }
     int changes() const override { return lastChanges; }
@@ -774,7 +830,7 @@ struct PgConnection : Connection {
     {
         if (!link->inserted || PQtransactionStatus(pg()) == PQTRANS_INERROR)
             return 0;
-        PgResult r(PQexec(pg(), "select lastval()"));
+        PgResult r(exchange([&] { return PQexec(pg(), "select lastval()"); }));
         if (!r.ok() || PQntuples(r.r) != 1)
             return 0;
         return QByteArray(PQgetvalue(r.r, 0, 0)).toLongLong();
@@ -797,15 +853,19 @@ struct PgConnection : Connection {
         try {
             command(QByteArray("SELECT pg_advisory_xact_lock(" + QByteArray::number(WriterLockKey) + ")").constData());
         } catch (...) {
-            PgResult r(PQexec(pg(), "ROLLBACK")); // no transaction stays open when BEGIN fails
+            if (!link->lost) {
+                PgResult r(exchange([&] { return PQexec(pg(), "ROLLBACK"); })); // no transaction stays open when BEGIN fails
+            }
             throw;
         }
     }
+    void commitNow() override;
     void rollbackNow() override
     {
-        if (!link || PQtransactionStatus(pg()) == PQTRANS_IDLE)
+        // A lost link has nothing to roll back: the server rolls back what the link left open.
+        if (!link || link->lost || PQtransactionStatus(pg()) == PQTRANS_IDLE)
             return;
-        PgResult r(PQexec(pg(), "ROLLBACK"));
+        PgResult r(exchange([&] { return PQexec(pg(), "ROLLBACK"); }));
         if (!r.ok())
             throw pgFailure(pg(), r.r, path);
     }
@@ -833,7 +893,11 @@ void PgStatement::execute()
     }
     if (res)
         PQclear(res);
-    res = PQexecPrepared(conn.pg(), name.constData(), int(values.size()), ptrs.data(), lengths.data(), formats.data(), 0);
+    res = nullptr;
+    res = conn.exchange([&] {
+        const QByteArray name = conn.preparedName(serverText); // the same unless the link was replaced
+        return PQexecPrepared(conn.pg(), name.constData(), int(values.size()), ptrs.data(), lengths.data(), formats.data(), 0);
+    });
     executed = true;
     row = -1;
     const auto st = res ? PQresultStatus(res) : PGRES_FATAL_ERROR;
@@ -858,7 +922,7 @@ const PGresult *PgStatement::described()
     if (res)
         return res;
     if (!shape) {
-        shape = PQdescribePrepared(conn.pg(), name.constData());
+        shape = conn.exchange([&] { return PQdescribePrepared(conn.pg(), conn.preparedName(serverText).constData()); });
         if (!shape || PQresultStatus(shape) != PGRES_COMMAND_OK) {
             const DbError e = pgFailure(conn.pg(), shape, conn.path);
             if (shape)
@@ -887,10 +951,128 @@ std::unique_ptr<PgLink> takePooled(const QByteArray &key)
     while (it != g_pool.end() && !it->second.empty()) {
         std::unique_ptr<PgLink> l = std::move(it->second.back());
         it->second.pop_back();
-        if (PQstatus(l->pg) == CONNECTION_OK)
+        if (PQstatus(l->pg) == CONNECTION_OK) {
+            l->untried = true;
             return l;
+        }
     }
     return nullptr;
+}
+
+// A new connection to the server; throws CannotOpen with the server's reason. Its lock timeout
+// is the server's own (busyMs -1) until it is set. connectSeconds, when given, bounds the wait
+// for the server instead of the settings' timeout.
+std::unique_ptr<PgLink> openLink(const QByteArray &key, const QString &display, int connectSeconds = 0)
+{
+    auto link = std::make_unique<PgLink>();
+    if (connectSeconds > 0) {
+        const QByteArray seconds = QByteArray::number(std::max(connectSeconds, 2));
+        const char *keywords[] = {"dbname", "connect_timeout", nullptr};
+        const char *values[] = {key.constData(), seconds.constData(), nullptr};
+        link->pg = PQconnectdbParams(keywords, values, 1);
+    } else {
+        link->pg = PQconnectdb(withTimeout(key).constData());
+    }
+    if (!link->pg)
+        throw DbError(err::CannotOpen, QStringLiteral("无法连接数据库服务器（%1）：内存不足。").arg(display));
+    if (PQstatus(link->pg) != CONNECTION_OK)
+        throw DbError(err::CannotOpen, QStringLiteral("无法连接数据库服务器（%1）：%2")
+                                           .arg(display, QString::fromUtf8(PQerrorMessage(link->pg)).trimmed()));
+    PQsetNoticeProcessor(link->pg, silentNotice, nullptr);
+    if (PQsetClientEncoding(link->pg, "UTF8") != 0)
+        throw DbError(err::CannotOpen, QStringLiteral("数据库服务器（%1）不接受 UTF-8 编码。").arg(display));
+    link->busyMs = -1;
+    return link;
+}
+
+void PgConnection::replaceLink()
+{
+    const int busyMs = link->busyMs;
+    link = openLink(key, path);
+    if (busyMs >= 0)
+        setBusyTimeout(busyMs);
+}
+
+// What became of a transaction whose COMMIT was sent when the link broke, asked over fresh
+// connections: its id's status, and while it is still running, a wait for the clinic's writer
+// lock that it holds until it ends. Unknown when the server cannot be reached within waitMs.
+enum class CommitOutcome { Committed, Aborted, Unknown };
+
+CommitOutcome outcomeOf(const QByteArray &key, const QString &display, const QByteArray &xid, int waitMs)
+{
+    constexpr int StepMs = 100;
+    QElapsedTimer since;
+    since.start();
+    for (int waited = 0;; waited += StepMs) {
+        const int left = waitMs - int(std::max<qint64>(waited, since.elapsed()));
+        std::unique_ptr<PgLink> asker;
+        try {
+            asker = openLink(key, display, (left + 999) / 1000);
+        } catch (const DbError &) {
+            // not reachable yet
+        }
+        if (asker) {
+            auto status = [&] {
+                const char *values[] = {xid.constData()};
+                PgResult r(PQexecParams(asker->pg, "select txid_status($1::bigint)", 1, nullptr, values, nullptr, nullptr, 0));
+                return r.ok() && PQntuples(r.r) == 1 && !PQgetisnull(r.r, 0, 0) ? QByteArray(PQgetvalue(r.r, 0, 0)) : QByteArray();
+            };
+            QByteArray now = status();
+            if (now == "in progress") {
+                const QByteArray wait = "SET lock_timeout = " + QByteArray::number(std::max(left, 1));
+                const QByteArray lock = "select pg_advisory_xact_lock_shared(" + QByteArray::number(WriterLockKey) + ")";
+                PgResult set(PQexec(asker->pg, wait.constData()));
+                PgResult held(PQexec(asker->pg, lock.constData()));
+                asker->busyMs = std::max(left, 1);
+                now = held.ok() ? status() : QByteArray();
+            }
+            if (now == "committed" || now == "aborted") {
+                const bool committed = now == "committed";
+                if (PQtransactionStatus(asker->pg) == PQTRANS_IDLE)
+                    poolLink(key, std::move(asker));
+                return committed ? CommitOutcome::Committed : CommitOutcome::Aborted;
+            }
+            if (PQstatus(asker->pg) == CONNECTION_OK)
+                return CommitOutcome::Unknown; // reached, and the transaction is still running
+        }
+        if (waited + StepMs > waitMs || since.elapsed() >= waitMs)
+            return CommitOutcome::Unknown;
+        std::this_thread::sleep_for(std::chrono::milliseconds(clock::scaled(StepMs)));
+    }
+}
+
+void PgConnection::commitNow()
+{
+    // The transaction's id, taken before the commit (none when it wrote nothing).
+    QByteArray xid;
+    {
+        PgResult r(exchange([&] { return PQexec(pg(), "select txid_current_if_assigned()"); }));
+        if (!r.ok()) {
+            noteFailure();
+            throw pgFailure(pg(), r.r, path);
+        }
+        if (PQntuples(r.r) == 1 && !PQgetisnull(r.r, 0, 0))
+            xid = PQgetvalue(r.r, 0, 0);
+    }
+    PgResult r(exchange([&] { return PQexec(pg(), "COMMIT"); }));
+    if (r.ok())
+        return;
+    const DbError failure = pgFailure(pg(), r.r, path);
+    if (!link->lost || xid.isEmpty())
+        throw failure; // refused by the server, or nothing was written
+    // The link broke after COMMIT was sent: the server may have stored it.
+    switch (outcomeOf(key, path, xid, std::max(link->busyMs, DefaultBusyMs))) {
+    case CommitOutcome::Committed:
+        return;
+    case CommitOutcome::Aborted:
+        throw failure;
+    case CommitOutcome::Unknown:
+        break;
+    }
+    throw DbError(err::CommitUnknown,
+                  QStringLiteral("无法确认数据是否已经保存：与数据库服务器（%1）的连接在提交时中断。请先查询核对，再决定是否重新录入。")
+                      .arg(path),
+                  failure.engineCode());
 }
 
 } // namespace
@@ -1058,20 +1240,8 @@ Session Session::connect(const DatabaseSettings &settings)
     conn->key = settings.connectionString();
     conn->path = settings.display();
     conn->link = takePooled(conn->key);
-    if (!conn->link) {
-        auto link = std::make_unique<PgLink>();
-        link->pg = PQconnectdb(withTimeout(conn->key).constData());
-        if (!link->pg)
-            throw DbError(err::CannotOpen, QStringLiteral("无法连接数据库服务器（%1）：内存不足。").arg(conn->path));
-        if (PQstatus(link->pg) != CONNECTION_OK)
-            throw DbError(err::CannotOpen, QStringLiteral("无法连接数据库服务器（%1）：%2")
-                                               .arg(conn->path, QString::fromUtf8(PQerrorMessage(link->pg)).trimmed()));
-        PQsetNoticeProcessor(link->pg, silentNotice, nullptr);
-        if (PQsetClientEncoding(link->pg, "UTF8") != 0)
-            throw DbError(err::CannotOpen, QStringLiteral("数据库服务器（%1）不接受 UTF-8 编码。").arg(conn->path));
-        conn->link = std::move(link);
-        conn->link->busyMs = -1; // set below
-    }
+    if (!conn->link)
+        conn->link = openLink(conn->key, conn->path); // its lock timeout is set below
     if (conn->link->busyMs != DefaultBusyMs)
         conn->setBusyTimeout(DefaultBusyMs);
     return Session(conn);
@@ -1260,7 +1430,7 @@ void Transaction::commit()
         throw failedTransaction();
     }
     try {
-        m_session.execScript(QStringLiteral("COMMIT"));
+        c.commitNow();
     } catch (...) {
         c.txFailed = false;
         try {

@@ -27,6 +27,8 @@ inline constexpr int ReadOnly = 3027;         // file is read-only
 inline constexpr int Misuse = 3001;           // a statement used against its rules
 inline constexpr int NulCharacter = 3421;     // a text holds a NUL character, which cannot be stored
 inline constexpr int LoneSurrogate = 3422;    // a text holds half of a UTF-16 surrogate pair, which cannot be stored
+inline constexpr int CommitUnknown = 3911;    // the server link broke during a commit and whether it was
+                                              // stored cannot be found out: check before entering it again
 inline constexpr int Overflow = 6;            // value too large for a money field
 inline constexpr int FileIo = 75;             // a file of the user's could not be read or written
 } // namespace err
