@@ -156,9 +156,10 @@ StartRoute prepareClinicDatabase(QString &notice, const std::function<void(int p
             if (QFileInfo::exists(f))
                 restrictToOwner(f);
         // Every object of the file exactly as this program makes it, before anything writes
-        // to it: a trigger or a view of somebody else's would run inside the program's writes.
-        // A file that differs is refused as it is.
-        checkClinicFile(path);
+        // to it: a trigger or a view of somebody else's would run inside the program's writes
+        // (and the rewrite would copy it). A file that differs is refused as it is.
+        if (db::hasFirstLayout(path))
+            checkClinicFile(path);
         // A file of the first layout gets 4 KB pages once. A failure (a full disk, a damaged
         // file) leaves the file as it was and the program works on it as before; the open
         // below reports what is wrong with the file itself.
@@ -170,6 +171,8 @@ StartRoute prepareClinicDatabase(QString &notice, const std::function<void(int p
     }
     {
         db::Session s = openClinic();
+        if (QFileInfo(path).isFile())
+            checkClinicSchema(s, path); // on the session that writes next; the server has no file
         if (s.scalarInt(QStringLiteral("select count(*) from xtzlqk")) == 0)
             s.exec(QStringLiteral("insert into xtzlqk(xt001, xt006, xt007) values(?, null, null)"), QStringLiteral("  "));
         s.close();

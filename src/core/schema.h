@@ -70,6 +70,13 @@ void createSchema(db::Session &session);
 // engine only; reads only. Throws DbError.
 QStringList schemaFaults(db::Session &session);
 
+// Refuses the file of an open session (at path) when schemaFaults finds anything, as
+// checkClinicFile does.
+void checkClinicSchema(db::Session &session, const QString &path);
+// Builds what schemaFaults compares with (once per process there; here for the benchmark);
+// returns its number of rows.
+int buildSchemaReference();
+
 // Refuses the data file at path when schemaFaults finds anything: DbError NotADatabase naming
 // at most three of the faults. Opens the file, reads its schema and closes it; never writes.
 void checkClinicFile(const QString &path);
