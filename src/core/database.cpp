@@ -1234,6 +1234,15 @@ Session Session::create(const QString &path)
     return s;
 }
 
+Session Session::scratch()
+{
+    const QString name = QStringLiteral(":memory:");
+    auto conn = openHandle(name, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
+    if (!registerSearchTokenizer(conn->db))
+        throwIf(conn->db, SQLITE_ERROR, name);
+    return Session(conn);
+}
+
 Session Session::connect(const DatabaseSettings &settings)
 {
     auto conn = std::make_shared<PgConnection>();

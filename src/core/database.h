@@ -105,6 +105,9 @@ public:
     // Creates a new, empty encrypted file (refuses when something exists at the path). The
     // file is owner-only (0600) whatever the umask.
     static Session create(const QString &path);
+    // A new, empty database in memory (not a file, no key) with the search tokenizer: where the
+    // program builds its own schema to compare a file's with.
+    static Session scratch();
     // Connects to the clinic's database on a PostgreSQL server (Engine::Server settings). A
     // connection closed without an open transaction goes back to a small pool of this process
     // and is reused by the next connect with the same settings. Throws CannotOpen with the

@@ -2,6 +2,7 @@
 #include "core/owneronly.h"
 #include "core/schema.h"
 #include "core/textutil.h"
+#include "core/workfile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -137,6 +138,9 @@ StartRoute prepareClinicDatabase(QString &notice, const std::function<void(int p
         if (!makeOwnerOnlyFolder(f))
             throw DbError(err::CannotOpen, QStringLiteral("无法创建数据文件夹 '%1'。").arg(f));
     removeUnfinishedCreation(path);
+    // What restores (and backups into this folder) stopped half way left: only the program's
+    // own work files, none that a running copy holds.
+    removeWorkFileLeftovers(folder);
 
     const QFileInfo info(path);
     if (info.isFile() && info.size() == 0) {
@@ -151,6 +155,11 @@ StartRoute prepareClinicDatabase(QString &notice, const std::function<void(int p
         for (const QString &f : {path, path + QStringLiteral("-journal")})
             if (QFileInfo::exists(f))
                 restrictToOwner(f);
+        // Every object of the file exactly as this program makes it, before anything writes
+        // to it: a trigger or a view of somebody else's would run inside the program's writes
+        // (and the rewrite would copy it). A file that differs is refused as it is.
+        if (db::hasFirstLayout(path))
+            checkClinicFile(path);
         // A file of the first layout gets 4 KB pages once. A failure (a full disk, a damaged
         // file) leaves the file as it was and the program works on it as before; the open
         // below reports what is wrong with the file itself.
@@ -162,6 +171,8 @@ StartRoute prepareClinicDatabase(QString &notice, const std::function<void(int p
     }
     {
         db::Session s = openClinic();
+        if (QFileInfo(path).isFile())
+            checkClinicSchema(s, path); // on the session that writes next; the server has no file
         if (s.scalarInt(QStringLiteral("select count(*) from xtzlqk")) == 0)
             s.exec(QStringLiteral("insert into xtzlqk(xt001, xt006, xt007) values(?, null, null)"), QStringLiteral("  "));
         s.close();

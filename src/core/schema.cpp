@@ -1,10 +1,14 @@
 #include "core/schema.h"
 #include "core/database.h"
+#include "core/searchindex.h"
+#include "core/textutil.h"
 
 #include <QFile>
+#include <QHash>
 #include <QStringList>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -320,6 +324,10 @@ void CreateClinicDatabase(const QString &path, bool withStatusRow)
 QString upgradingPath(const QString &path) { return path + QStringLiteral(".upgrading"); }
 
 namespace {
+void refuseForeignSchema(db::Session &s, const QString &path);
+}
+
+namespace {
 
 // What must be equal between a file and its copy: the schema and each table's rows.
 QStringList contentsOf(db::Session &s)
@@ -361,6 +369,8 @@ bool upgradeClinicFile(const QString &path, const std::function<void(int percent
     try {
         {
             db::Session old = db::Session::open(path);
+            // The copy would carry every object of the file over: only the program's own.
+            refuseForeignSchema(old, path);
             // The copy shows 0 to 90 %, the comparison the rest.
             std::function<void(int)> copying;
             if (progress)
@@ -391,6 +401,179 @@ bool upgradeClinicFile(const QString &path, const std::function<void(int percent
     if (progress)
         progress(100);
     return true;
+}
+
+namespace {
+
+// One row of the engine's schema table.
+struct SchemaRow {
+    QString type, name, table, sql;
+    bool hasSql = false;
+    bool operator==(const SchemaRow &o) const
+    {
+        return type == o.type && name == o.name && table == o.table && sql == o.sql && hasSql == o.hasSql;
+    }
+    // Names are one per kind of object whatever their letter case.
+    QString key() const { return type + u'/' + name.toLower(); }
+};
+
+std::vector<SchemaRow> schemaRows(db::Session &s)
+{
+    std::vector<SchemaRow> rows;
+    auto st = s.query(QStringLiteral("select type, name, tbl_name, sql from sqlite_master order by rowid"));
+    while (st.next())
+        rows.push_back({st.text(0), st.text(1), st.text(2), st.text(3), !st.isNull(3)});
+    return rows;
+}
+
+// What the engine keeps when this program builds its objects: the clinic's tables and indexes,
+// and separately the search index's rows of each layout (its tables, the engine's own tables
+// of the full-text table, their indexes, the triggers).
+struct BuiltSchema {
+    std::vector<SchemaRow> clinic;
+    std::vector<std::vector<SchemaRow>> searchLayouts;
+};
+
+std::vector<SchemaRow> rowsBeyond(db::Session &s, const std::vector<SchemaRow> &base)
+{
+    std::vector<SchemaRow> more;
+    for (const SchemaRow &r : schemaRows(s))
+        if (std::find(base.begin(), base.end(), r) == base.end())
+            more.push_back(r);
+    return more;
+}
+
+BuiltSchema buildReference()
+{
+    BuiltSchema b;
+    // The engine keeps a CREATE TABLE or CREATE INDEX statement that begins with its keywords
+    // in capitals, one space apart, as it is given: the clinic's rows are the statements that
+    // createSchema runs (building them in the engine costs 2.7 ms, ten times the rest).
+    for (const TableDef &t : clinicSchema()) {
+        const QString table = QString::fromLatin1(t.name);
+        b.clinic.push_back({QStringLiteral("table"), table, table, tableSql(t), true});
+        for (const IndexDef &ix : t.indexes)
+            b.clinic.push_back({QStringLiteral("index"), QString::fromLatin1(ix.storedName), table, indexSql(t, ix, false), true});
+    }
+    // The search index's rows include tables and indexes the engine makes for the full-text
+    // table: they are built, over the visits' table, in an empty database.
+    db::Session s = db::Session::scratch();
+    const auto visits = std::find_if(clinicSchema().begin(), clinicSchema().end(),
+                                     [](const TableDef &t) { return QLatin1String(t.name) == QLatin1String("hzzdzl"); });
+    s.exec(tableSql(*visits));
+    const std::vector<SchemaRow> base = schemaRows(s);
+    for (const auto *layout : {&searchindex::objects(), &searchindex::earlierObjects()}) {
+        for (const searchindex::Object &o : *layout)
+            s.exec(o.sql);
+        b.searchLayouts.push_back(rowsBeyond(s, base));
+        for (const char *trigger : {"zdcx_ai", "zdcx_bu", "zdcx_au", "zdcx_bd"})
+            s.exec(QStringLiteral("drop trigger if exists %1").arg(QLatin1String(trigger)));
+        s.exec(QStringLiteral("drop table if exists zdcx"));
+        s.exec(QStringLiteral("drop table if exists zdcxsj"));
+    }
+    s.close();
+    return b;
+}
+
+const BuiltSchema &reference()
+{
+    static const BuiltSchema built = buildReference();
+    return built;
+}
+
+QString kindName(const QString &type)
+{
+    if (type == QLatin1String("table"))
+        return QStringLiteral("数据表");
+    if (type == QLatin1String("index"))
+        return QStringLiteral("索引");
+    if (type == QLatin1String("trigger"))
+        return QStringLiteral("触发器");
+    if (type == QLatin1String("view"))
+        return QStringLiteral("视图");
+    return QStringLiteral("对象（%1）").arg(type);
+}
+
+QString objectName(const SchemaRow &r)
+{
+    QString text = kindName(r.type) + u' ' + r.name;
+    if (r.type != QLatin1String("table") && r.table.compare(r.name, Qt::CaseInsensitive) != 0)
+        text += QStringLiteral("（数据表 %1）").arg(r.table);
+    return text;
+}
+
+} // namespace
+
+QStringList schemaFaults(db::Session &session)
+{
+    const BuiltSchema &ref = reference();
+    const std::vector<SchemaRow> rows = schemaRows(session);
+    const auto present = [&rows](const std::vector<SchemaRow> &wanted) {
+        qsizetype n = 0;
+        for (const SchemaRow &w : wanted)
+            n += std::find(rows.begin(), rows.end(), w) != rows.end();
+        return n;
+    };
+    // The search index's layout is the one most of whose rows the file holds (none when it
+    // holds none of any): the file must hold exactly the clinic's rows and that layout's.
+    std::vector<SchemaRow> expected = ref.clinic;
+    const std::vector<SchemaRow> *layout = nullptr;
+    qsizetype best = 0;
+    for (const auto &l : ref.searchLayouts)
+        if (const qsizetype n = present(l); n > best) {
+            best = n;
+            layout = &l;
+        }
+    if (layout)
+        expected.insert(expected.end(), layout->begin(), layout->end());
+    QHash<QString, const SchemaRow *> byKey, inFile;
+    for (const SchemaRow &e : expected)
+        byKey.insert(e.key(), &e);
+    QStringList faults;
+    for (const SchemaRow &r : rows) {
+        inFile.insert(r.key(), &r);
+        const SchemaRow *e = byKey.value(r.key());
+        if (!e)
+            faults << QStringLiteral("多出本系统不建立的%1").arg(objectName(r));
+        else if (!(*e == r))
+            faults << QStringLiteral("%1 的定义与本系统的不同").arg(objectName(r));
+    }
+    for (const SchemaRow &e : expected)
+        if (!inFile.contains(e.key()))
+            faults << QStringLiteral("缺少%1").arg(objectName(e));
+    return faults;
+}
+
+namespace {
+
+void refuseForeignSchema(db::Session &s, const QString &path)
+{
+    const QStringList faults = schemaFaults(s);
+    if (!faults.isEmpty())
+        throw DbError(err::NotADatabase,
+                      QStringLiteral("数据库文件 '%1' 的结构与本系统建立的不同（%2）。它可能被别的程序改动过，程序没有使用它，"
+                                     "文件没有改变。请用可靠的备份文件替换它后再启动程序。")
+                          .arg(path, faultSummary(faults)));
+}
+
+} // namespace
+
+int buildSchemaReference()
+{
+    const BuiltSchema b = buildReference();
+    qsizetype n = qsizetype(b.clinic.size());
+    for (const auto &l : b.searchLayouts)
+        n += qsizetype(l.size());
+    return int(n);
+}
+
+void checkClinicSchema(db::Session &session, const QString &path) { refuseForeignSchema(session, path); }
+
+void checkClinicFile(const QString &path)
+{
+    db::Session s = db::Session::open(path);
+    refuseForeignSchema(s, path);
+    s.close();
 }
 
 } // namespace qh

@@ -1,6 +1,7 @@
 #pragma once
 // The clinic database: 23 tables with their fields and 26 named indexes, in creation order.
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -58,6 +59,27 @@ QString upgradingPath(const QString &path);
 // Writes the schema into an open, empty database (used by CreateClinicDatabase; on the server by
 // the first start against an empty database).
 void createSchema(db::Session &session);
+
+// What in a data file's schema differs from what this program makes, one text per object
+// that names it: an object the program never makes (a trigger, a view, a table, an index, an
+// engine table), one whose statement or table differs, a table or index of the clinic that is
+// missing. Empty when the file holds exactly the clinic's tables and indexes and the search
+// index's objects of this version, of the earlier version or none. Every row of the file's
+// schema (type, name, table, statement) is compared with the rows the engine keeps when the
+// program builds the same objects in an empty database (built once per process). The file
+// engine only; reads only. Throws DbError.
+QStringList schemaFaults(db::Session &session);
+
+// Refuses the file of an open session (at path) when schemaFaults finds anything, as
+// checkClinicFile does.
+void checkClinicSchema(db::Session &session, const QString &path);
+// Builds what schemaFaults compares with (once per process there; here for the benchmark);
+// returns its number of rows.
+int buildSchemaReference();
+
+// Refuses the data file at path when schemaFaults finds anything: DbError NotADatabase naming
+// at most three of the faults. Opens the file, reads its schema and closes it; never writes.
+void checkClinicFile(const QString &path);
 
 // The server's database holds the clinic's tables (an empty database does not: the first start
 // creates them).

@@ -148,17 +148,25 @@ const sqlite3_tokenizer_module Module = {0, xCreate, xDestroy, xOpen, xClose, xN
 
 bool registerSearchTokenizer(sqlite3 *db)
 {
+    // The two-argument fts3_tokenizer() takes a module's address from its caller: a statement
+    // of a file (a trigger, a view) could make the engine call through any address it names.
+    // It is switched on only for this one registration and off again before anything else
+    // runs on the connection; the registered tokenizer stays usable by name.
     int on = 0;
     if (sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 1, &on) != SQLITE_OK)
         return false;
     sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db, "select fts3_tokenizer(?, ?)", -1, &st, nullptr) != SQLITE_OK)
-        return false;
-    const sqlite3_tokenizer_module *p = &Module;
-    sqlite3_bind_text(st, 1, SearchTokenizerName, -1, SQLITE_STATIC);
-    sqlite3_bind_blob(st, 2, &p, sizeof(p), SQLITE_TRANSIENT);
-    const int rc = sqlite3_step(st);
+    int rc = sqlite3_prepare_v2(db, "select fts3_tokenizer(?, ?)", -1, &st, nullptr);
+    if (rc == SQLITE_OK) {
+        const sqlite3_tokenizer_module *p = &Module;
+        sqlite3_bind_text(st, 1, SearchTokenizerName, -1, SQLITE_STATIC);
+        sqlite3_bind_blob(st, 2, &p, sizeof(p), SQLITE_TRANSIENT);
+        rc = sqlite3_step(st);
+    }
     sqlite3_finalize(st);
+    int off = 1;
+    if (sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, &off) != SQLITE_OK || off != 0)
+        return false;
     return rc == SQLITE_ROW;
 }
 

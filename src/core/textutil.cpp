@@ -100,4 +100,12 @@ int charCount(const QString &text)
     return n;
 }
 
+QString faultSummary(const QStringList &faults, int shown)
+{
+    QString text = QStringList(faults.mid(0, shown)).join(QStringLiteral("；"));
+    if (faults.size() > shown)
+        text += QStringLiteral("……另有 %1 处问题").arg(faults.size() - shown);
+    return text;
+}
+
 } // namespace qh

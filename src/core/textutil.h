@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace qh {
@@ -34,6 +35,10 @@ bool isDateText(const QString &text);
 QString dbDateTime(const QDateTime &value);
 QString dbDate(const QDate &day);             // midnight of the day
 std::optional<QDateTime> fromDbDateTime(const QString &stored);
+
+// A list of faults as a refusal shows it: the first `shown` joined by "；" and, when there
+// are more, "……另有 N 处问题" for the rest, so a long list never makes a box taller than the screen.
+QString faultSummary(const QStringList &faults, int shown = 3);
 
 // A LIKE pattern that matches texts containing the given text literally (escape character "\").
 QString likeContains(const QString &text);

@@ -3,13 +3,14 @@
 #include "core/modutarnxt.h"
 #include "core/owneronly.h"
 #include "core/schema.h"
+#include "core/textutil.h"
+#include "core/workfile.h"
 #include "maint/serverdump.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QSet>
 #include <QTextStream>
 
@@ -92,25 +93,16 @@ void removeQuietly(const QString &path)
     ::unlink(nativePath(path + QStringLiteral("-journal")).constData());
 }
 
-// A name beside target that nothing else uses: ".<name>.<random>.part".
-QString tempBeside(const QString &target)
-{
-    const QFileInfo t(target);
-    for (;;) {
-        const QString p = t.absolutePath() + QStringLiteral("/.") + t.fileName() + u'.' +
-                          QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".part");
-        if (!QFileInfo::exists(p) && !QFileInfo::exists(p + QStringLiteral("-journal")))
-            return p;
-    }
-}
-
-// Copies the bytes of source into a new owner-only file dest and flushes it to disk.
-void copyBytes(const QString &source, const QString &dest, const DataCopy::Progress &progress)
+// Copies the bytes of source into dest and flushes it to disk: into a new owner-only file, or
+// into the empty work file made for it (never through a link).
+enum class Dest { New, WorkFile };
+void copyBytes(const QString &source, const QString &dest, const DataCopy::Progress &progress, Dest kind = Dest::New)
 {
     const int in = ::open(nativePath(source).constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         fileFailure(errno, QStringLiteral("读取文件"), source);
-    const int out = ::open(nativePath(dest).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int out = ::open(nativePath(dest).constData(),
+                           (kind == Dest::New ? O_CREAT | O_EXCL : O_TRUNC | O_NOFOLLOW) | O_WRONLY | O_CLOEXEC, 0600);
     if (out < 0) {
         const int e = errno;
         ::close(in);
@@ -182,18 +174,26 @@ std::optional<QString> checkSchema(db::Session &s)
             if (!columns.contains(QString::fromLatin1(f.name).toLower()))
                 return QStringLiteral("不是本系统的数据库（数据表 %1 缺少字段 %2）").arg(QString::fromLatin1(t.name), QString::fromLatin1(f.name));
     }
+    // Every object exactly as this program makes it: a trigger, a view or a full-text table
+    // of another's would run inside the program's own writes.
+    if (const QStringList faults = schemaFaults(s); !faults.isEmpty())
+        return QStringLiteral("数据库的结构与本系统建立的不同（%1）").arg(faultSummary(faults));
     return std::nullopt;
 }
 
-// Rows of an integrity pragma that report a fault ("ok" is none).
+// The faults an integrity pragma reports ("ok" is none), one per line: the engine answers
+// the faults of a tree in one row, a line each, under a heading line.
 QStringList faultsOf(db::Session &s, const QString &pragma)
 {
     QStringList faults;
     auto st = s.prepare(pragma);
     while (st.next()) {
         const QString row = st.text(0);
-        if (row.compare(QStringLiteral("ok"), Qt::CaseInsensitive) != 0 && faults.size() < 3)
-            faults << row;
+        if (row.compare(QStringLiteral("ok"), Qt::CaseInsensitive) == 0)
+            continue;
+        for (const QString &line : row.split(u'\n', Qt::SkipEmptyParts))
+            if (!line.startsWith(QStringLiteral("*** ")))
+                faults << line.trimmed();
     }
     return faults;
 }
@@ -274,7 +274,7 @@ std::optional<QString> whatIsWrong(const QString &file, CheckDepth depth)
         // answers no row.
         faults += faultsOf(*s, QStringLiteral("pragma cipher_integrity_check"));
         if (!faults.isEmpty())
-            return QStringLiteral("文件已损坏（完整性检查：%1）").arg(faults.join(QStringLiteral("；")));
+            return QStringLiteral("文件已损坏（完整性检查：%1）").arg(faultSummary(faults));
     } catch (const DbError &e) {
         return QStringLiteral("文件已损坏（%1）").arg(e.description());
     }
@@ -334,9 +334,12 @@ void DataCopy::backup(const QString &targetText)
 {
     const QString target = QFileInfo(targetText.trimmed()).absoluteFilePath();
     const QString folder = QFileInfo(target).absolutePath();
-    const QString temp = tempBeside(target);
+    // What interrupted backups to this target left beside it (only the program's own work files).
+    removeWorkFileLeftovers(folder, QFileInfo(target).fileName());
     at(Stage::BeforeImage);
     const db::DatabaseSettings settings = db::DatabaseSettings::load();
+    const WorkFile work(target);
+    const QString temp = work.path();
     if (settings.engine == db::Engine::Server)
         return backupServer(settings, target, temp);
     try {
@@ -346,7 +349,7 @@ void DataCopy::backup(const QString &targetText)
             // file only at a commit). The bytes stay encrypted exactly as they are.
             db::Session source = Modutarnxt::openClinic();
             db::Transaction writeLock(source);
-            copyBytes(Modutarnxt::databasePath(), temp, m_progress);
+            copyBytes(Modutarnxt::databasePath(), temp, m_progress, Dest::WorkFile);
         }
         if (auto wrong = whatIsWrong(temp))
             throw DbError(err::General, QStringLiteral("备份文件校验未通过：%1。").arg(*wrong));
@@ -366,10 +369,6 @@ void DataCopy::backupServer(const db::DatabaseSettings &settings, const QString 
         {
             // pg_dump writes into this owner-only file (its own files are owner-only as well).
             const OwnerOnlyFiles ownerOnly;
-            const int fd = ::open(nativePath(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (fd < 0)
-                fileFailure(errno, QStringLiteral("创建文件"), temp);
-            ::close(fd);
             dumpServer(settings, temp, [this](qint64 bytes) {
                 if (m_progress)
                     m_progress(bytes, 0);
@@ -433,10 +432,11 @@ Verdict<CopyField> DataCopy::restore(const QString &sourceText)
     const QString live = Modutarnxt::databasePath();
     const QString folder = QFileInfo(live).absolutePath();
     QDir().mkpath(folder);
-    const QString temp = tempBeside(live);
+    const WorkFile work(live);
+    const QString temp = work.path();
     QString safety;
     try {
-        copyBytes(source, temp, m_progress);
+        copyBytes(source, temp, m_progress, Dest::WorkFile);
         // The copy, not the chosen file, is checked: exactly these bytes become the live file.
         if (auto wrong = whatIsWrong(temp)) {
             removeQuietly(temp);

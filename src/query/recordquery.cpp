@@ -1,6 +1,7 @@
 #include "query/recordquery.h"
 
 #include "core/modutarnxt.h"
+#include "core/searchindex.h"
 #include "core/searchtokenizer.h"
 #include "core/textutil.h"
 
@@ -190,9 +191,9 @@ SearchResult collect(db::Session &s, const SearchSql &q)
     return r;
 }
 
-// The columns of the full-text index, the prescription first: the index marks every entry of
-// a column other than the first with its number, and the prescription has the most entries.
-const char *const IndexColumns[] = {"blcf", "bzqk", "blfa", "zdys"};
+using searchindex::timeNumber;
+using searchindex::flagsOf;
+constexpr const auto &IndexColumns = searchindex::Columns;
 
 // The characters the index leaves out (its query syntax).
 QString indexable(const QString &keyword)
@@ -204,62 +205,11 @@ QString indexable(const QString &keyword)
 
 bool exactInIndex(const QString &keyword) { return indexable(keyword).size() == keyword.size(); }
 
-// A stored visit time "yyyy-MM-dd HH:mm:ss" as the number yyyyMMddHHmmss (same order); x is
-// "new.blsj", "old.blsj" or "blsj".
-QString timeNumber(const QString &x)
-{
-    return QStringLiteral("cast(substr(%1, 1, 4) || substr(%1, 6, 2) || substr(%1, 9, 2) || substr(%1, 12, 2) || "
-                          "substr(%1, 15, 2) || substr(%1, 18, 2) as integer)")
-        .arg(x);
-}
-
 qint64 dayNumber(const QDate &d) { return (qint64(d.year()) * 10000 + d.month() * 100 + d.day()) * 1000000; }
-
-// The flags of a visit in zdcxsj: for each index column i, bit i when it holds a text and bit
-// 4 + i when that text has a character the full-text index leaves out. p is "new." or "".
-QString flagsOf(const QString &p)
-{
-    QStringList parts;
-    for (int i = 0; i < 4; ++i) {
-        const QString c = p + QLatin1String(IndexColumns[i]);
-        parts << QStringLiteral("(%1 is not null) * %2").arg(c).arg(1 << i)
-              << QStringLiteral("coalesce(instr(%1, '*') or instr(%1, '\"') or instr(%1, '^'), 0) * %2").arg(c).arg(1 << (4 + i));
-    }
-    return parts.join(QStringLiteral(" + "));
-}
-
-struct IndexObject {
-    const char *name;
-    QString sql;
-};
 
 // The objects of the search index, each as the engine keeps its statement: a file whose
 // objects differ (missing, or made by an earlier version) has its index made again.
-const std::vector<IndexObject> &indexObjects()
-{
-    static const std::vector<IndexObject> objects = [] {
-        const QString columns = QStringLiteral("blcf, bzqk, blfa, zdys");
-        const QString newValues = QStringLiteral("new.blcf, new.bzqk, new.blfa, new.zdys");
-        const QString insertNew = QStringLiteral("insert into zdcx(docid, %1) values(new.rowid, %2); "
-                                                 "insert into zdcxsj(blsj, rid, blbm, blkb, flags) values(%3, new.rowid, "
-                                                 "new.blbm, new.blkb, %4); ")
-                                      .arg(columns, newValues, timeNumber(QStringLiteral("new.blsj")), flagsOf(QStringLiteral("new.")));
-        const QString deleteOld = QStringLiteral("delete from zdcx where docid = old.rowid; "
-                                                 "delete from zdcxsj where blsj = %1 and rid = old.rowid; ")
-                                      .arg(timeNumber(QStringLiteral("old.blsj")));
-        return std::vector<IndexObject>{
-            {"zdcx", QStringLiteral("CREATE VIRTUAL TABLE zdcx using fts4(content=\"hzzdzl\", %1, matchinfo=fts3, tokenize=%2)")
-                         .arg(columns, QLatin1String(db::SearchTokenizerName))},
-            {"zdcxsj", QStringLiteral("CREATE TABLE zdcxsj(blsj integer not null, rid integer not null, blbm text not null, "
-                                      "blkb text not null, flags integer not null, primary key(blsj, rid)) without rowid")},
-            {"zdcx_bu", QStringLiteral("CREATE TRIGGER zdcx_bu before update on hzzdzl begin %1end").arg(deleteOld)},
-            {"zdcx_bd", QStringLiteral("CREATE TRIGGER zdcx_bd before delete on hzzdzl begin %1end").arg(deleteOld)},
-            {"zdcx_au", QStringLiteral("CREATE TRIGGER zdcx_au after update on hzzdzl begin %1end").arg(insertNew)},
-            {"zdcx_ai", QStringLiteral("CREATE TRIGGER zdcx_ai after insert on hzzdzl begin %1end").arg(insertNew)},
-        };
-    }();
-    return objects;
-}
+const std::vector<searchindex::Object> &indexObjects() { return searchindex::objects(); }
 
 // A text (its UTF-8 bytes) as the engine's NOCASE collation orders it: ASCII letters in lower
 // case.
@@ -293,7 +243,7 @@ struct Keyed {
 bool RecordQuery::hasSearchIndex(db::Session &s)
 {
     auto st = s.prepare(QStringLiteral("select sql from sqlite_master where name = ?"));
-    for (const IndexObject &o : indexObjects()) {
+    for (const searchindex::Object &o : indexObjects()) {
         st.reset();
         st.bind(1, QLatin1String(o.name));
         if (!st.next() || st.text(0) != o.sql)

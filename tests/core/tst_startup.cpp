@@ -167,6 +167,26 @@ private slots:
         QCOMPARE(firstRuns + mainWindows, 0);
     }
 
+    // A data file with an object the program never makes is refused before anything writes to
+    // it: one numbered report naming the object, a non-zero exit, the file's bytes unchanged.
+    void foreignObjectInTheFileIsRefused()
+    {
+        test::TempClinic clinic;
+        clinic.addStatusRow();
+        clinic.open().execScript(QStringLiteral("create trigger qh_wipe after insert on xtzlqk begin delete from hzblzl; end"));
+        const QByteArray before = test::fileHash(clinic.dbPath());
+        test::RecordingMessages rec;
+        installRecorders();
+        QVERIFY(!ui::Main());
+        QCOMPARE(rec.shown.size(), size_t(1));
+        QVERIFY2(rec.last().startsWith(QStringLiteral("错误号码：%1\r\n错误内容：").arg(err::NotADatabase)), qPrintable(rec.last()));
+        QVERIFY2(rec.last().contains(QStringLiteral("多出本系统不建立的触发器 qh_wipe（数据表 xtzlqk）")), qPrintable(rec.last()));
+        QVERIFY(ui::startExitStatus() != 0);
+        QVERIFY(ui::programEnded());
+        QCOMPARE(firstRuns + mainWindows, 0);
+        QCOMPARE(test::fileHash(clinic.dbPath()), before);
+    }
+
     void standardButtonsSpeakChinese()
     {
         ui::installChineseTranslations(*qApp);
