@@ -11,11 +11,20 @@ class QAbstractButton;
 class QApplication;
 class QKeyEvent;
 class QLineEdit;
+class QTableView;
 
 namespace qh::ui {
 
 // Installs the presenters that show real message boxes and file dialogs.
 void installDialogPresenters();
+
+// The program's name as the splash shows it, and the title of the boxes that carry "the program's
+// own title" ("青禾中医门诊系统").
+QString programTitle();
+// Widens (never narrows) the given columns of a grid so that their header and the text of the
+// first rows (the rows a search shows first) are drawn whole, with the cells' margins.
+void widenColumnsToContent(QTableView *grid, const QList<int> &columns, int rows = 128);
+
 // Loads Qt's own Simplified Chinese texts ("是", "否", "确定"...) whatever the locale.
 void installChineseTranslations(QApplication &app);
 
