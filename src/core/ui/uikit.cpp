@@ -28,7 +28,7 @@ public:
     bool present(const Message &m) override
     {
         QMessageBox box;
-        box.setWindowTitle(m.title.isEmpty() ? QStringLiteral(" ") : m.title);
+        box.setWindowTitle(m.title); // an empty title stays empty (on X11 see app/identity.cpp)
         box.setText(m.text);
         if (!m.details.isEmpty())
             box.setDetailedText(m.details);
