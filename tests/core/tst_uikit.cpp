@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMessageBox>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QAbstractButton>
@@ -72,6 +73,31 @@ class TstUiKit : public QObject {
     Q_OBJECT
 
 private slots:
+    // The real message boxes carry the title they are given, exactly: an empty one stays empty
+    // (it was a blank, which the window system showed with the program's name after it).
+    void messageBoxTitlesAreExact_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("given") << QStringLiteral("登录");
+    }
+
+    void messageBoxTitlesAreExact()
+    {
+        QFETCH(QString, title);
+        qh::ui::installDialogPresenters();
+        QString seen = QStringLiteral("(no box)");
+        QTimer::singleShot(0, [&seen] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                seen = box->windowTitle();
+                box->accept();
+            }
+        });
+        qh::msg::info(QStringLiteral("无效的密码，再试一次！"), title);
+        QCOMPARE(seen, title);
+        qh::setMessagePresenter(nullptr);
+    }
+
     void refusalCarriesWhatTheWindowNeeds()
     {
         Refusal<Box> r = refusal(QStringLiteral("请输入"), Box::Second, Select::head(10));

@@ -225,6 +225,48 @@ private slots:
 
     // A doctor finds last month's visits with a symptom and a herb, opens one, checks both
     // tabs and prints all four documents.
+    // The result grid shows the longest case numbers, departments, vital signs and doctors whole
+    // ("BL2024…" was cut at 66 px): each column is at least as wide as its text and the margins.
+    void gridColumnsFitTheirLongestValues_data()
+    {
+        QTest::addColumn<QString>("blbm");
+        QTest::addColumn<QString>("dept");
+        QTest::addColumn<QString>("pressure");
+        QTest::addColumn<QString>("doctor");
+        QTest::newRow("case number of 20") << "BL202405060012345678" << "内科" << "120/80" << "李明德";
+        QTest::newRow("dated case number") << "BL20240506-0001" << "内科" << "120/80" << "李明德";
+        QTest::newRow("long department") << "000001" << "中医针灸推拿康复科" << "120/80" << "李明德";
+        QTest::newRow("pressure with unit") << "000001" << "内科" << "180/120mmHg" << "李明德";
+        QTest::newRow("long doctor") << "000001" << "内科" << "120/80" << "欧阳慕容主任医师";
+    }
+
+    void gridColumnsFitTheirLongestValues()
+    {
+        QFETCH(QString, blbm);
+        QFETCH(QString, dept);
+        QFETCH(QString, pressure);
+        QFETCH(QString, doctor);
+        test::TempClinic clinic;
+        {
+            auto s = clinic.open();
+            query::fixture::addPatient(s, blbm, QStringLiteral("张三"), QStringLiteral("男"), 30, QStringLiteral("已婚"));
+            s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, bzxy, bzmb, bzhx, bzqk, blfa, blcf, zdys) "
+                                  "values(?, ?, '2024-03-01 09:30:00', ?, 120, 30, '咳嗽', '宣肺', '杏仁9克', ?)"),
+                   blbm, dept, pressure, doctor);
+        }
+        test::RecordingMessages rec;
+        QPointer<FrmMzfd> w = open();
+        w->MasQssj->setText(QStringLiteral("2024-01-01"));
+        w->MasJssj->setText(QStringLiteral("2024-12-31"));
+        QTest::mouseClick(w->CmdSeek, Qt::LeftButton);
+        QVERIFY2(rec.shown.empty(), qPrintable(rec.texts().join(u'|')));
+        QCOMPARE(w->model()->rowCount(), 1);
+        QCOMPARE(w->model()->index(0, 0).data().toString(), blbm);
+        QCOMPARE(test::narrowControls(w), QStringList());
+        QVERIFY(w->MSFGridMzjl->columnWidth(0) >= 1000 / 15); // never narrower than its own width
+        delete w;
+    }
+
     void searchOpenAndPrint()
     {
         test::TempClinic clinic;

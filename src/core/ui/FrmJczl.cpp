@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,7 +213,7 @@ void FrmJczl::CmdOext_Click()
     if (!m_fileName.isEmpty()) {
         const std::optional<QByteArray> bytes = setup::StorePictureFile(m_fileName);
         if (!bytes)
-            msg::plain(setup::emptyFileMessage(m_fileName), QGuiApplication::applicationDisplayName());
+            msg::plain(setup::emptyFileMessage(m_fileName), programTitle());
         else if (!setup::isPicture(*bytes))
             msg::info(m_fileName + QStringLiteral(" 不是可以显示的图片文件，背景图片没有更换。"));
         else

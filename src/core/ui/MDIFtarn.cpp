@@ -178,6 +178,12 @@ void MDIFtarn::switchMenus(bool enabled)
     }
     for (QAction *top : topMenuActions())
         top->setEnabled(enabled);
+    // The task windows live in the main area, so for Qt's shortcut map they are part of the main
+    // window, where the menu bar grabs Alt+letter for every top menu, disabled or not. A task
+    // window's access key that a top menu also has ("查询&F", "清屏(&Q)") then matched twice:
+    // Qt pressed neither button but moved the focus to one of them or to the menu bar in turn.
+    // With the bar itself disabled its shortcuts, and Alt alone, no longer match.
+    menuBar()->setEnabled(enabled);
 }
 
 void MDIFtarn::runItem(const QString &name)

@@ -23,7 +23,7 @@ const QString SystemError = QStringLiteral("系统发生错误");
 frmSplash::frmSplash(QWidget *over) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_over(over)
 {
     setObjectName(QStringLiteral("frmSplash"));
-    setWindowTitle(QStringLiteral("青禾中医门诊系统"));
+    setWindowTitle(programTitle());
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameShape(QFrame::Box);
@@ -69,7 +69,7 @@ bool frmSplash::Form_Load()
 {
     placeWindow(this, 3, m_over);
     lblVersion->setText(Modutarnxt::versionText());
-    lblProductName->setText(QStringLiteral("青禾中医门诊系统"));
+    lblProductName->setText(programTitle());
     doEvents();
     Modutarnxt::StatusRow row;
     try {

@@ -15,6 +15,8 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTableView>
+#include <QHeaderView>
 #include <QTranslator>
 
 namespace qh::ui {
@@ -86,7 +88,7 @@ std::unique_ptr<QDialog> messageBox(const Message &message)
 {
     const Message m = fittedForBox(message);
     auto box = std::make_unique<QMessageBox>();
-    box->setWindowTitle(m.title.isEmpty() ? QStringLiteral(" ") : m.title);
+    box->setWindowTitle(m.title); // an empty title stays empty (on X11 see app/identity.cpp)
     box->setText(m.text);
     if (!m.details.isEmpty())
         box->setDetailedText(m.details);
@@ -104,6 +106,27 @@ std::unique_ptr<QDialog> messageBox(const Message &message)
         box->setStandardButtons(QMessageBox::Ok);
     }
     return box;
+}
+
+QString programTitle() { return QStringLiteral("青禾中医门诊系统"); }
+
+void widenColumnsToContent(QTableView *grid, const QList<int> &columns, int rows)
+{
+    const QAbstractItemModel *model = grid->model();
+    if (!model)
+        return;
+    const QFontMetrics fm(grid->font());
+    const QFontMetrics hfm(grid->horizontalHeader()->font());
+    // The item's text margin on each side, one pixel for the grid line, and a little room.
+    const int margin = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) + 8;
+    const int shown = qMin(model->rowCount(), rows);
+    for (int c : columns) {
+        int need = hfm.horizontalAdvance(model->headerData(c, Qt::Horizontal).toString()) + margin + 4;
+        for (int r = 0; r < shown; ++r)
+            need = qMax(need, fm.horizontalAdvance(model->index(r, c).data().toString()) + margin);
+        if (grid->columnWidth(c) < need)
+            grid->setColumnWidth(c, need);
+    }
 }
 
 void installDialogPresenters()

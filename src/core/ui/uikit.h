@@ -13,6 +13,7 @@ class QApplication;
 class QKeyEvent;
 class QLineEdit;
 class QDialog;
+class QTableView;
 
 namespace qh::ui {
 
@@ -21,6 +22,14 @@ void installDialogPresenters();
 // The box the presenter shows for a message (its text fitted by fittedForBox: no box outgrows
 // a 1024 x 768 screen, the details included when they are opened).
 std::unique_ptr<QDialog> messageBox(const Message &message); // the standard message dialog
+
+// The program's name as the splash shows it, and the title of the boxes that carry "the program's
+// own title" ("青禾中医门诊系统").
+QString programTitle();
+// Widens (never narrows) the given columns of a grid so that their header and the text of the
+// first rows (the rows a search shows first) are drawn whole, with the cells' margins.
+void widenColumnsToContent(QTableView *grid, const QList<int> &columns, int rows = 128);
+
 // Loads Qt's own Simplified Chinese texts ("是", "否", "确定"...) whatever the locale.
 void installChineseTranslations(QApplication &app);
 

@@ -40,6 +40,7 @@ namespace {
 std::function<void(const qh::ui::Frmjdys &)> g_indexProgressWatcher;
 
 constexpr int RowHeight = 24;
+const QList<int> ShortColumns = {0, 1, 2, 3, 4, 5, 9};
 int px(int twips) { return twips / 15; }
 
 QLineEdit *lineEdit(QWidget *parent, const char *name, int maxLength, int minWidthChars = 0)
@@ -177,6 +178,7 @@ FrmMzfd::FrmMzfd(QWidget *parent) : QWidget(parent)
         gridWidth += px(widths[c]);
     }
     MSFGridMzjl->setMinimumWidth(gridWidth / 2);
+    qh::ui::widenColumnsToContent(MSFGridMzjl, ShortColumns);
     LabJlsl = new QLabel(tab0);
     LabJlsl->setObjectName(QStringLiteral("LabJlsl"));
     CmdSeek = button(tab0, "CmdSeek", QStringLiteral("查询(&S)"));
@@ -572,6 +574,9 @@ void FrmMzfd::CmdSeek_Click()
     }
     const qsizetype count = found.count();
     m_model->setRows(std::move(found.rows));
+    // Case numbers, departments, dates, vital signs and doctors are shown whole; the three long
+    // texts keep their width (the whole text is the cell's tool tip and is shown on the visit tab).
+    qh::ui::widenColumnsToContent(MSFGridMzjl, ShortColumns);
     LabJlsl->setText(RecordQuery::countText(count));
 }
 
