@@ -13,8 +13,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
-#include <QPrinterInfo>
 
 namespace qh::clinic {
 
@@ -353,31 +351,13 @@ QString writePdf(const QString &path, const QPageSize &size, const QString &titl
     return {};
 }
 
-// One page to the default printer. Empty result: the page went to the printer.
-QString printOnPrinter(const QPageSize &size, const QString &title, const std::function<void(QPainter &)> &draw)
-{
-    QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
-    printer.setDocName(title);
-    printer.setFullPage(true);
-    printer.setPageSize(size);
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return QStringLiteral("打印机不能打印：") + printer.printerName();
-    draw(painter);
-    if (!painter.end())
-        return QStringLiteral("打印机不能打印：") + printer.printerName();
-    return {};
-}
-
-PrintResult printDocument(const QString &what, const QPageSize &size, const QString &pdfPath, PageTarget target,
+PrintResult printDocument(const QString &what, const QPageSize &size, const QString &pdfPath, PagePrinter *printer,
                           const std::function<void(QPainter &)> &draw)
 {
     installPrintFontSubstitution();
     PrintResult result;
-    if (target == PageTarget::Printer) {
-        result.failure = printOnPrinter(size, what, draw);
+    if (printer) {
+        result.failure = printer->printPage(size, what, draw);
         if (!result.failure.isEmpty()) {
             result.errorNumber = printerr::Printer;
             return result;
@@ -423,8 +403,6 @@ QString prescriptionPdfPath(const PrescriptionText &t)
                   QStringLiteral(".pdf"));
 }
 
-bool hasDefaultPrinter() { return !QPrinterInfo::defaultPrinter().isNull(); }
-
 QString pdfNotice(const QString &what, const QString &pdfPath, bool opened)
 {
     QString notice = QStringLiteral("未找到打印机，") + what + QStringLiteral("已保存为PDF文件：\r\n") +
@@ -434,15 +412,15 @@ QString pdfNotice(const QString &what, const QString &pdfPath, bool opened)
     return notice;
 }
 
-PrintResult printCaseRecordPage(const CaseRecordText &t, PageTarget target)
+PrintResult printCaseRecordPage(const CaseRecordText &t, PagePrinter *printer)
 {
-    return printDocument(QStringLiteral("门诊病案"), caseRecordPageSize(), caseRecordPdfPath(t), target,
+    return printDocument(QStringLiteral("门诊病案"), caseRecordPageSize(), caseRecordPdfPath(t), printer,
                          [&t](QPainter &p) { drawCaseRecord(p, t); });
 }
 
-PrintResult printPrescriptionPage(const PrescriptionText &t, PageTarget target)
+PrintResult printPrescriptionPage(const PrescriptionText &t, PagePrinter *printer)
 {
-    return printDocument(QStringLiteral("处方笺"), prescriptionPageSize(), prescriptionPdfPath(t), target,
+    return printDocument(QStringLiteral("处方笺"), prescriptionPageSize(), prescriptionPdfPath(t), printer,
                          [&t](QPainter &p) { drawPrescription(p, t); });
 }
 

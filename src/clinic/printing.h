@@ -10,6 +10,8 @@
 //
 // Positions are given in the document's own units (millimetres; the slip's vertical unit is
 // 130/140 mm) and converted to device units, so font sizes stay exact points.
+#include "core/pageprinter.h"
+
 #include <QPageSize>
 #include <QSizeF>
 #include <QString>
@@ -147,14 +149,10 @@ struct PrintResult {
     QString failure;      // its description
 };
 
-enum class PageTarget { Printer, Pdf };
-
-// True when the system has a default printer.
-bool hasDefaultPrinter();
-
-// One page of the document to the default printer, or written as the PDF described above.
-PrintResult printCaseRecordPage(const CaseRecordText &t, PageTarget target);
-PrintResult printPrescriptionPage(const PrescriptionText &t, PageTarget target);
+// One page of the document to the printer, or without one (nullptr) written as the PDF described
+// above.
+PrintResult printCaseRecordPage(const CaseRecordText &t, PagePrinter *printer);
+PrintResult printPrescriptionPage(const PrescriptionText &t, PagePrinter *printer);
 
 // The notice that tells where the PDF of a document ("门诊病案", "处方笺") was written.
 QString pdfNotice(const QString &what, const QString &pdfPath, bool opened);

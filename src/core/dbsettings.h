@@ -12,12 +12,12 @@
 //   password = only when it is not kept in ~/.pgpass (the file libpq reads by itself)
 // The environment variable QINGHE_DATABASE, when it is set, replaces the group: "file", or a
 // libpq connection string ("host=... port=... dbname=... user=... sslmode=..."). Tests use it.
+#include "db/dialect.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace qh::db {
-
-enum class Engine { File, Server };
 
 struct DatabaseSettings {
     Engine engine = Engine::File;

@@ -2,6 +2,7 @@
 #include "core/database.h"
 #include "core/searchindex.h"
 #include "core/textutil.h"
+#include "db/dialect.h"
 
 #include <QFile>
 #include <QHash>
@@ -99,11 +100,6 @@ std::vector<TableDef> buildSchema()
     return s;
 }
 
-QString q(const char *ident) { return u'"' + QString::fromLatin1(ident) + u'"'; }
-// The server folds unquoted names to lower case: its tables and fields are made in lower case,
-// so the program's statements name them in any case, as with the file.
-QString lq(const char *ident) { return u'"' + QString::fromLatin1(ident).toLower() + u'"'; }
-
 bool isRequired(const TableDef &t, const char *field)
 {
     for (const auto &ix : t.indexes)
@@ -114,114 +110,31 @@ bool isRequired(const TableDef &t, const char *field)
     return false;
 }
 
-QString tableSql(const TableDef &t)
+QString tableSql(const TableDef &t, const db::Dialect &d)
 {
     QStringList cols, checks;
+    if (const QString key = d.rowKeyColumn(); !key.isEmpty())
+        cols << key;
     for (const auto &f : t.fields) {
-        const QString n = q(f.name);
-        QString col = n;
-        const QString cname = QString::fromLatin1(f.name);
-        switch (f.type) {
-        case F::Text:
-            col += QStringLiteral(" TEXT COLLATE NOCASE");
-            // The engine's length() counts characters (code points) but stops at a NUL, so a
-            // text with a NUL is refused first; after that check length() is exact.
-            checks << QStringLiteral("CONSTRAINT \"%1:nul\" CHECK (%2 IS NULL OR instr(%2, char(0)) = 0)").arg(cname, n);
-            checks << QStringLiteral("CONSTRAINT \"%1:empty\" CHECK (%2 IS NULL OR length(%2) > 0)").arg(cname, n);
-            checks << QStringLiteral("CONSTRAINT \"%1:long\" CHECK (%2 IS NULL OR length(%2) <= %3)")
-                          .arg(cname, n)
-                          .arg(f.size);
-            break;
-        case F::Integer:
-            col += QStringLiteral(" INTEGER");
-            checks << QStringLiteral("CONSTRAINT \"%1:type\" CHECK (%2 IS NULL OR typeof(%2) = 'integer')").arg(cname, n);
-            checks << QStringLiteral("CONSTRAINT \"%1:range\" CHECK (%2 IS NULL OR %2 BETWEEN -32768 AND 32767)")
-                          .arg(cname, n);
-            break;
-        case F::Currency: // ten-thousandths in a 64-bit integer
-            col += QStringLiteral(" INTEGER");
-            checks << QStringLiteral("CONSTRAINT \"%1:type\" CHECK (%2 IS NULL OR typeof(%2) = 'integer')").arg(cname, n);
-            break;
-        case F::Date: // "yyyy-MM-dd HH:mm:ss"
-            col += QStringLiteral(" TEXT");
-            checks << QStringLiteral("CONSTRAINT \"%1:type\" CHECK (%2 IS NULL OR (typeof(%2) = 'text' AND %2 GLOB "
-                                     "'[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]'))")
-                          .arg(cname, n);
-            break;
-        case F::Memo:
-            col += QStringLiteral(" TEXT COLLATE NOCASE");
-            checks << QStringLiteral("CONSTRAINT \"%1:nul\" CHECK (%2 IS NULL OR instr(%2, char(0)) = 0)").arg(cname, n);
-            break;
-        case F::LongBinary:
-            col += QStringLiteral(" BLOB");
-            break;
-        }
+        const QString name = QString::fromLatin1(f.name);
+        QString col = d.name(name) + u' ' + d.columnType(f.type);
+        checks << d.checks(name, f.type, f.size);
         if (isRequired(t, f.name))
             col += QStringLiteral(" NOT NULL");
         cols << col;
     }
-    return QStringLiteral("CREATE TABLE %1 (\n  %2")
-               .arg(q(t.name), cols.join(QStringLiteral(",\n  ")))
+    return QStringLiteral("CREATE TABLE %1 (\n  %2").arg(d.name(QString::fromLatin1(t.name)), cols.join(QStringLiteral(",\n  ")))
         + (checks.isEmpty() ? QString() : QStringLiteral(",\n  ") + checks.join(QStringLiteral(",\n  "))) + QStringLiteral("\n)");
 }
 
-// The same table on the server. Text and Memo are citext in the "C" collation: = and LIKE ignore
-// the case of ASCII letters and order by code point, exactly as the file's NOCASE; the server
-// refuses a NUL in any text by itself. Integer and Currency are typed columns (a text in them is
-// refused as the wrong type), Date keeps its text form under a pattern check. The file's
-// implicit row key is an explicit "rowid" column, so the program's statements use it unchanged.
-QString serverTableSql(const TableDef &t)
-{
-    QStringList cols{QStringLiteral("rowid bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY")}, checks;
-    for (const auto &f : t.fields) {
-        const QString n = lq(f.name);
-        QString col = n;
-        const QString cname = QString::fromLatin1(f.name);
-        switch (f.type) {
-        case F::Text:
-            col += QStringLiteral(" citext COLLATE \"C\"");
-            checks << QStringLiteral("CONSTRAINT \"%1:empty\" CHECK (%2 IS NULL OR char_length(%2) > 0)").arg(cname, n);
-            checks << QStringLiteral("CONSTRAINT \"%1:long\" CHECK (%2 IS NULL OR char_length(%2) <= %3)")
-                          .arg(cname, n)
-                          .arg(f.size);
-            break;
-        case F::Integer:
-            col += QStringLiteral(" integer");
-            checks << QStringLiteral("CONSTRAINT \"%1:range\" CHECK (%2 IS NULL OR %2 BETWEEN -32768 AND 32767)")
-                          .arg(cname, n);
-            break;
-        case F::Currency:
-            col += QStringLiteral(" bigint");
-            break;
-        case F::Date:
-            col += QStringLiteral(" text COLLATE \"C\"");
-            checks << QStringLiteral("CONSTRAINT \"%1:type\" CHECK (%2 IS NULL OR %2 ~ "
-                                     "'^[0-9]{4}-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]$')")
-                          .arg(cname, n);
-            break;
-        case F::Memo:
-            col += QStringLiteral(" citext COLLATE \"C\"");
-            break;
-        case F::LongBinary:
-            col += QStringLiteral(" bytea");
-            break;
-        }
-        if (isRequired(t, f.name))
-            col += QStringLiteral(" NOT NULL");
-        cols << col;
-    }
-    return QStringLiteral("CREATE TABLE %1 (\n  %2").arg(lq(t.name), cols.join(QStringLiteral(",\n  ")))
-        + (checks.isEmpty() ? QString() : QStringLiteral(",\n  ") + checks.join(QStringLiteral(",\n  "))) + QStringLiteral("\n)");
-}
-
-QString indexSql(const TableDef &t, const IndexDef &ix, bool server)
+QString indexSql(const TableDef &t, const IndexDef &ix, const db::Dialect &d)
 {
     QStringList f;
     for (const char *n : ix.fields)
-        f << (server ? lq(n) : q(n)) + QStringLiteral(" ASC");
+        f << d.name(QString::fromLatin1(n)) + QStringLiteral(" ASC");
     return QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-        .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), server ? lq(ix.storedName) : q(ix.storedName),
-             server ? lq(t.name) : q(t.name), f.join(u", "));
+        .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), d.name(QString::fromLatin1(ix.storedName)),
+             d.name(QString::fromLatin1(t.name)), f.join(u", "));
 }
 
 } // namespace
@@ -235,19 +148,13 @@ const std::vector<TableDef> &clinicSchema()
 void createSchema(db::Session &session)
 {
     db::Transaction tx(session); // joins the caller's transaction when there is one
-    if (session.engine() == db::Engine::Server) {
-        session.execScript(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"));
-        for (const auto &t : clinicSchema()) {
-            session.execScript(serverTableSql(t));
-            for (const auto &ix : t.indexes)
-                session.execScript(indexSql(t, ix, true));
-        }
-    } else {
-        for (const auto &t : clinicSchema()) {
-            session.exec(tableSql(t));
-            for (const auto &ix : t.indexes)
-                session.exec(indexSql(t, ix, false));
-        }
+    const db::Dialect &d = db::dialectOf(session.engine());
+    for (const QString &statement : d.preamble())
+        session.execScript(statement);
+    for (const auto &t : clinicSchema()) {
+        session.execScript(tableSql(t, d));
+        for (const auto &ix : t.indexes)
+            session.execScript(indexSql(t, ix, d));
     }
     tx.commit();
 }
@@ -449,18 +356,19 @@ BuiltSchema buildReference()
     // The engine keeps a CREATE TABLE or CREATE INDEX statement that begins with its keywords
     // in capitals, one space apart, as it is given: the clinic's rows are the statements that
     // createSchema runs (building them in the engine costs 2.7 ms, ten times the rest).
+    const db::Dialect &file = db::dialectOf(db::Engine::File);
     for (const TableDef &t : clinicSchema()) {
         const QString table = QString::fromLatin1(t.name);
-        b.clinic.push_back({QStringLiteral("table"), table, table, tableSql(t), true});
+        b.clinic.push_back({QStringLiteral("table"), table, table, tableSql(t, file), true});
         for (const IndexDef &ix : t.indexes)
-            b.clinic.push_back({QStringLiteral("index"), QString::fromLatin1(ix.storedName), table, indexSql(t, ix, false), true});
+            b.clinic.push_back({QStringLiteral("index"), QString::fromLatin1(ix.storedName), table, indexSql(t, ix, file), true});
     }
     // The search index's rows include tables and indexes the engine makes for the full-text
     // table: they are built, over the visits' table, in an empty database.
     db::Session s = db::Session::scratch();
     const auto visits = std::find_if(clinicSchema().begin(), clinicSchema().end(),
                                      [](const TableDef &t) { return QLatin1String(t.name) == QLatin1String("hzzdzl"); });
-    s.exec(tableSql(*visits));
+    s.exec(tableSql(*visits, file));
     const std::vector<SchemaRow> base = schemaRows(s);
     for (const auto *layout : {&searchindex::objects(), &searchindex::earlierObjects()}) {
         for (const searchindex::Object &o : *layout)

@@ -1,5 +1,7 @@
 #pragma once
 // The clinic database: 23 tables with their fields and 26 named indexes, in creation order.
+#include "db/dialect.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -9,7 +11,7 @@ namespace qh {
 
 namespace db { class Session; }
 
-enum class FieldType { Text, Integer, Currency, Date, Memo, LongBinary };
+using FieldType = db::ColumnKind;
 
 struct FieldDef {
     const char *name;

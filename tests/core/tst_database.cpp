@@ -66,6 +66,27 @@ private slots:
         QCOMPARE(s.scalarInt(QStringLiteral("select sql like 'CREATE UNIQUE%' from sqlite_master where name='bahmi'")), 0);
     }
 
+    // Every clinic file made so far holds exactly these definitions: a change of the table
+    // builder's text would make the program's own files look foreign to its schema checks.
+    void fileSchemaTextIsTheOneEveryClinicFileHolds()
+    {
+        if (test::TempClinic::onServer())
+            QSKIP("the file's own catalogue");
+        QFile golden(QStringLiteral(QINGHE_TEST_DATA "/clinic-schema-file.txt"));
+        QVERIFY(golden.open(QIODevice::ReadOnly));
+        const QStringList expected = QString::fromUtf8(golden.readAll()).trimmed().split(u'\n');
+        test::TempClinic clinic;
+        auto s = clinic.open();
+        auto st = s.query(QStringLiteral("select type || '|' || name || '|' || tbl_name || '|' || sql from sqlite_master "
+                                         "order by rowid"));
+        QStringList rows;
+        while (st.next())
+            rows << st.text(0).split(u'\n');
+        QCOMPARE(rows.size(), expected.size());
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(rows.at(i), expected.at(i));
+    }
+
     void fileIsEncryptedAndKeyIsChecked()
     {
         if (test::TempClinic::onServer())

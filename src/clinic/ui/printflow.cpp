@@ -2,6 +2,7 @@
 
 #include "core/dberror.h"
 #include "core/messages.h"
+#include "print/systemprinter.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -10,7 +11,13 @@
 
 namespace qh::clinic {
 
-bool PrintDesktop::hasPrinter() { return hasDefaultPrinter(); }
+bool PrintDesktop::hasPrinter() { return print::hasDefaultPrinter(); }
+
+PagePrinter *PrintDesktop::printer()
+{
+    static print::SystemPrinter system;
+    return &system;
+}
 
 bool PrintDesktop::openFile(const QString &path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 
@@ -39,7 +46,8 @@ PrintResult shown(const QString &what, const PrintResult &r)
     return r;
 }
 
-PageTarget target() { return printDesktop()->hasPrinter() ? PageTarget::Printer : PageTarget::Pdf; }
+// The printer the page goes to; none: the PDF.
+PagePrinter *target() { return printDesktop()->hasPrinter() ? printDesktop()->printer() : nullptr; }
 
 // The clinic's name, or nothing after the numbered report of a database failure.
 bool readUnit(std::optional<QString> &unit)

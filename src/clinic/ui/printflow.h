@@ -15,6 +15,8 @@ public:
     virtual ~PrintDesktop() = default;
     // True when the system has a default printer.
     virtual bool hasPrinter();
+    // The printer the pages go to when there is one.
+    virtual PagePrinter *printer();
     // Opens a file with its default application; false when nothing could open it.
     virtual bool openFile(const QString &path);
     // Replaces the clipboard's contents by the text.
