@@ -51,7 +51,7 @@ Practice &practice()
         if (!QFile::copy(ready, p.clinic.dbPath()))
             qFatal("cannot copy %s", qPrintable(ready));
         p.bytes = QFileInfo(p.clinic.dbPath()).size();
-        p.patients = int(Modutarnxt::openClinic().scalarInt(QStringLiteral("select count(*) from hzblzl")));
+        p.patients = int(Modutarnxt::clinicStore().open().scalarInt(QStringLiteral("select count(*) from hzblzl")));
         return p;
     }
     const QString failed = test::makeDemoClinic(QStringLiteral(QINGHE_DEMODATA), p.clinic.root(),
@@ -98,7 +98,7 @@ void BM_VerifiedBackup(benchmark::State &state)
     Practice &p = practice();
     const QString target = p.out.filePath(QStringLiteral("backup.mdb"));
     for (auto _ : state)
-        maint::DataCopy().backup(target);
+        maint::DataCopy().backup(Modutarnxt::clinicStore(), target);
     counters(state);
 }
 BENCHMARK(BM_VerifiedBackup)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -109,7 +109,7 @@ void BM_VerifyOnly(benchmark::State &state)
     Practice &p = practice();
     const QString target = p.out.filePath(QStringLiteral("backup.mdb"));
     if (!QFileInfo::exists(target))
-        maint::DataCopy().backup(target);
+        maint::DataCopy().backup(Modutarnxt::clinicStore(), target);
     for (auto _ : state)
         if (maint::whatIsWrong(target))
             state.SkipWithError("the backup did not verify");
@@ -123,7 +123,7 @@ void BM_VerifyFull(benchmark::State &state)
     Practice &p = practice();
     const QString target = p.out.filePath(QStringLiteral("backup.mdb"));
     if (!QFileInfo::exists(target))
-        maint::DataCopy().backup(target);
+        maint::DataCopy().backup(Modutarnxt::clinicStore(), target);
     for (auto _ : state)
         if (maint::whatIsWrong(target, maint::CheckDepth::Full))
             state.SkipWithError("the backup did not verify");
@@ -137,9 +137,9 @@ void BM_VerifiedRestore(benchmark::State &state)
     Practice &p = practice();
     const QString source = p.out.filePath(QStringLiteral("backup.mdb"));
     if (!QFileInfo::exists(source))
-        maint::DataCopy().backup(source);
+        maint::DataCopy().backup(Modutarnxt::clinicStore(), source);
     for (auto _ : state)
-        if (maint::DataCopy().restore(source))
+        if (maint::DataCopy().restore(Modutarnxt::clinicStore(), source))
             state.SkipWithError("the restore was refused");
     counters(state);
 }
@@ -154,7 +154,7 @@ void BM_FirstLayoutUpgrade(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         QFile::remove(path);
-        Modutarnxt::openClinic().copyInto(path, db::FileLayout::Pages1K);
+        Modutarnxt::clinicStore().open().copyInto(path, db::FileLayout::Pages1K);
         state.ResumeTiming();
         if (!upgradeClinicFile(path))
             state.SkipWithError("the file was not rewritten");

@@ -107,13 +107,13 @@ void BM_Closing(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         {
-            auto s = Modutarnxt::openClinic();
+            auto s = Modutarnxt::clinicStore().open();
             reset(s);
         }
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
         const double startCpu = threadCpuSeconds();
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         const ClosingPlan plan = planClosing(s);
         planning += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         planningCpu += threadCpuSeconds() - startCpu;
@@ -141,12 +141,12 @@ void BM_NaivePerDrugStatements(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         {
-            auto s = Modutarnxt::openClinic();
+            auto s = Modutarnxt::clinicStore().open();
             reset(s);
         }
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         db::Transaction t(s);
         s.exec(QStringLiteral("delete from ycyltb where ycyl = 0"));
         auto rows = s.query(QStringLiteral("select ycbm, rkje, rksl from ycyltb where ycyl <> 0 order by ycbm"));

@@ -31,7 +31,7 @@ void BM_SessionPerAction(benchmark::State &state)
 {
     clinic();
     for (auto _ : state) {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         benchmark::DoNotOptimize(s.scalarInt(QStringLiteral("select count(*) from xtzlqk")));
     }
 }

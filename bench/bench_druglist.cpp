@@ -51,7 +51,7 @@ void BM_DrugListRead800(benchmark::State &state)
 {
     clinic();
     for (auto _ : state)
-        benchmark::DoNotOptimize(stock::druglist::GridBmmcAdd());
+        benchmark::DoNotOptimize(stock::druglist::GridBmmcAdd(test::OneAction().s()));
 }
 BENCHMARK(BM_DrugListRead800)->Unit(benchmark::kMillisecond);
 

@@ -68,7 +68,7 @@ void BM_ReadCaseNumbers(benchmark::State &state)
 {
     practice(int(state.range(0)));
     for (auto _ : state) {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         QStringList numbers;
         auto q = s.query(QStringLiteral("select blbm from hzblzl order by blbm"));
         while (q.next())

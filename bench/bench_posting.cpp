@@ -81,7 +81,7 @@ BENCHMARK(BM_PostingOwnTransaction)->Arg(0)->Arg(1)->ArgNames({"issue"})->Unit(b
 void BM_StockInSave(benchmark::State &state)
 {
     clinic();
-    StockIn in;
+    StockIn in(Modutarnxt::clinicStore());
     int i = 0;
     const QDate today = QDate::currentDate();
     for (auto _ : state) {
@@ -106,7 +106,7 @@ BENCHMARK(BM_StockInSave)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_StockOutSave(benchmark::State &state)
 {
     clinic();
-    StockOut out;
+    StockOut out(Modutarnxt::clinicStore());
     int i = 0;
     const QDate today = QDate::currentDate();
     for (auto _ : state) {

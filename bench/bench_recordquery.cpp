@@ -58,7 +58,7 @@ bool prepareData()
     // and its time reported, so the searches below measure searching.
     QElapsedTimer t;
     t.start();
-    auto s = Modutarnxt::openClinic();
+    auto s = Modutarnxt::clinicStore().open();
     const bool made = !query::RecordQuery::hasSearchIndex(s);
     query::RecordQuery::ensureSearchIndex(s);
     if (made)
@@ -84,7 +84,7 @@ const QDate YearStart = YearEnd.addYears(-1).addDays(1);
 // The naive statement: the search as first written, every column of every found row read.
 qsizetype naiveSearch(const QString &symptom, const QString &dept)
 {
-    auto s = Modutarnxt::openClinic();
+    auto s = Modutarnxt::clinicStore().open();
     auto st = s.prepare(QStringLiteral(
         "select h.* from hzzdzl h, hzblzl b where h.blbm = b.blbm and h.blbm like ? and h.blkb like ? and h.bzqk like ? "
         "and h.zdys like ? and h.blfa like ? and h.blfa like ? and h.blcf like ? and h.blcf like ? and b.blxm like ? "

@@ -81,7 +81,7 @@ std::vector<DetailRow> readDetail(int n)
 {
     clinic(n);
     const auto q = stock::stockquery::buildQuery(stock::StockQueryType::Ckrk, QDate(2020, 1, 1), QDate(2026, 12, 31), std::nullopt);
-    auto s = Modutarnxt::openClinic();
+    auto s = Modutarnxt::clinicStore().open();
     auto st = s.prepare(q.sql);
     for (int i = 0; i < q.values.size(); ++i)
         st.bind(i + 1, q.values[i]);
@@ -136,7 +136,7 @@ void BM_DetailReport(benchmark::State &state)
         const long before = residentKb();
         int rows = 0;
         const auto t0 = std::chrono::steady_clock::now();
-        stock::stockquery::writeReport(q, Start, End, [&] {
+        stock::stockquery::writeReport(test::OneAction().s(), q, Start, End, [&] {
             if (++rows % 5000 == 0)
                 peak = std::max(peak, residentKb() - before);
         });
@@ -155,7 +155,7 @@ void BM_DetailQueryOnly(benchmark::State &state)
     clinic(n);
     const auto q = stock::stockquery::buildQuery(stock::StockQueryType::Ckrk, QDate(2020, 1, 1), QDate(2026, 12, 31), std::nullopt);
     for (auto _ : state) {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         auto st = s.prepare(q.sql);
         for (int i = 0; i < q.values.size(); ++i)
             st.bind(i + 1, q.values[i]);

@@ -49,6 +49,15 @@ hits=$(grep -nHE '\bmsg::(info|ask|plain|show)\b|#[[:space:]]*include[[:space:]]
   "${logic[@]}" || true)
 report "Logic files show nothing (no qh::msg, clipboard, desktop services or GUI application):" "$hits"
 
+# The database is found in one place: logic takes the session of the action (or the store) from
+# its caller, only windows, src/app and the start routine's caller ask for the clinic's store,
+# and only the store reads the database settings.
+hits=$(grep -nHE '\bclinicStore[[:space:]]*\(' "${logic[@]}" | grep -vE '^src/core/modutarnxt\.(h|cpp):' || true)
+report "Logic files must not ask for the clinic's store (take the db::Session or db::Store from the caller):" "$hits"
+hits=$(grep -rnE '\bDatabaseSettings::load[[:space:]]*\(' src tests bench tools fuzz --include='*.cpp' --include='*.h' \
+  | grep -vE '^src/core/(store|dbsettings)\.(h|cpp):' || true)
+report "Only the store reads the database settings (db::Store::fromSettings):" "$hits"
+
 if [ "$fail" -eq 0 ]; then
   echo "guards: ok"
 fi

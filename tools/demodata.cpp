@@ -118,8 +118,8 @@ int main(int argc, char *argv[])
     const bool progress = p.isSet(progressOpt);
 
     try {
-        Modutarnxt::prepareClinicDatabase();
-        auto s = Modutarnxt::openClinic();
+        Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore());
+        auto s = Modutarnxt::clinicStore().open();
         // A large cache keeps the pages of the one big transaction in memory until it commits.
         s.execScript(QStringLiteral("pragma cache_size = -262144"));
         db::Transaction t(s);

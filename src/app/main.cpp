@@ -9,6 +9,7 @@
 #include "maint/servermove.h"
 #include "maint/ui/Frmcopy.h"
 #include "maint/ui/Frmmmwh.h"
+#include "core/modutarnxt.h"
 #include "query/ui/FrmMzfd.h"
 #include "stock/ui/Frmycjj.h"
 #include "stock/ui/closingcommand.h"
@@ -24,12 +25,16 @@ int main(int argc, char *argv[])
     const qh::app::CommandLine cl = qh::app::readCommandLine(argc, argv);
     if (cl.answered)
         return cl.exitCode;
+    // Where the clinic's data lives is read once, here: every window opens its sessions from it.
+    if (qh::Modutarnxt::SystemRoot.isEmpty())
+        qh::Modutarnxt::SystemRoot = qh::Modutarnxt::defaultSystemRoot();
+    qh::Modutarnxt::setClinicStore(qh::db::Store::fromSettings(qh::Modutarnxt::databasePath()));
     // Scheduled backup without windows (cron, systemd timer): qinghe --backup FILE
     if (!cl.backupPath.isEmpty())
-        return qh::maint::backupFromCommandLine(cl.backupPath);
+        return qh::maint::backupFromCommandLine(qh::Modutarnxt::clinicStore(), cl.backupPath);
     // Moving the clinic's data file onto the shared server: qinghe --export-to-server
     if (cl.exportToServer)
-        return qh::maint::exportToServerFromCommandLine();
+        return qh::maint::exportToServerFromCommandLine(qh::Modutarnxt::clinicStore());
 
     QApplication app(argc, argv);
     qh::app::identifyApplication();

@@ -1,6 +1,5 @@
 #include "clinic/caseregister.h"
 #include "core/dberror.h"
-#include "core/modutarnxt.h"
 #include "core/textutil.h"
 
 namespace qh::clinic {
@@ -133,12 +132,11 @@ CaseVerdict needCaseNumber(const QString &caseNumber)
     return {};
 }
 
-SaveKind saveCase(const CaseRecord &r, const QString &user)
+SaveKind saveCase(db::Session &s, const CaseRecord &r, const QString &user)
 {
     const QDate first = requireDate(r.blsj, "blsj");
     const QDate last = requireDate(r.bljz, "bljz");
     const int age = trimSpaces(r.blnl).toInt();
-    auto s = Modutarnxt::openClinic();
     const bool found = s.scalarInt(QStringLiteral("select count(*) from hzblzl where blbm = ?"), r.blbm) > 0;
     if (!found) {
         s.exec(QStringLiteral("insert into hzblzl(blbm, blxm, blxb, blnl, blzy, bldw, blhf, bldz, blte, mail, blsj, bljz, blxd, zldl) "
@@ -155,9 +153,8 @@ SaveKind saveCase(const CaseRecord &r, const QString &user)
     return SaveKind::Updated;
 }
 
-std::optional<CaseRecord> findCase(const QString &caseNumber)
+std::optional<CaseRecord> findCase(db::Session &s, const QString &caseNumber)
 {
-    auto s = Modutarnxt::openClinic();
     auto q = s.query(QStringLiteral("select blbm, blxm, blxb, blnl, blzy, bldw, blhf, bldz, blte, mail, blsj, bljz, blxd "
                                     "from hzblzl where blbm = ?"),
                      trimSpaces(caseNumber));
@@ -180,10 +177,9 @@ std::optional<CaseRecord> findCase(const QString &caseNumber)
     return r;
 }
 
-std::vector<VisitRow> visitsOf(const QString &caseNumber)
+std::vector<VisitRow> visitsOf(db::Session &s, const QString &caseNumber)
 {
     std::vector<VisitRow> rows;
-    auto s = Modutarnxt::openClinic();
     auto q = s.query(QStringLiteral("select blsj, blkb, zdys, bzqk from hzzdzl where blbm = ? order by blsj, blkb"),
                      trimSpaces(caseNumber));
     while (q.next())
@@ -191,10 +187,9 @@ std::vector<VisitRow> visitsOf(const QString &caseNumber)
     return rows;
 }
 
-RegisterLists registerLists()
+RegisterLists registerLists(db::Session &s)
 {
     RegisterLists lists;
-    auto s = Modutarnxt::openClinic();
     auto cases = s.query(QStringLiteral("select blbm from hzblzl order by blbm"));
     while (cases.next())
         lists.caseNumbers << cases.text(0);
@@ -208,15 +203,13 @@ RegisterLists registerLists()
     return lists;
 }
 
-std::optional<QString> notesOf(const QString &caseNumber)
+std::optional<QString> notesOf(db::Session &s, const QString &caseNumber)
 {
-    auto s = Modutarnxt::openClinic();
     return s.scalarText(QStringLiteral("select blxd from hzblzl where blbm = ?"), trimSpaces(caseNumber));
 }
 
-bool saveNotes(const QString &caseNumber, const QString &notes)
+bool saveNotes(db::Session &s, const QString &caseNumber, const QString &notes)
 {
-    auto s = Modutarnxt::openClinic();
     return s.exec(QStringLiteral("update hzblzl set blxd = ? where blbm = ?"), notes, trimSpaces(caseNumber)) > 0;
 }
 

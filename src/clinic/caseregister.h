@@ -1,6 +1,7 @@
 #pragma once
 // The patient case register (table hzblzl): the plain case record the register tab fills,
 // its check, saving, the patient lookups and the lists of the tab, and the case notes.
+#include "core/database.h"
 #include "core/refusal.h"
 
 #include <QDate>
@@ -59,10 +60,10 @@ enum class SaveKind { Added, Updated };
 // Saves a checked record for the given user. A new case number adds a record; a known one
 // keeps its number and name and gets every other field. Stored notes are kept when the notes
 // box is blank. Throws DbError (nothing is written then).
-SaveKind saveCase(const CaseRecord &r, const QString &user);
+SaveKind saveCase(db::Session &s, const CaseRecord &r, const QString &user);
 
 // The record of a case number with its dates as "yyyy-mm-dd"; nothing when it is not stored.
-std::optional<CaseRecord> findCase(const QString &caseNumber);
+std::optional<CaseRecord> findCase(db::Session &s, const QString &caseNumber);
 
 // One row of the visit grid.
 struct VisitRow {
@@ -71,18 +72,18 @@ struct VisitRow {
     QString doctor;
     QString history;
 };
-std::vector<VisitRow> visitsOf(const QString &caseNumber);
+std::vector<VisitRow> visitsOf(db::Session &s, const QString &caseNumber);
 
 // The register's lists: every case number once, and every occupation once (blanks left out).
 struct RegisterLists {
     QStringList caseNumbers;
     QStringList occupations;
 };
-RegisterLists registerLists();
+RegisterLists registerLists(db::Session &s);
 
 // The stored notes of a case; nothing when the case is not stored or has no notes.
-std::optional<QString> notesOf(const QString &caseNumber);
+std::optional<QString> notesOf(db::Session &s, const QString &caseNumber);
 // Stores the notes of a stored case; false (nothing written) for an unknown case number.
-bool saveNotes(const QString &caseNumber, const QString &notes);
+bool saveNotes(db::Session &s, const QString &caseNumber, const QString &notes);
 
 } // namespace qh::clinic

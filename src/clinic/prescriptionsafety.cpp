@@ -1,5 +1,4 @@
 #include "clinic/prescriptionsafety.h"
-#include "core/modutarnxt.h"
 #include "core/textutil.h"
 #include "stock/stockoutlook.h"
 
@@ -7,9 +6,8 @@
 namespace qh::clinic {
 
 
-void PrescriptionSafety::load(const QDate &today)
+void PrescriptionSafety::load(db::Session &s, const QDate &today)
 {
-    auto s = Modutarnxt::openClinic();
     m_names.clear();
     m_units.clear();
     auto q = s.query(QStringLiteral("select ycmc, jldw from ycjg"));
@@ -48,7 +46,7 @@ QString PrescriptionSafety::stockLine(const QString &herb) const
     return line;
 }
 
-QStringList PrescriptionSafety::findings(const QString &caseNumber, const QString &prescription) const
+QStringList PrescriptionSafety::findings(db::Session &s, const QString &caseNumber, const QString &prescription) const
 {
     const herbs::RuleBook *book = herbs::programRules();
     if (!book)
@@ -60,7 +58,6 @@ QStringList PrescriptionSafety::findings(const QString &caseNumber, const QStrin
     in.stock = m_stock;
     // A clinic that keeps no stock in the program (no balance row at all) hears nothing of stock.
     in.checkStock = m_loaded && !m_stock.isEmpty();
-    auto s = Modutarnxt::openClinic();
     auto q = s.query(QStringLiteral("select blxb from hzblzl where blbm = ?"), trimSpaces(caseNumber));
     in.female = q.next() && trimSpaces(q.text(0)) == QStringLiteral("女");
     return herbs::check(*book, in);

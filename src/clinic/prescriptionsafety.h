@@ -3,6 +3,7 @@
 // of what is left beside the herb pick list, and before a visit is saved the findings of the
 // prescription check (incompatible herbs, herbs forbidden in pregnancy for a woman, herbs out
 // of stock, short of the dose or expired). Warnings only: nothing here blocks or changes a save.
+#include "core/database.h"
 #include "core/herbs.h"
 
 #include <QDate>
@@ -17,7 +18,7 @@ enum class StockMark { None, OutOfStock, Expired };
 class PrescriptionSafety {
 public:
     // Reads the drug names and the stock outlook of every herb once. Throws DbError.
-    void load(const QDate &today);
+    void load(db::Session &s, const QDate &today);
     bool loaded() const { return m_loaded; }
 
     StockMark mark(const QString &herb) const;
@@ -26,7 +27,7 @@ public:
 
     // The findings for a visit about to be saved, one line each; empty when there is nothing to
     // say or the rule table is off. The patient's sex is read from the register. Throws DbError.
-    QStringList findings(const QString &caseNumber, const QString &prescription) const;
+    QStringList findings(db::Session &s, const QString &caseNumber, const QString &prescription) const;
     // The question that lists the findings.
     static QString question(const QStringList &findings);
 

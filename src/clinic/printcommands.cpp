@@ -22,10 +22,9 @@ PrintPlan<Doc> refused(const QString &message, MsgIcon icon = MsgIcon::Informati
 
 } // namespace
 
-std::optional<QString> printUnitName()
+std::optional<QString> printUnitName(db::Session &s)
 {
-    auto session = Modutarnxt::openClinic();
-    const auto status = Modutarnxt::readStatusRow(session);
+    const auto status = Modutarnxt::readStatusRow(s);
     if (status.rows == 0)
         return std::nullopt;
     return trimSpaces(status.unitName);

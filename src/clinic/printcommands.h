@@ -44,7 +44,7 @@ struct PrintPlan {
 
 // The heading of the printed documents: the clinic's name (xt001 of the status row), trimmed;
 // nothing when the status table has no row. Throws DbError.
-std::optional<QString> printUnitName();
+std::optional<QString> printUnitName(db::Session &s);
 
 // "血压：" + blood pressure + "，脉搏：" + pulse + "，呼吸：" + respiration.
 QString vitalSignsText(const QString &bloodPressure, const QString &pulse, const QString &respiration);

@@ -2,7 +2,6 @@
 #include "clinic/punctuation.h"
 #include "core/database.h"
 #include "core/dberror.h"
-#include "core/modutarnxt.h"
 #include "core/textutil.h"
 
 namespace qh::clinic {
@@ -130,7 +129,7 @@ VisitVerdict visitEnterCheck(VisitField box, const QString &text)
     return {};
 }
 
-VisitSaveKind saveVisit(const VisitRecord &v, const QDate &today)
+VisitSaveKind saveVisit(db::Session &s, const VisitRecord &v, const QDate &today)
 {
     const QDate day = requireDate(v.blsj, "blsj");
     // Without a follow-up the box holds today's date; a box left without a date means today too.
@@ -138,7 +137,6 @@ VisitSaveKind saveVisit(const VisitRecord &v, const QDate &today)
     const QString dept = trimSpaces(v.blkb);
     const QString doctor = trimSpaces(v.zdys);
 
-    auto s = Modutarnxt::openClinic();
     db::Transaction t(s);
     const auto row = visitRow(s, v.blbm, dept, day);
     if (!row) {
@@ -161,9 +159,8 @@ VisitSaveKind saveVisit(const VisitRecord &v, const QDate &today)
     return row ? VisitSaveKind::Updated : VisitSaveKind::Added;
 }
 
-std::optional<VisitRecord> findVisit(const QString &caseNumber, const QString &dept, const QDate &day)
+std::optional<VisitRecord> findVisit(db::Session &s, const QString &caseNumber, const QString &dept, const QDate &day)
 {
-    auto s = Modutarnxt::openClinic();
     const auto row = visitRow(s, trimSpaces(caseNumber), trimSpaces(dept), day);
     if (!row)
         return std::nullopt;
@@ -190,10 +187,9 @@ std::optional<VisitRecord> findVisit(const QString &caseNumber, const QString &d
     return v;
 }
 
-PickLists TclBnr()
+PickLists TclBnr(db::Session &s)
 {
     PickLists lists;
-    auto s = Modutarnxt::openClinic();
     QStringList categories;
     auto c = s.query(QStringLiteral("select distinct yplb from ycjg where yplb is not null order by yplb"));
     while (c.next())
@@ -220,9 +216,8 @@ QStringList doseItems(int from, int to)
     return items;
 }
 
-std::optional<QStringList> herbsOfCategory(const QString &category)
+std::optional<QStringList> herbsOfCategory(db::Session &s, const QString &category)
 {
-    auto s = Modutarnxt::openClinic();
     QStringList herbs;
     auto q = s.query(QStringLiteral("select ycmc from ycjg where yplb = ? order by ycmc"), trimSpaces(category));
     while (q.next())
@@ -232,9 +227,8 @@ std::optional<QStringList> herbsOfCategory(const QString &category)
     return herbs;
 }
 
-std::optional<QString> herbPickText(const QString &herb, const QString &dose)
+std::optional<QString> herbPickText(db::Session &s, const QString &herb, const QString &dose)
 {
-    auto s = Modutarnxt::openClinic();
     auto q = s.query(QStringLiteral("select ycmc, jldw from ycjg where ycmc = ?"), trimSpaces(herb));
     if (!q.next())
         return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 // One visit of a patient (table hzzdzl): the plain visit record the diagnosis tab fills, its
 // check, saving with the case's last-visit date and follow-up, lookups and the pick lists.
+#include "core/database.h"
 #include "core/refusal.h"
 
 #include <QDate>
@@ -51,10 +52,10 @@ enum class VisitSaveKind { Added, Updated };
 // a visit of that department on that day), the case's last-visit date, and the follow-up entries
 // of the case (all removed; one added when a follow-up later than today is asked for).
 // Throws DbError; then nothing is written.
-VisitSaveKind saveVisit(const VisitRecord &v, const QDate &today);
+VisitSaveKind saveVisit(db::Session &s, const VisitRecord &v, const QDate &today);
 
 // A stored visit of a case, department and day, as the boxes show it; nothing when there is none.
-std::optional<VisitRecord> findVisit(const QString &caseNumber, const QString &dept, const QDate &day);
+std::optional<VisitRecord> findVisit(db::Session &s, const QString &caseNumber, const QString &dept, const QDate &day);
 
 // TclBnr: the category list, the department list and whether the dose list becomes 0 to 100.
 // A list that comes back empty stops the fill: it and the lists after it keep their contents.
@@ -63,16 +64,16 @@ struct PickLists {
     std::optional<QStringList> departments;
     bool resetDoses = false;
 };
-PickLists TclBnr();
+PickLists TclBnr(db::Session &s);
 
 QStringList doseItems(int from, int to);
 
 // The herbs of a category in name order; nothing when the category has none.
-std::optional<QStringList> herbsOfCategory(const QString &category);
+std::optional<QStringList> herbsOfCategory(db::Session &s, const QString &category);
 
 // The text a picked herb and dose add to the prescription: name + dose + unit + "，";
 // nothing when the herb is no longer in the drug list.
-std::optional<QString> herbPickText(const QString &herb, const QString &dose);
+std::optional<QString> herbPickText(db::Session &s, const QString &herb, const QString &dose);
 
 // The success message of a visit save.
 QString visitSavedMessage();

@@ -5,10 +5,9 @@
 
 namespace qh::login {
 
-QStringList seekusename()
+QStringList seekusename(db::Session &s)
 {
     QStringList names;
-    db::Session s = Modutarnxt::openClinic();
     auto st = s.query(QStringLiteral("select passuser from yckpass order by rowid"));
     while (st.next()) {
         if (!st.isNull(0))
@@ -17,9 +16,8 @@ QStringList seekusename()
     return names;
 }
 
-bool hasUsers()
+bool hasUsers(db::Session &s)
 {
-    db::Session s = Modutarnxt::openClinic();
     auto st = s.query(QStringLiteral("select passuser from yckpass order by rowid limit 1"));
     return st.next() && !st.isNull(0);
 }
@@ -51,12 +49,11 @@ Refusal<LoginField> refusalOf(Outcome outcome)
     return refusal(TooShortOnOk, LoginField::cmdOK, Select::none());
 }
 
-std::optional<QString> seekpassword(const QString &user, const QString &password)
+std::optional<QString> seekpassword(db::Session &s, const QString &user, const QString &password)
 {
     std::optional<QString> flag;
     const QString name = trimSpaces(user);
     const QString pass = trimSpaces(password);
-    db::Session s = Modutarnxt::openClinic();
     QString matchedHash;
     {
         auto st = s.query(QStringLiteral("select passwods, passpids from yckpass where passuser = ?"), name);
@@ -80,13 +77,16 @@ std::optional<QString> seekpassword(const QString &user, const QString &password
     return flag;
 }
 
-Outcome LoginAttempts::press(const QString &user, const QString &password)
+Outcome LoginAttempts::press(const db::Store &store, const QString &user, const QString &password)
 {
     if (tooShort(password))
         return Outcome::TooShort;
     Modutarnxt::CurrentUser.clear();
     ++m_count;
-    lastFlag = seekpassword(user, password);
+    {
+        db::Session s = store.open();
+        lastFlag = seekpassword(s, user, password);
+    }
     const bool found = lastFlag.has_value();
     if (m_count >= 4)
         return Outcome::Refused; // from the fourth counted press even a correct password is refused

@@ -2,6 +2,7 @@
 // The logic of the login window: the user list, the password check and the three counted
 // tries. No widgets; the window only moves values and shows what this decides.
 #include "core/refusal.h"
+#include "core/store.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,10 +17,10 @@ inline const QString Refused = QStringLiteral("非法用户，你无权使用本
 inline const QString Title = QStringLiteral("登录");
 
 // Every user name, in the table's order. Throws DbError.
-QStringList seekusename();
+QStringList seekusename(db::Session &s);
 
 // True when at least one user may log in. Throws DbError.
-bool hasUsers();
+bool hasUsers(db::Session &s);
 
 // A password that is too short to be tried (3 characters or fewer after trimming).
 bool tooShort(const QString &password);
@@ -36,7 +37,7 @@ LoginVerdict passwordOnEnter(const QString &password);
 // Checks the user and the password (both trimmed): the passpids flag of the user found
 // (trimmed), nothing when none matches. A hash made with older limits is made again with the
 // current ones. Throws DbError.
-std::optional<QString> seekpassword(const QString &user, const QString &password);
+std::optional<QString> seekpassword(db::Session &s, const QString &user, const QString &password);
 
 enum class Outcome {
     TooShort,  // not counted, nothing looked up
@@ -51,8 +52,9 @@ Refusal<LoginField> refusalOf(Outcome outcome);
 // The presses of the OK button for as long as the login window lives.
 class LoginAttempts {
 public:
-    // One press of OK. Throws DbError (the press stays counted).
-    Outcome press(const QString &user, const QString &password);
+    // One press of OK; a counted press opens one session of the store. Throws DbError (the
+    // press stays counted).
+    Outcome press(const db::Store &store, const QString &user, const QString &password);
     int count() const { return m_count; }
     bool LoginSucceeded = false;
     std::optional<QString> lastFlag; // the flag of the user found by the last counted press

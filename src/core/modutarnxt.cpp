@@ -44,13 +44,30 @@ void setDocumentsPath(const QString &folder) { g_documentsPath = folder; }
 
 QString databasePath() { return SystemRoot + QStringLiteral("/system/zyqhmz.mdb"); }
 
-db::Session openClinic()
+namespace {
+std::optional<db::Store> g_installedStore;
+std::optional<db::Store> g_rootStore; // made from SystemRoot when none is installed
+QString g_rootStoreRoot;              // the SystemRoot it was made for
+} // namespace
+
+db::Store clinicStore()
 {
-    const db::DatabaseSettings settings = db::DatabaseSettings::load();
-    if (settings.engine == db::Engine::File)
-        return db::Session::open(databasePath());
-    return db::Session::connect(settings);
+    if (g_installedStore)
+        return *g_installedStore;
+    if (!g_rootStore || g_rootStoreRoot != SystemRoot) {
+        g_rootStore = db::Store::fromSettings(databasePath());
+        g_rootStoreRoot = SystemRoot;
+    }
+    return *g_rootStore;
 }
+
+void setClinicStore(std::optional<db::Store> store)
+{
+    g_installedStore = std::move(store);
+    g_rootStore.reset();
+}
+
+std::optional<db::Store> installedClinicStore() { return g_installedStore; }
 
 StatusRow readStatusRow(db::Session &session)
 {
@@ -83,10 +100,10 @@ QString moveEmptyFileAside(const QString &path)
 
 } // namespace
 
-StartRoute prepareClinicDatabase()
+StartRoute prepareClinicDatabase(const db::Store &store)
 {
     QString notice;
-    return prepareClinicDatabase(notice);
+    return prepareClinicDatabase(store, notice);
 }
 
 namespace {
@@ -123,18 +140,19 @@ StartRoute prepareServerDatabase(const db::DatabaseSettings &settings)
 
 } // namespace
 
-StartRoute prepareClinicDatabase(QString &notice, const std::function<void(int percent)> &upgradeProgress)
+StartRoute prepareClinicDatabase(const db::Store &store, QString &notice,
+                                 const std::function<void(int percent)> &upgradeProgress)
 {
     notice.clear();
-    const db::DatabaseSettings settings = db::DatabaseSettings::load();
-    if (settings.engine == db::Engine::Server) {
-        if (!makeOwnerOnlyFolder(SystemRoot)) // documents and settings of this workstation
-            throw DbError(err::CannotOpen, QStringLiteral("无法创建数据文件夹 '%1'。").arg(SystemRoot));
-        return prepareServerDatabase(settings);
-    }
-    const QString path = databasePath();
+    const QString path = store.filePath();
     const QString folder = QFileInfo(path).absolutePath();
-    for (const QString &f : {SystemRoot, folder})
+    const QString root = QFileInfo(folder).absolutePath(); // SystemRoot for the program's store
+    if (store.engine() == db::Engine::Server) {
+        if (!makeOwnerOnlyFolder(root)) // documents and settings of this workstation
+            throw DbError(err::CannotOpen, QStringLiteral("无法创建数据文件夹 '%1'。").arg(root));
+        return prepareServerDatabase(store.settings());
+    }
+    for (const QString &f : {root, folder})
         if (!makeOwnerOnlyFolder(f))
             throw DbError(err::CannotOpen, QStringLiteral("无法创建数据文件夹 '%1'。").arg(f));
     removeUnfinishedCreation(path);
@@ -170,14 +188,14 @@ StartRoute prepareClinicDatabase(QString &notice, const std::function<void(int p
         }
     }
     {
-        db::Session s = openClinic();
+        db::Session s = store.open();
         if (QFileInfo(path).isFile())
             checkClinicSchema(s, path); // on the session that writes next; the server has no file
         if (s.scalarInt(QStringLiteral("select count(*) from xtzlqk")) == 0)
             s.exec(QStringLiteral("insert into xtzlqk(xt001, xt006, xt007) values(?, null, null)"), QStringLiteral("  "));
         s.close();
     }
-    db::Session s = openClinic();
+    db::Session s = store.open();
     const StartRoute route = routeOf(s);
     s.close();
     return route;

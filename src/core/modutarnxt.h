@@ -2,9 +2,11 @@
 // The shared module: the globals every window reads, the database path, opening a session
 // for one user action, and the start-up decisions that need no window.
 #include "core/database.h"
+#include "core/store.h"
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace qh::Modutarnxt {
 
@@ -27,9 +29,15 @@ void setDocumentsPath(const QString &folder);
 
 // SystemRoot + "/system/zyqhmz.mdb".
 QString databasePath();
-// Opens the clinic database for one action: the file, or the server when the settings name one
-// (qh::db::DatabaseSettings::load()). Throws DbError.
-db::Session openClinic();
+// The clinic's store for the windows: the one installed for this process (the program installs
+// its own at start), else one made from SystemRoot and the database settings, read once and kept
+// until SystemRoot or the installed store changes. A window opens one session from it for one
+// user action and hands that session (or the store) to the logic; logic never calls this.
+db::Store clinicStore();
+// Installs the store clinicStore() returns (nothing: the one made from SystemRoot again).
+void setClinicStore(std::optional<db::Store> store);
+// The store installed now, if any (a test keeps it to put it back).
+std::optional<db::Store> installedClinicStore();
 
 enum class StartRoute {
     FirstRun,    // the clinic's name is still blank: first-run setup
@@ -44,9 +52,11 @@ enum class StartRoute {
 // (first run) instead of a file. A zero-length database file (a creation stopped by an older version) is moved aside
 // under a new name and a fresh database made; notice then tells the user so. A file of the first
 // layout is rewritten with 4 KB pages (upgradeClinicFile), with upgradeProgress(percent) called
-// from 0 to 100 while it is; nothing is called for a file that needs nothing. Throws DbError.
-StartRoute prepareClinicDatabase(QString &notice, const std::function<void(int percent)> &upgradeProgress = {});
-StartRoute prepareClinicDatabase();
+// from 0 to 100 while it is; nothing is called for a file that needs nothing. The data folder is
+// the folder above the store's file's folder. Throws DbError.
+StartRoute prepareClinicDatabase(const db::Store &store, QString &notice,
+                                 const std::function<void(int percent)> &upgradeProgress = {});
+StartRoute prepareClinicDatabase(const db::Store &store);
 // What the progress window says while the file is rewritten.
 inline QString upgradeProgressText() { return QStringLiteral("正在转换数据文件的格式，请稍候……"); }
 

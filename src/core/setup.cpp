@@ -1,5 +1,4 @@
 #include "core/setup.h"
-#include "core/modutarnxt.h"
 #include "core/passwords.h"
 #include "core/textutil.h"
 
@@ -50,10 +49,9 @@ QString emptyFileMessage(const QString &fileName) { return fileName + QStringLit
 
 bool isPicture(const QByteArray &bytes) { return !bytes.isEmpty() && !QImage::fromData(bytes).isNull(); }
 
-Status loadStatus()
+Status loadStatus(db::Session &s)
 {
     Status r;
-    db::Session s = Modutarnxt::openClinic();
     auto st = s.query(QStringLiteral("select xt001, xt006, xt007 from xtzlqk order by rowid limit 1"));
     if (st.next()) {
         r.hasRow = true;
@@ -64,16 +62,14 @@ Status loadStatus()
     return r;
 }
 
-QByteArray storedBackground()
+QByteArray storedBackground(db::Session &s)
 {
-    db::Session s = Modutarnxt::openClinic();
     auto st = s.query(QStringLiteral("select xt007 from xtzlqk order by rowid limit 1"));
     return st.next() ? st.blob(0) : QByteArray();
 }
 
-std::optional<QString> firstUser()
+std::optional<QString> firstUser(db::Session &s)
 {
-    db::Session s = Modutarnxt::openClinic();
     auto st = s.query(QStringLiteral("select passuser from yckpass order by rowid limit 1"));
     if (!st.next())
         return std::nullopt;
@@ -112,11 +108,10 @@ SetupVerdict passwordOnEnter(const QString &password)
     return std::nullopt;
 }
 
-void save(const SaveInput &in)
+void save(db::Session &s, const SaveInput &in)
 {
     // Hashing takes a moment; do it before the write lock is taken.
     const QString hashed = in.newUser ? passwords::hash(in.password) : QString();
-    db::Session s = Modutarnxt::openClinic();
     db::Transaction t(s);
     std::optional<qint64> row;
     {

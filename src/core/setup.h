@@ -1,6 +1,7 @@
 #pragma once
 // The logic of the setup window "系统资料登录": the clinic's short name, the first user and the
 // background picture. No widgets.
+#include "core/database.h"
 #include "core/refusal.h"
 
 #include <QByteArray>
@@ -31,13 +32,13 @@ struct Status {
     QString firstUser;    // xt006 trimmed
     QByteArray picture;   // xt007, empty when Null
 };
-Status loadStatus(); // throws DbError
+Status loadStatus(db::Session &s); // throws DbError
 
 // The stored background picture of the first status row (empty when none). Throws DbError.
-QByteArray storedBackground();
+QByteArray storedBackground(db::Session &s);
 
 // The name of the first user of the user table, nothing when there is none. Throws DbError.
-std::optional<QString> firstUser();
+std::optional<QString> firstUser(db::Session &s);
 
 // The controls of the setup window the checks name.
 enum class SetupField { TxtYhdw, TxtYhxm, TxtPass };
@@ -69,6 +70,6 @@ struct SaveInput {
 };
 
 // Stores the status row (and the first user) in one transaction. Throws DbError.
-void save(const SaveInput &in);
+void save(db::Session &s, const SaveInput &in);
 
 } // namespace qh::setup

@@ -1,6 +1,5 @@
 #include "maint/datacopy.h"
 #include "core/database.h"
-#include "core/modutarnxt.h"
 #include "core/owneronly.h"
 #include "core/schema.h"
 #include "core/textutil.h"
@@ -281,10 +280,10 @@ std::optional<QString> whatIsWrong(const QString &file, CheckDepth depth)
     return std::nullopt;
 }
 
-QString DataCopy::fileFilter()
+QString DataCopy::fileFilter(const db::Store &store)
 {
     // The server's archive (pg_dump, custom format) is not a data file of the program.
-    return db::DatabaseSettings::load().engine == db::Engine::Server ? QStringLiteral("服务器数据备份(*.dump)")
+    return store.engine() == db::Engine::Server ? QStringLiteral("服务器数据备份(*.dump)")
                                                                       : QStringLiteral("数据库文件(*.mdb)");
 }
 
@@ -295,13 +294,13 @@ Verdict<CopyField> DataCopy::checkPath(const QString &path)
     return {};
 }
 
-Verdict<CopyField> DataCopy::checkBackup(const QString &target) const
+Verdict<CopyField> DataCopy::checkBackup(const db::Store &store, const QString &target) const
 {
     if (auto r = checkPath(target))
         return r;
-    const db::DatabaseSettings settings = db::DatabaseSettings::load();
+    const db::DatabaseSettings &settings = store.settings();
     const bool server = settings.engine == db::Engine::Server;
-    const QString live = Modutarnxt::databasePath();
+    const QString live = store.filePath();
     const QFileInfo liveInfo(live);
     if (!server && !liveInfo.isFile())
         return refused(QStringLiteral("系统数据丢失，不能备份。"), CopyField::Txtpath);
@@ -330,26 +329,25 @@ void DataCopy::at(Stage s) const
         m_hook(s);
 }
 
-void DataCopy::backup(const QString &targetText)
+void DataCopy::backup(const db::Store &store, const QString &targetText)
 {
     const QString target = QFileInfo(targetText.trimmed()).absoluteFilePath();
     const QString folder = QFileInfo(target).absolutePath();
     // What interrupted backups to this target left beside it (only the program's own work files).
     removeWorkFileLeftovers(folder, QFileInfo(target).fileName());
     at(Stage::BeforeImage);
-    const db::DatabaseSettings settings = db::DatabaseSettings::load();
     const WorkFile work(target);
     const QString temp = work.path();
-    if (settings.engine == db::Engine::Server)
-        return backupServer(settings, target, temp);
+    if (store.engine() == db::Engine::Server)
+        return backupServer(store.settings(), target, temp);
     try {
         {
             // The write lock of the live file: no other action commits while its bytes are read,
             // so the copy is one consistent state (with the rollback journal, changes reach the
             // file only at a commit). The bytes stay encrypted exactly as they are.
-            db::Session source = Modutarnxt::openClinic();
+            db::Session source = store.open();
             db::Transaction writeLock(source);
-            copyBytes(Modutarnxt::databasePath(), temp, m_progress, Dest::WorkFile);
+            copyBytes(store.filePath(), temp, m_progress, Dest::WorkFile);
         }
         if (auto wrong = whatIsWrong(temp))
             throw DbError(err::General, QStringLiteral("备份文件校验未通过：%1。").arg(*wrong));
@@ -387,9 +385,9 @@ void DataCopy::backupServer(const db::DatabaseSettings &settings, const QString 
     syncFolder(folder);
 }
 
-Verdict<CopyField> DataCopy::checkRestoreAllowed()
+Verdict<CopyField> DataCopy::checkRestoreAllowed(const db::Store &store)
 {
-    const db::DatabaseSettings settings = db::DatabaseSettings::load();
+    const db::DatabaseSettings &settings = store.settings();
     if (settings.engine != db::Engine::Server)
         return {};
     return refused(QStringLiteral("本系统的数据保存在诊所的数据库服务器上（%1），由各工作站共用，不能在工作站上恢复。\n"
@@ -401,9 +399,9 @@ Verdict<CopyField> DataCopy::checkRestoreAllowed()
         .withIcon(MsgIcon::Warning);
 }
 
-Verdict<CopyField> DataCopy::checkRestore(const QString &sourceText) const
+Verdict<CopyField> DataCopy::checkRestore(const db::Store &store, const QString &sourceText) const
 {
-    if (auto r = checkRestoreAllowed())
+    if (auto r = checkRestoreAllowed(store))
         return r;
     if (auto r = checkPath(sourceText))
         return r;
@@ -414,7 +412,7 @@ Verdict<CopyField> DataCopy::checkRestore(const QString &sourceText) const
         return refused(QStringLiteral("所选的是文件夹，不是数据库文件：%1").arg(s.filePath()), CopyField::Txtpath);
     if (!s.isFile() || !s.isReadable())
         return refused(QStringLiteral("所选的文件不能读取：%1").arg(s.filePath()), CopyField::Txtpath);
-    const QString live = Modutarnxt::databasePath();
+    const QString live = store.filePath();
     if (sameFile(s.absoluteFilePath(), live))
         return refused(QStringLiteral("所选的文件就是系统正在使用的数据库文件，不能用它自己恢复数据。"), CopyField::Txtpath);
     const auto room = freeBytes(QFileInfo(live).absolutePath());
@@ -423,13 +421,13 @@ Verdict<CopyField> DataCopy::checkRestore(const QString &sourceText) const
     return {};
 }
 
-Verdict<CopyField> DataCopy::restore(const QString &sourceText)
+Verdict<CopyField> DataCopy::restore(const db::Store &store, const QString &sourceText)
 {
     m_safetyCopy.clear();
-    if (auto r = checkRestore(sourceText))
+    if (auto r = checkRestore(store, sourceText))
         return r;
     const QString source = QFileInfo(sourceText.trimmed()).absoluteFilePath();
-    const QString live = Modutarnxt::databasePath();
+    const QString live = store.filePath();
     const QString folder = QFileInfo(live).absolutePath();
     QDir().mkpath(folder);
     const WorkFile work(live);
@@ -472,7 +470,7 @@ Verdict<CopyField> DataCopy::restore(const QString &sourceText)
     }
     syncFolder(folder);
     m_safetyCopy = safety;
-    const QStringList kept = safetyCopies();
+    const QStringList kept = safetyCopies(store);
     for (qsizetype i = 0; i + SafetyCopiesKept < kept.size(); ++i) {
         QFile::remove(kept.at(i));
         QFile::remove(kept.at(i) + QStringLiteral("-journal"));
@@ -480,9 +478,9 @@ Verdict<CopyField> DataCopy::restore(const QString &sourceText)
     return {};
 }
 
-QStringList DataCopy::safetyCopies()
+QStringList DataCopy::safetyCopies(const db::Store &store)
 {
-    const QDir dir(QFileInfo(Modutarnxt::databasePath()).absolutePath());
+    const QDir dir(QFileInfo(store.filePath()).absolutePath());
     QStringList names = dir.entryList({SafetyPrefix + QStringLiteral("*.mdb")}, QDir::Files, QDir::Name);
     for (QString &n : names)
         n = dir.filePath(n);
@@ -498,18 +496,16 @@ std::optional<QString> backupRequest(int argc, char **argv)
     return std::nullopt;
 }
 
-int backupFromCommandLine(const QString &path)
+int backupFromCommandLine(const db::Store &store, const QString &path)
 {
     QTextStream out(stdout), errors(stderr);
-    if (Modutarnxt::SystemRoot.isEmpty())
-        Modutarnxt::SystemRoot = Modutarnxt::defaultSystemRoot();
     DataCopy copy;
-    if (auto r = copy.checkBackup(path)) {
+    if (auto r = copy.checkBackup(store, path)) {
         errors << r->message << Qt::endl;
         return 2;
     }
     try {
-        copy.backup(path);
+        copy.backup(store, path);
     } catch (const DbError &e) {
         errors << numberedReport(e) << Qt::endl;
         return 1;

@@ -17,6 +17,7 @@
 #include "core/dberror.h"
 #include "core/dbsettings.h"
 #include "core/refusal.h"
+#include "core/store.h"
 
 #include <QString>
 #include <QStringList>
@@ -65,7 +66,7 @@ public:
 
     // The file dialog's filter: the program's data files, or the server's archives on the
     // server engine.
-    static QString fileFilter();
+    static QString fileFilter(const db::Store &store);
 
     // The chosen path must not be empty: "选择要备份或恢复的文件", focus on CmdPath.
     static Verdict<CopyField> checkPath(const QString &path);
@@ -73,25 +74,25 @@ public:
     // Backup: the clinic database exists; the target is a file in a writable folder, not the
     // live file itself; the file system of the target folder has room for the database file
     // (on the server engine: for the clinic's tables, when the server can be asked).
-    Verdict<CopyField> checkBackup(const QString &target) const;
+    Verdict<CopyField> checkBackup(const db::Store &store, const QString &target) const;
     // Writes the verified image to target. Throws DbError; then no target was written.
-    void backup(const QString &target);
+    void backup(const db::Store &store, const QString &target);
 
     // Restore is allowed only for the data file: on the server engine it is refused (the
     // administrator restores the shared database on the server).
-    static Verdict<CopyField> checkRestoreAllowed();
+    static Verdict<CopyField> checkRestoreAllowed(const db::Store &store);
     // Restore: allowed at all; the chosen file exists, is a file, is not the live file itself,
     // and the file system of the data folder has room for it.
-    Verdict<CopyField> checkRestore(const QString &source) const;
+    Verdict<CopyField> checkRestore(const db::Store &store, const QString &source) const;
     // Replaces the live file with a verified copy of source. A refusal names what is wrong with
     // the chosen file (the live file is untouched); DbError on a failure of the disk (the live
     // file is untouched as well).
-    Verdict<CopyField> restore(const QString &source);
+    Verdict<CopyField> restore(const db::Store &store, const QString &source);
     // The safety copy the last restore made of the previous live file ("" when there was none).
     QString lastSafetyCopy() const { return m_safetyCopy; }
 
     // Safety copies of the data folder, oldest first.
-    static QStringList safetyCopies();
+    static QStringList safetyCopies(const db::Store &store);
 
 private:
     void at(Stage s) const;
@@ -106,6 +107,6 @@ std::optional<QString> backupRequest(int argc, char **argv);
 
 // The scheduled backup: runs the window's checks and the same verified backup into path, prints
 // what happened, returns 0 on success and non-zero on any refusal or failure.
-int backupFromCommandLine(const QString &path);
+int backupFromCommandLine(const db::Store &store, const QString &path);
 
 } // namespace qh::maint

@@ -1,5 +1,4 @@
 #include "maint/servermove.h"
-#include "core/modutarnxt.h"
 #include "core/schema.h"
 #include "maint/datacopy.h"
 
@@ -262,10 +261,10 @@ MoveOutcome moveClinic(db::Session &source, db::Session &target, const MoveProgr
     return outcome;
 }
 
-int exportToServerFromCommandLine()
+int exportToServerFromCommandLine(const db::Store &store)
 {
     QTextStream out(stdout), errors(stderr);
-    const db::DatabaseSettings settings = db::DatabaseSettings::load();
+    const db::DatabaseSettings &settings = store.settings();
     if (settings.engine != db::Engine::Server) {
         errors << QStringLiteral("设置中没有指定数据库服务器：请先在 %1 的 [database] 组中写明 engine=postgresql、host、port、"
                                  "database、user 等（见部署说明 docs/DEPLOYMENT.md），再迁移。")
@@ -273,9 +272,7 @@ int exportToServerFromCommandLine()
                << Qt::endl;
         return 1;
     }
-    if (Modutarnxt::SystemRoot.isEmpty())
-        Modutarnxt::SystemRoot = Modutarnxt::defaultSystemRoot();
-    const QString file = Modutarnxt::databasePath();
+    const QString file = store.filePath();
     if (!QFileInfo(file).isFile()) {
         errors << QStringLiteral("找不到本机的诊所数据文件 %1，没有可迁移的数据。").arg(file) << Qt::endl;
         return 1;

@@ -11,6 +11,7 @@
 // every money field and a checksum of every row's values, read back from the target inside the
 // same transaction. Whatever fails, the transaction rolls back: the target keeps no copied row.
 #include "core/database.h"
+#include "core/store.h"
 
 #include <QString>
 #include <QStringList>
@@ -42,6 +43,6 @@ MoveOutcome moveClinic(db::Session &source, db::Session &target, const MoveProgr
 // "qinghe --export-to-server": the data folder's file onto the server of the settings. Prints
 // the summary per table on standard output and returns 0; else the reason on standard error
 // and 1.
-int exportToServerFromCommandLine();
+int exportToServerFromCommandLine(const db::Store &store);
 
 } // namespace qh::maint

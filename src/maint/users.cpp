@@ -1,5 +1,4 @@
 #include "maint/users.h"
-#include "core/modutarnxt.h"
 #include "core/passwords.h"
 #include "core/textutil.h"
 
@@ -43,27 +42,25 @@ UserInput trimmed(const UserInput &in)
     return {trimSpaces(in.name), trimSpaces(in.oldPassword), trimSpaces(in.newPassword), trimSpaces(in.repeated)};
 }
 
-QStringList userNames()
+QStringList userNames(db::Session &s)
 {
     QStringList names;
-    db::Session s = Modutarnxt::openClinic();
     auto st = s.query(QStringLiteral("select passuser from yckpass order by rowid"));
     while (st.next())
         names << st.text(0);
     return names;
 }
 
-bool isKnown(const QString &name)
+bool isKnown(db::Session &s, const QString &name)
 {
-    db::Session s = Modutarnxt::openClinic();
     return storedHash(s, trimSpaces(name)).has_value();
 }
 
-std::optional<UserField> nextAfterName(const QString &name)
+std::optional<UserField> nextAfterName(db::Session &s, const QString &name)
 {
     if (trimSpaces(name).isEmpty())
         return std::nullopt;
-    return isKnown(name) ? UserField::Txtoldpass : UserField::Txtnewpass;
+    return isKnown(s, name) ? UserField::Txtoldpass : UserField::Txtnewpass;
 }
 
 UserVerdict filledOnEnter(UserField box, const QString &text)
@@ -73,7 +70,7 @@ UserVerdict filledOnEnter(UserField box, const QString &text)
     return std::nullopt;
 }
 
-UserAnswer srqkjy(const UserInput &raw)
+UserAnswer srqkjy(db::Session &s, const UserInput &raw)
 {
     const UserInput in = trimmed(raw);
     if (charCount(in.name) <= 1)
@@ -89,18 +86,16 @@ UserAnswer srqkjy(const UserInput &raw)
         r.refusal->clearing();
         return r;
     }
-    db::Session s = Modutarnxt::openClinic();
     if (const auto stored = storedHash(s, in.name); stored && !passwords::verify(*stored, in.oldPassword))
         return fail(QStringLiteral("旧密码输入有误，不能存盘。"), UserField::Txtoldpass, true, true);
     return checked(accepted());
 }
 
-UserAnswer addUser(const UserInput &raw)
+UserAnswer addUser(db::Session &s, const UserInput &raw)
 {
     const UserInput in = trimmed(raw);
-    if (UserAnswer r = srqkjy(in); !r.ok())
+    if (UserAnswer r = srqkjy(s, in); !r.ok())
         return r;
-    db::Session s = Modutarnxt::openClinic();
     if (storedHash(s, in.name))
         return checked(fail(QStringLiteral("用户名称输入错误。"), UserField::Cboyhmc, true));
     if (passwords::inUse(s, in.newPassword))
@@ -114,15 +109,14 @@ UserAnswer addUser(const UserInput &raw)
     return checked(accepted());
 }
 
-UserAnswer changePassword(const QString &currentUser, const UserInput &raw)
+UserAnswer changePassword(db::Session &s, const QString &currentUser, const UserInput &raw)
 {
     const UserInput in = trimmed(raw);
-    if (UserAnswer r = srqkjy(in); !r.ok())
+    if (UserAnswer r = srqkjy(s, in); !r.ok())
         return r;
     const QString current = trimSpaces(currentUser);
     if (current.isEmpty() || !sameUser(in.name, current))
         return checked(fail(current + QStringLiteral("：你不能修改与你无关人的密码"), UserField::Cmdedit, false));
-    db::Session s = Modutarnxt::openClinic();
     if (passwords::inUse(s, in.newPassword))
         return checked(fail(QStringLiteral("密码输入错误。"), UserField::Txtnewpass, true));
     const QString hashed = passwords::hash(in.newPassword);
@@ -130,7 +124,7 @@ UserAnswer changePassword(const QString &currentUser, const UserInput &raw)
     return checked(accepted());
 }
 
-UserAnswer removeUser(const QString &currentUser, const UserInput &raw)
+UserAnswer removeUser(db::Session &s, const QString &currentUser, const UserInput &raw)
 {
     const UserInput in = trimmed(raw);
     if (in.name.isEmpty())
@@ -140,7 +134,6 @@ UserAnswer removeUser(const QString &currentUser, const UserInput &raw)
         return fail(current + QStringLiteral("：你不能剥夺他人的使用权利。"), UserField::Cmddele, false);
     if (in.oldPassword.isEmpty())
         return fail(QStringLiteral("请输入用户密码"), UserField::Txtoldpass, false);
-    db::Session s = Modutarnxt::openClinic();
     const auto stored = storedHash(s, in.name);
     if (!stored)
         return fail(QStringLiteral("用户名称错误"), UserField::Cboyhmc, true);

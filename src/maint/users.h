@@ -1,6 +1,7 @@
 #pragma once
 // The logic of the user and password window "系统密码维护": adding a user, changing the
 // logged-in user's password and letting that user remove himself. No widgets.
+#include "core/database.h"
 #include "core/refusal.h"
 
 #include <QString>
@@ -33,26 +34,26 @@ struct UserAnswer {
 inline constexpr int MaxNameLength = 20;
 
 // The user names, in the table's order. Throws DbError.
-QStringList userNames();
+QStringList userNames(db::Session &s);
 
 // Whether a user of that name exists (trimmed; letter case ignored). Throws DbError.
-bool isKnown(const QString &name);
+bool isKnown(db::Session &s, const QString &name);
 
 // Enter in the name box: the old password of a known user (its text selected) or the new
 // password of a new one; nothing for an empty name. Throws DbError.
-std::optional<UserField> nextAfterName(const QString &name);
+std::optional<UserField> nextAfterName(db::Session &s, const QString &name);
 // Enter in the password boxes: the old and the new password move on when not empty; the
 // repeated password always moves on to 保存B.
 UserVerdict filledOnEnter(UserField box, const QString &text);
 
 // The input check shared by adding and changing (srqkjy); lengths count characters. Throws DbError.
-UserAnswer srqkjy(const UserInput &in);
+UserAnswer srqkjy(db::Session &s, const UserInput &in);
 
 // Adds a user. Throws DbError.
-UserAnswer addUser(const UserInput &in);
+UserAnswer addUser(db::Session &s, const UserInput &in);
 // Changes the logged-in user's password. Throws DbError.
-UserAnswer changePassword(const QString &currentUser, const UserInput &in);
+UserAnswer changePassword(db::Session &s, const QString &currentUser, const UserInput &in);
 // Removes the logged-in user. Throws DbError.
-UserAnswer removeUser(const QString &currentUser, const UserInput &in);
+UserAnswer removeUser(db::Session &s, const QString &currentUser, const UserInput &in);
 
 } // namespace qh::maint

@@ -6,7 +6,7 @@
 //
 //   auto in = SearchInput{...};                       // the boxes, trimmed by the window
 //   if (auto r = RecordQuery::validateSearch(in)) { /* show r, focus r->field */ }
-//   auto s = qh::Modutarnxt::openClinic();
+//   auto s = store.open();                          // the window's session for this action
 //   const SearchResult found = RecordQuery::runSearch(s, in);    // row ids in grid order
 //   const auto rows = RecordQuery::fetchRows(s, found.rows, 0, 100);
 #include "core/database.h"

@@ -14,7 +14,7 @@
 // The closing is computed once into a ClosingPlan (reads only), which the preview shows and
 // which apply() writes, in ONE transaction: all drugs or none.
 //
-//   auto s = qh::Modutarnxt::openClinic();
+//   auto s = store.open();                                      // the window's session
 //   qh::stock::ClosingPlan plan = qh::stock::planClosing(s);   // may throw ClosingRefused
 //   qh::stock::applyClosing(s, plan, observer);                 // throws DbError, then nothing changed
 #include "core/database.h"

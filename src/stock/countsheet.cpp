@@ -1,6 +1,5 @@
 #include "stock/countsheet.h"
 #include "core/database.h"
-#include "core/modutarnxt.h"
 #include "core/spreadsheet.h"
 #include "core/textutil.h"
 #include "stock/reportlayout.h"
@@ -9,10 +8,9 @@ namespace qh::stock::countsheet {
 
 QString filePath() { return documentFilePath(reportlayout::countSheet().fileName); }
 
-std::optional<QString> write(const std::function<void()> &afterRow)
+std::optional<QString> write(db::Session &s, const std::function<void()> &afterRow)
 {
     const QString path = filePath();
-    auto s = Modutarnxt::openClinic();
     // The balance rows in the order of their drug names (the table's index).
     const auto first = s.scalarText(QStringLiteral("select ycbm from ycyltb order by ycbm limit 1"));
     if (!first || trimSpaces(*first).isEmpty()) {

@@ -3,6 +3,8 @@
 // hand, and two empty columns for the counted quantity and the difference. The logic of the
 // menu command "药品库存盘点"; the command itself (menus, pointer, pause, messages) is in
 // stock/ui/countsheetcommand.h.
+#include "core/database.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
@@ -17,7 +19,7 @@ QString filePath();
 // drug is blank): then an earlier sheet, which no longer tells the truth, is deleted. The new
 // sheet replaces the earlier one only once it is complete, so a failure keeps the earlier one.
 // afterRow runs after each row. Throws DbError.
-std::optional<QString> write(const std::function<void()> &afterRow = {});
+std::optional<QString> write(db::Session &s, const std::function<void()> &afterRow = {});
 
 // "尚未发生药品购销业务"
 QString emptyTableMessage();

@@ -1,7 +1,6 @@
 #include "stock/druglist.h"
 
 #include "core/database.h"
-#include "core/modutarnxt.h"
 #include "core/textutil.h"
 
 namespace qh::stock::druglist {
@@ -71,9 +70,8 @@ std::optional<QString> priceOnEnter(const QString &text)
     return priceText(*value);
 }
 
-QStringList YplbAdd()
+QStringList YplbAdd(db::Session &s)
 {
-    auto s = Modutarnxt::openClinic();
     auto q = s.query(QStringLiteral("select distinct yplb from ycjg where ycbm <> '' and yplb is not null order by yplb"));
     QStringList list;
     while (q.next())
@@ -81,9 +79,8 @@ QStringList YplbAdd()
     return list;
 }
 
-std::vector<DrugListRow> GridBmmcAdd()
+std::vector<DrugListRow> GridBmmcAdd(db::Session &s)
 {
-    auto s = Modutarnxt::openClinic();
     std::vector<DrugListRow> rows;
     rows.reserve(size_t(s.scalarInt(QStringLiteral("select count(*) from ycjg"))));
     auto q = s.query(QStringLiteral("select ycbm, ycmc, ycdj, jldw, yplb from ycjg order by ycbm"));
@@ -152,15 +149,16 @@ DrugVerdict filledOnEnter(DrugField box, const QString &text)
 
 namespace {
 
-// Checks the entry, then runs write in one transaction. write returns a refusal to stop
+// Checks the entry, then runs write in one transaction of a session of the store (a failed open
+// is reported as the write's own failure). write returns a refusal to stop
 // (nothing is written then) or nothing to commit; a database failure comes back short.
 template <typename Write>
-DrugAnswer checkedWrite(DrugEntry &e, DrugField focusAfter, Write write)
+DrugAnswer checkedWrite(const db::Store &store, DrugEntry &e, DrugField focusAfter, Write write)
 {
     if (DrugVerdict check = srnrJy(e))
         return refused(std::move(check));
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = store.open();
         db::Transaction t(s);
         if (DrugVerdict r = write(s))
             return refused(std::move(r));
@@ -181,9 +179,9 @@ DrugVerdict unlessUnchanged(int changedRows)
 
 } // namespace
 
-DrugAnswer add(DrugEntry &e)
+DrugAnswer add(const db::Store &store, DrugEntry &e)
 {
-    return checkedWrite(e, kCategory, [&](db::Session &s) -> DrugVerdict {
+    return checkedWrite(store, e, kCategory, [&](db::Session &s) -> DrugVerdict {
         if (codeExists(s, e.code))
             return refuse(kDuplicateCode, kCode, true);
         if (nameExists(s, e.name))
@@ -194,17 +192,17 @@ DrugAnswer add(DrugEntry &e)
     });
 }
 
-DrugAnswer changeOthers(DrugEntry &e)
+DrugAnswer changeOthers(const db::Store &store, DrugEntry &e)
 {
-    return checkedWrite(e, kCategory, [&](db::Session &s) {
+    return checkedWrite(store, e, kCategory, [&](db::Session &s) {
         return unlessUnchanged(s.exec(QStringLiteral("update ycjg set ycdj = ?, jldw = ?, yplb = ? where ycbm = ?"),
                                       *Money::parse(e.price), e.unit, e.category, e.code));
     });
 }
 
-DrugAnswer changeName(DrugEntry &e)
+DrugAnswer changeName(const db::Store &store, DrugEntry &e)
 {
-    return checkedWrite(e, kCategory, [&](db::Session &s) -> DrugVerdict {
+    return checkedWrite(store, e, kCategory, [&](db::Session &s) -> DrugVerdict {
         if (nameExists(s, e.name))
             return refuse(kDuplicateName, kName, true);
         return unlessUnchanged(s.exec(QStringLiteral("update ycjg set ycmc = ?, ycdj = ?, jldw = ?, yplb = ? where ycbm = ?"),
@@ -212,9 +210,9 @@ DrugAnswer changeName(DrugEntry &e)
     });
 }
 
-DrugAnswer changeCode(DrugEntry &e)
+DrugAnswer changeCode(const db::Store &store, DrugEntry &e)
 {
-    return checkedWrite(e, kCategory, [&](db::Session &s) -> DrugVerdict {
+    return checkedWrite(store, e, kCategory, [&](db::Session &s) -> DrugVerdict {
         if (codeExists(s, e.code))
             return refuse(kDuplicateCode, kCode, true);
         return unlessUnchanged(s.exec(QStringLiteral("update ycjg set ycbm = ?, ycdj = ?, jldw = ?, yplb = ? where ycmc = ?"),
@@ -222,9 +220,9 @@ DrugAnswer changeCode(DrugEntry &e)
     });
 }
 
-DrugAnswer remove(DrugEntry &e)
+DrugAnswer remove(const db::Store &store, DrugEntry &e)
 {
-    return checkedWrite(e, kCode, [&](db::Session &s) {
+    return checkedWrite(store, e, kCode, [&](db::Session &s) {
         return unlessUnchanged(s.exec(QStringLiteral("delete from ycjg where ycbm = ?"), e.code));
     });
 }

@@ -7,7 +7,9 @@
 // Every command takes the five entry values as typed, normalises them in place (trimmed, the
 // code upper-cased) and answers with success and the control that gets the focus, or with the
 // refusal of the first rule that failed, or with the short report of a database failure.
+#include "core/database.h"
 #include "core/money.h"
+#include "core/store.h"
 #include "core/refusal.h"
 #include "core/spreadsheet.h"
 
@@ -65,9 +67,9 @@ QString priceText(Money price);
 std::optional<QString> priceOnEnter(const QString &text);
 
 // The categories already stored, each once, in order.
-QStringList YplbAdd();
+QStringList YplbAdd(db::Session &s);
 // All drugs ordered by code.
-std::vector<DrugListRow> GridBmmcAdd();
+std::vector<DrugListRow> GridBmmcAdd(db::Session &s);
 
 // Trims every entry, upper-cases the code, then checks in order: category, name, code, price
 // (a number, greater than 0), unit. No database access. Lengths count characters.
@@ -81,17 +83,17 @@ DrugVerdict filledOnEnter(DrugField box, const QString &text);
 DrugVerdict formatPriceOnEnter(QString &text);
 
 // CmdSave: a new drug; its code and its name must both be new.
-DrugAnswer add(DrugEntry &entry);
+DrugAnswer add(const db::Store &store, DrugEntry &entry);
 // Cmdedit: price, unit and category of the drug with the entry's code.
-DrugAnswer changeOthers(DrugEntry &entry);
+DrugAnswer changeOthers(const db::Store &store, DrugEntry &entry);
 // CmdMcxg: the name (and price, unit, category) of the drug with the entry's code; the new
 // name must not be in the list.
-DrugAnswer changeName(DrugEntry &entry);
+DrugAnswer changeName(const db::Store &store, DrugEntry &entry);
 // CmdBmxg: the code (and price, unit, category) of the drug with the entry's name; the new
 // code must not be in the list.
-DrugAnswer changeCode(DrugEntry &entry);
+DrugAnswer changeCode(const db::Store &store, DrugEntry &entry);
 // Cmddele: removes the drug with the entry's code; the entries must be complete and valid.
-DrugAnswer remove(DrugEntry &entry);
+DrugAnswer remove(const db::Store &store, DrugEntry &entry);
 
 // The export file: "药品编码名称对照表.xlsx" in the user's documents folder.
 QString exportFilePath();

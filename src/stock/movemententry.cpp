@@ -89,11 +89,11 @@ namespace {
 // Looks the trimmed text up with find and hands the drug's row to take; an unknown text stays
 // in box with unknownMessage.
 template <typename Take>
-StockVerdict lookUp(StockField box, const QString &text, std::optional<DrugRow> (*find)(db::Session &, const QString &),
+StockVerdict lookUp(const db::Store &store, StockField box, const QString &text, std::optional<DrugRow> (*find)(db::Session &, const QString &),
                     const QString &unknownMessage, Take take)
 {
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = store.open();
         const auto row = find(s, trimSpaces(text));
         if (!row)
             return stay(box, unknownMessage);
@@ -106,19 +106,19 @@ StockVerdict lookUp(StockField box, const QString &text, std::optional<DrugRow> 
 
 } // namespace
 
-StockVerdict lookupCode(QString &code, QString &name, const QString &unknownMessage)
+StockVerdict lookupCode(const db::Store &store, QString &code, QString &name, const QString &unknownMessage)
 {
     if (code.isEmpty())
         return stay(StockField::Txtycbm, {}, Select::none());
     code = code.toUpper();
-    return lookUp(StockField::Txtycbm, code, findDrugByCode, unknownMessage, [&name](const DrugRow &row) { name = row.ycmc; });
+    return lookUp(store, StockField::Txtycbm, code, findDrugByCode, unknownMessage, [&name](const DrugRow &row) { name = row.ycmc; });
 }
 
-StockVerdict lookupName(const QString &name, QString &code, const QString &unregisteredMessage)
+StockVerdict lookupName(const db::Store &store, const QString &name, QString &code, const QString &unregisteredMessage)
 {
     if (name.isEmpty())
         return stay(StockField::Txtycmc, {}, Select::none());
-    return lookUp(StockField::Txtycmc, name, findDrugByName, unregisteredMessage,
+    return lookUp(store, StockField::Txtycmc, name, findDrugByName, unregisteredMessage,
                   [&code](const DrugRow &row) { code = row.ycbm; });
 }
 
@@ -161,14 +161,14 @@ StockVerdict enterNumber(StockField box, QString &text, const QString &wrongMess
     return std::nullopt;
 }
 
-StockVerdict checkUnitPrice(const QString &code, const QString &quantityText, const QString &amountText,
+StockVerdict checkUnitPrice(const db::Store &store, const QString &code, const QString &quantityText, const QString &amountText,
                             bool (*passes)(std::strong_ordering listAgainstUnit))
 {
     // Refusals that name no box leave the focus on the save command.
     const auto atSave = [](const QString &message) { return stay(StockField::CmdSave, message, Select::none()); };
     std::optional<DrugRow> row;
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = store.open();
         row = findDrugByCode(s, trimSpaces(code));
     } catch (const DbError &err) {
         return atSave(shortReport(err));

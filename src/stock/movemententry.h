@@ -8,6 +8,7 @@
 #include "core/database.h"
 #include "core/money.h"
 #include "core/refusal.h"
+#include "core/store.h"
 #include "stock/posting.h"
 
 #include <QDate>
@@ -99,11 +100,12 @@ StockRefusal stay(StockField box, const QString &message = {}, Select select = S
                   MsgIcon icon = MsgIcon::Information);
 
 // Enter in the code box: upper-cases the code and fills the name from the drug list; an
-// unknown code stays with unknownMessage.
-StockVerdict lookupCode(QString &code, QString &name, const QString &unknownMessage);
+// unknown code stays with unknownMessage. The lookups and the price check open a session of the
+// store themselves: a failed open comes back as their refusal, like any failure of the lookup.
+StockVerdict lookupCode(const db::Store &store, QString &code, QString &name, const QString &unknownMessage);
 // Enter in the name box: fills the code of the named drug; an unregistered name stays with
 // unregisteredMessage.
-StockVerdict lookupName(const QString &name, QString &code, const QString &unregisteredMessage);
+StockVerdict lookupName(const db::Store &store, const QString &name, QString &code, const QString &unregisteredMessage);
 // Enter in a box that must not be empty: an empty one stays (caret kept) with the message, if any.
 StockVerdict filled(StockField box, const QString &text, const QString &emptyMessage = {},
                     MsgIcon icon = MsgIcon::Information);
@@ -118,7 +120,7 @@ StockVerdict enterNumber(StockField box, QString &text, const QString &wrongMess
 // The price check of an entry: the drug of code, the unit price amount / quantity, and
 // whether passes(how the list price compares with the unit price). A failed lookup or
 // calculation does not pass; a failure of the check itself comes back as message (short form).
-StockVerdict checkUnitPrice(const QString &code, const QString &quantity, const QString &amount,
+StockVerdict checkUnitPrice(const db::Store &store, const QString &code, const QString &quantity, const QString &amount,
                             bool (*passes)(std::strong_ordering listAgainstUnit));
 
 // A box the validation requires, with its refusal.

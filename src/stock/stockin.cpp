@@ -1,6 +1,5 @@
 #include "stock/stockin.h"
 
-#include "core/modutarnxt.h"
 #include "core/textutil.h"
 
 namespace qh::stock {
@@ -19,9 +18,9 @@ StockVerdict StockIn::onEnter(StockField box, StockInEntry &e, const QDate &toda
 {
     switch (box) {
     case StockField::Txtycbm:
-        return lookupCode(e.Txtycbm, e.Txtycmc, QStringLiteral("药材编码输入错误"));
+        return lookupCode(m_store, e.Txtycbm, e.Txtycmc, QStringLiteral("药材编码输入错误"));
     case StockField::Txtycmc:
-        return lookupName(e.Txtycmc, e.Txtycbm, QStringLiteral("此药材编码没有登记，请先登记药材编码名称销价"));
+        return lookupName(m_store, e.Txtycmc, e.Txtycbm, QStringLiteral("此药材编码没有登记，请先登记药材编码名称销价"));
     case StockField::TxtYcph:
         return filled(box, trimSpaces(e.TxtYcph), QStringLiteral("请输入药品批号，没有批号用其它内容代替"));
     case StockField::TxtYsqx:
@@ -54,7 +53,7 @@ StockVerdict StockIn::jyYpjg(StockInEntry &e)
 {
     jybl = 1;
     // Equal prices do not pass: a purchase must cost less than the drug sells for.
-    StockVerdict r = checkUnitPrice(e.Txtycbm, e.TxtYcsl, e.TxtYcje,
+    StockVerdict r = checkUnitPrice(m_store, e.Txtycbm, e.TxtYcsl, e.TxtYcje,
                                     [](std::strong_ordering listAgainstUnit) { return listAgainstUnit > 0; });
     if (!r)
         jybl = 0;
@@ -118,7 +117,7 @@ Movement StockIn::movement(const StockInEntry &e)
 StockVerdict StockIn::post(const StockInEntry &e)
 {
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = m_store.open();
         postMovement(s, movement(e), MovementKind::Receipt);
     } catch (const DbError &err) {
         return stay(StockField::CmdSave, shortReport(err), Select::none());

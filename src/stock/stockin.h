@@ -24,6 +24,8 @@ struct StockInEntry {
 
 class StockIn : public EntryLogic {
 public:
+    // The lookups, the price check and the posting open their sessions of store.
+    explicit StockIn(db::Store store) : m_store(std::move(store)) {}
     // 1 while a check runs or after it failed; 0 only after success.
     int jybl = 0;
     // The entry the window shows.
@@ -75,6 +77,9 @@ public:
     StockVerdict srnrJy(const QDate &today) override { return srnrJy(entry, today); }
     StockVerdict post() override { return post(entry); }
     bool settlesAfterCheck() const override { return true; }
+
+private:
+    db::Store m_store;
 };
 
 } // namespace qh::stock

@@ -1,6 +1,5 @@
 #include "stock/stockout.h"
 
-#include "core/modutarnxt.h"
 #include "core/textutil.h"
 
 namespace qh::stock {
@@ -25,9 +24,9 @@ StockVerdict StockOut::onEnter(StockField box, StockOutEntry &e, const QDate &to
 {
     switch (box) {
     case StockField::Txtycbm:
-        return lookupCode(e.Txtycbm, e.Txtycmc, QStringLiteral("药品编码输入错误"));
+        return lookupCode(m_store, e.Txtycbm, e.Txtycmc, QStringLiteral("药品编码输入错误"));
     case StockField::Txtycmc:
-        return lookupName(e.Txtycmc, e.Txtycbm, QStringLiteral("此药品编码没有登记，请先登记药品编码名称销价"));
+        return lookupName(m_store, e.Txtycmc, e.Txtycbm, QStringLiteral("此药品编码没有登记，请先登记药品编码名称销价"));
     case StockField::TxtPjhm:
         return filled(box, e.TxtPjhm, QStringLiteral("请输入药品出库票据号码，没有可用其它内容代替"), MsgIcon::Question);
     case StockField::TxtGjsj:
@@ -54,7 +53,7 @@ StockVerdict StockOut::jyYpjg(StockOutEntry &e)
 {
     jybl = 1;
     // Selling below the list price is questioned; selling at it is not.
-    StockVerdict r = checkUnitPrice(e.Txtycbm, e.TxtYcsl, e.TxtYcje,
+    StockVerdict r = checkUnitPrice(m_store, e.Txtycbm, e.TxtYcsl, e.TxtYcje,
                                     [](std::strong_ordering listAgainstUnit) { return listAgainstUnit <= 0; });
     if (!r)
         jybl = 0;
@@ -112,7 +111,7 @@ StockVerdict StockOut::post(const StockOutEntry &e)
 {
     const auto failed = [](const QString &message) { return stay(StockField::CmdSave, message, Select::none()); };
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = m_store.open();
         const Movement m = movement(e);
         checkMovement(m);
         db::Transaction t(s);

@@ -21,6 +21,8 @@ struct StockOutEntry {
 
 class StockOut : public EntryLogic {
 public:
+    // The lookups, the price check and the posting open their sessions of store.
+    explicit StockOut(db::Store store) : m_store(std::move(store)) {}
     int jybl = 0;
     // The entry the window shows.
     StockOutEntry entry;
@@ -65,6 +67,9 @@ public:
     StockVerdict jyYpjg() override { return jyYpjg(entry); }
     StockVerdict srnrJy(const QDate &today) override { return srnrJy(entry, today); }
     StockVerdict post() override { return post(entry); }
+
+private:
+    db::Store m_store;
 };
 
 } // namespace qh::stock

@@ -1,6 +1,5 @@
 #include "stock/stockquery.h"
 #include "core/database.h"
-#include "core/modutarnxt.h"
 #include "core/spreadsheet.h"
 #include "core/textutil.h"
 #include "stock/reportlayout.h"
@@ -49,18 +48,17 @@ Verdict<StockQueryField> srnrJy(const QString &start, const QString &end)
     return {};
 }
 
-std::optional<QString> lookupDrug(const QString &code)
+std::optional<QString> lookupDrug(db::Session &s, const QString &code)
 {
     const QString key = trimSpaces(code).toUpper();
     if (key.isEmpty())
         return std::nullopt;
-    auto s = Modutarnxt::openClinic();
     return s.scalarText(QStringLiteral("select ycmc from ycjg where ycbm = ?"), key);
 }
 
-std::variant<QString, Refusal<StockQueryField>> ycbmOnEnter(const QString &code)
+std::variant<QString, Refusal<StockQueryField>> ycbmOnEnter(db::Session &s, const QString &code)
 {
-    if (auto name = lookupDrug(code))
+    if (auto name = lookupDrug(s, code))
         return *name;
     return refusal(QStringLiteral("药材编码输入错误"), StockQueryField::Txtycbm, Select::all());
 }
@@ -123,9 +121,8 @@ db::Statement prepared(db::Session &s, const StockQueryStatement &q)
 
 } // namespace
 
-bool runQuery(const StockQueryStatement &query)
+bool runQuery(db::Session &s, const StockQueryStatement &query)
 {
-    auto s = Modutarnxt::openClinic();
     db::Statement st = prepared(s, query);
     return st.next();
 }
@@ -136,11 +133,10 @@ QString reportFilePath(StockQueryType type, const QString &start, const QString 
     return documentFilePath(prefix + reportlayout::of(type).fileName);
 }
 
-QString writeReport(const StockQueryStatement &query, const QString &start, const QString &end,
+QString writeReport(db::Session &s, const StockQueryStatement &query, const QString &start, const QString &end,
                     const std::function<void()> &afterRow)
 {
     const QString path = reportFilePath(query.type, start, end);
-    auto s = Modutarnxt::openClinic();
     db::Statement st = prepared(s, query);
     Spreadsheet sheet = Spreadsheet::streamingTo(path);
     reportlayout::write(sheet, reportlayout::of(query.type), st, afterRow);

@@ -6,6 +6,7 @@
 // One query: srnrJy (both dates), buildQuery, runQuery (at least one row), writeReport.
 // The statements are prepared with bound values: dates and the drug's name are never part of
 // the SQL text, and nothing is stored in the clinic file.
+#include "core/database.h"
 #include "core/refusal.h"
 
 #include <QDate>
@@ -61,10 +62,10 @@ Verdict<StockQueryField> checkEndOnEnter(const QString &end);
 
 // The drug's name for a code of the drug list (compared as stored: trimmed, upper case);
 // nothing when the code is not in the list. Throws DbError.
-std::optional<QString> lookupDrug(const QString &code);
+std::optional<QString> lookupDrug(db::Session &s, const QString &code);
 // Enter in the code box: the name, or the refusal "药材编码输入错误" (whole code selected).
 // Throws DbError.
-std::variant<QString, Refusal<StockQueryField>> ycbmOnEnter(const QString &code);
+std::variant<QString, Refusal<StockQueryField>> ycbmOnEnter(db::Session &s, const QString &code);
 
 // The statement of a query type. Both dates are whole calendar days: the end day includes
 // every movement of that day, whatever its time. drugName: the filter (trimmed name), or
@@ -76,7 +77,7 @@ StockQueryStatement buildQuery(StockQueryType type, const QDate &start, const QD
 std::optional<QString> drugFilter(const StockQueryInput &input);
 
 // Whether the query yields at least one row. Throws DbError.
-bool runQuery(const StockQueryStatement &query);
+bool runQuery(db::Session &s, const StockQueryStatement &query);
 
 // The workbook of a type for the dates as typed: "<start> 至 <end>商品入库统计表.xlsx" and so
 // on, in the documents folder. Throws DbError(err::FileIo) when the folder cannot be made.
@@ -86,7 +87,7 @@ QString reportFilePath(StockQueryType type, const QString &start, const QString 
 // into the file as they are read; the file replaces an earlier one of the same type and dates
 // only once it is complete (a failure keeps the earlier file). The reports of the other types
 // are left alone. afterRow runs after each row. Throws DbError.
-QString writeReport(const StockQueryStatement &query, const QString &start, const QString &end,
+QString writeReport(db::Session &s, const StockQueryStatement &query, const QString &start, const QString &end,
                     const std::function<void()> &afterRow = {});
 
 // The message after a report, and the two refusals of a query.

@@ -40,7 +40,7 @@ CaseRecord checked(CaseRecord r)
 
 int rows(const QString &table)
 {
-    auto s = Modutarnxt::openClinic();
+    auto s = Modutarnxt::clinicStore().open();
     return int(s.scalarInt(QStringLiteral("select count(*) from ") + table));
 }
 
@@ -117,7 +117,7 @@ private slots:
         r.blxm = QStringLiteral("O'Brien");
         r.bldz = QStringLiteral("路'; drop table hzblzl; --");
         r = checked(r);
-        QCOMPARE(saveCase(r, Modutarnxt::CurrentUser), SaveKind::Added);
+        QCOMPARE(saveCase(test::OneAction().s(), r, Modutarnxt::CurrentUser), SaveKind::Added);
         {
             auto s = clinic.open();
             auto q = s.query(QStringLiteral("select blxm, blnl, bldz, mail, blte, blsj, bljz, zldl, blxd from hzblzl where blbm = ?"),
@@ -140,7 +140,7 @@ private slots:
         again.blte.clear();
         again.mail.clear();
         again = checked(again);
-        QCOMPARE(saveCase(again, QStringLiteral("王医生")), SaveKind::Updated);
+        QCOMPARE(saveCase(test::OneAction().s(), again, QStringLiteral("王医生")), SaveKind::Updated);
         {
             auto s = clinic.open();
             QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from hzblzl")), 1);
@@ -154,37 +154,37 @@ private slots:
         }
 
         // Two patients may share a name.
-        saveCase(checked(goodCase(QStringLiteral("20240002"))), Modutarnxt::CurrentUser);
+        saveCase(test::OneAction().s(), checked(goodCase(QStringLiteral("20240002"))), Modutarnxt::CurrentUser);
         QCOMPARE(rows(QStringLiteral("hzblzl")), 2);
     }
 
     void storedNotesAreNeverLost()
     {
         test::TempClinic clinic;
-        saveCase(checked(goodCase()), Modutarnxt::CurrentUser);
-        QVERIFY(saveNotes(QStringLiteral("20240001"), QStringLiteral("舌红苔黄，脉数")));
+        saveCase(test::OneAction().s(), checked(goodCase()), Modutarnxt::CurrentUser);
+        QVERIFY(saveNotes(test::OneAction().s(), QStringLiteral("20240001"), QStringLiteral("舌红苔黄，脉数")));
         // Register saved with an emptied notes box (the notes tab was closed with its back command).
-        saveCase(checked(goodCase()), Modutarnxt::CurrentUser);
-        QCOMPARE(*notesOf(QStringLiteral("20240001")), QStringLiteral("舌红苔黄，脉数"));
+        saveCase(test::OneAction().s(), checked(goodCase()), Modutarnxt::CurrentUser);
+        QCOMPARE(*notesOf(test::OneAction().s(), QStringLiteral("20240001")), QStringLiteral("舌红苔黄，脉数"));
         // Notes in the box are written by the register save.
         CaseRecord withNotes = goodCase();
         withNotes.blxd = QStringLiteral("  复诊见好  ");
-        saveCase(checked(withNotes), Modutarnxt::CurrentUser);
-        QCOMPARE(*notesOf(QStringLiteral("20240001")), QStringLiteral("复诊见好"));
-        QCOMPARE(findCase(QStringLiteral("20240001"))->blxd, QStringLiteral("复诊见好"));
+        saveCase(test::OneAction().s(), checked(withNotes), Modutarnxt::CurrentUser);
+        QCOMPARE(*notesOf(test::OneAction().s(), QStringLiteral("20240001")), QStringLiteral("复诊见好"));
+        QCOMPARE(findCase(test::OneAction().s(), QStringLiteral("20240001"))->blxd, QStringLiteral("复诊见好"));
     }
 
     void notesOfUnsavedCaseAreNotStored()
     {
         test::TempClinic clinic;
-        QVERIFY(!saveNotes(QStringLiteral("NEW-1"), QStringLiteral("心得")));
+        QVERIFY(!saveNotes(test::OneAction().s(), QStringLiteral("NEW-1"), QStringLiteral("心得")));
         QCOMPARE(rows(QStringLiteral("hzblzl")), 0);
-        QVERIFY(!notesOf(QStringLiteral("NEW-1")));
+        QVERIFY(!notesOf(test::OneAction().s(), QStringLiteral("NEW-1")));
         // A new patient's notes typed before the register save are stored by it.
         CaseRecord r = goodCase(QStringLiteral("NEW-1"));
         r.blxd = QStringLiteral("心得");
-        saveCase(checked(r), Modutarnxt::CurrentUser);
-        QCOMPARE(*notesOf(QStringLiteral("new-1")), QStringLiteral("心得"));
+        saveCase(test::OneAction().s(), checked(r), Modutarnxt::CurrentUser);
+        QCOMPARE(*notesOf(test::OneAction().s(), QStringLiteral("new-1")), QStringLiteral("心得"));
     }
 
     void refusedSaveWritesNothing()
@@ -194,7 +194,7 @@ private slots:
         r.bljz = QStringLiteral("2024-02-30");
         bool threw = false;
         try {
-            saveCase(r, Modutarnxt::CurrentUser);
+            saveCase(test::OneAction().s(), r, Modutarnxt::CurrentUser);
         } catch (const DbError &e) {
             threw = true;
             QCOMPARE(e.number(), err::WrongType);
@@ -207,7 +207,7 @@ private slots:
         r.blzy = QString(51, u'职');
         threw = false;
         try {
-            saveCase(r, Modutarnxt::CurrentUser);
+            saveCase(test::OneAction().s(), r, Modutarnxt::CurrentUser);
         } catch (const DbError &e) {
             threw = true;
             QCOMPARE(e.number(), err::TooLong);
@@ -219,7 +219,7 @@ private slots:
     void listsAndLookups()
     {
         test::TempClinic clinic;
-        QVERIFY(registerLists().caseNumbers.isEmpty());
+        QVERIFY(registerLists(test::OneAction().s()).caseNumbers.isEmpty());
         CaseRecord a = goodCase(QStringLiteral("B002"));
         CaseRecord b = goodCase(QStringLiteral("A001"));
         CaseRecord c = goodCase(QStringLiteral("C003"));
@@ -227,26 +227,26 @@ private slots:
         CaseRecord d = goodCase(QStringLiteral("D004"));
         d.blzy.clear();
         for (const CaseRecord &r : {a, b, c, d})
-            saveCase(checked(r), Modutarnxt::CurrentUser);
-        const RegisterLists lists = registerLists();
+            saveCase(test::OneAction().s(), checked(r), Modutarnxt::CurrentUser);
+        const RegisterLists lists = registerLists(test::OneAction().s());
         QCOMPARE(lists.caseNumbers, (QStringList{QStringLiteral("A001"), QStringLiteral("B002"), QStringLiteral("C003"), QStringLiteral("D004")}));
         QCOMPARE(lists.occupations, (QStringList{QStringLiteral("农民"), QStringLiteral("教师")}));
 
-        const auto found = findCase(QStringLiteral(" C003 "));
+        const auto found = findCase(test::OneAction().s(), QStringLiteral(" C003 "));
         QVERIFY(found);
         QCOMPARE(found->blsj, QStringLiteral("2024-03-01"));
         QCOMPARE(found->blnl, QStringLiteral("45"));
         QCOMPARE(found->blzy, QStringLiteral("农民"));
-        QVERIFY(!findCase(QStringLiteral("Z999")));
-        QVERIFY(!findCase(QStringLiteral("' or ''='")));
+        QVERIFY(!findCase(test::OneAction().s(), QStringLiteral("Z999")));
+        QVERIFY(!findCase(test::OneAction().s(), QStringLiteral("' or ''='")));
 
-        QVERIFY(visitsOf(QStringLiteral("A001")).empty());
+        QVERIFY(visitsOf(test::OneAction().s(), QStringLiteral("A001")).empty());
         auto s = clinic.open();
         s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, bzqk, zdys) values(?, ?, ?, ?, ?)"), QStringLiteral("A001"),
                QStringLiteral("内科"), QDate(2024, 3, 9), QStringLiteral("咳嗽三天"), QStringLiteral("王医生"));
         s.exec(QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, bzqk, zdys) values(?, ?, ?, ?, ?)"), QStringLiteral("A001"),
                QStringLiteral("外科"), QDate(2024, 3, 2), QStringLiteral("扭伤"), QStringLiteral("李医生"));
-        const auto visits = visitsOf(QStringLiteral("A001"));
+        const auto visits = visitsOf(test::OneAction().s(), QStringLiteral("A001"));
         QCOMPARE(int(visits.size()), 2);
         QCOMPARE(visits[0].date, QStringLiteral("2024-03-02"));
         QCOMPARE(visits[0].dept, QStringLiteral("外科"));

@@ -480,7 +480,7 @@ private slots:
         // ... but by the register save, since the tab was not closed with its back command.
         w->SSTab1->setCurrentIndex(0);
         QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
-        QCOMPARE(*notesOf(QStringLiteral("N0001")), QStringLiteral("舌红\r\n脉数"));
+        QCOMPARE(*notesOf(test::OneAction().s(), QStringLiteral("N0001")), QStringLiteral("舌红\r\n脉数"));
 
         // Open, edit and save the notes of the stored case.
         clickNode(w, node(w, QStringLiteral("N0001")));
@@ -492,7 +492,7 @@ private slots:
         QCOMPARE(w->SSTab1->currentIndex(), 0);
         QVERIFY(!w->TxtZlxd->isVisible());
         QCOMPARE(focusName(), QStringLiteral("TreeView1"));
-        QCOMPARE(*notesOf(QStringLiteral("N0001")), QStringLiteral("舌淡苔白"));
+        QCOMPARE(*notesOf(test::OneAction().s(), QStringLiteral("N0001")), QStringLiteral("舌淡苔白"));
 
         // Closing the notes with the back command discards the box, not the stored notes.
         QTest::mouseClick(w->CmdZdxd, Qt::LeftButton);
@@ -503,7 +503,7 @@ private slots:
         rec.clear();
         QTest::mouseClick(w->CmdHzbc, Qt::LeftButton);
         QCOMPARE(rec.texts().size(), 1);
-        QCOMPARE(*notesOf(QStringLiteral("N0001")), QStringLiteral("舌淡苔白"));
+        QCOMPARE(*notesOf(test::OneAction().s(), QStringLiteral("N0001")), QStringLiteral("舌淡苔白"));
         // Saved three times: the tree holds the case number once.
         QCOMPARE(w->TreeView1->topLevelItem(0)->childCount(), 1);
         delete w;
@@ -620,13 +620,13 @@ private slots:
         CaseRecord r = checkorder::goodCase();
         r.blbm = QStringLiteral("A0001");
         QVERIFY(!srnrJyhz(r));
-        saveCase(r, QStringLiteral("管理员"));
+        saveCase(test::OneAction().s(), r, QStringLiteral("管理员"));
         VisitRecord v = checkorder::goodVisit(QDate(2026, 12, 7), r.blbm);
         v.blkb = QStringLiteral("中医妇科");
         v.zdys = QStringLiteral("王医生");
         v.bzqk = QStringLiteral("咳嗽三日。");
         QVERIFY(!SrnrJyzd(v));
-        saveVisit(v, QDate(2026, 12, 7));
+        saveVisit(test::OneAction().s(), v, QDate(2026, 12, 7));
         test::RecordingMessages rec;
         QPointer<FrmZymz> w = open();
         clickNode(w, node(w, QStringLiteral("A0001")));
@@ -704,7 +704,7 @@ private slots:
                                QString::fromUtf8(herb), Money::fromInt(100), Money::fromInt(100), Money::fromInt(100));
         CaseRecord patient = checkorder::goodCase();
         patient.blxb = sex;
-        saveCase(patient, QStringLiteral("测试员"));
+        saveCase(test::OneAction().s(), patient, QStringLiteral("测试员"));
         test::RecordingMessages rec;
         QPointer<FrmZymz> w = open();
         w->caseToBoxes(patient);
@@ -753,7 +753,7 @@ private slots:
                                   "cksl, ckje, xsje, jbxm, bgxm) values('2025-01-02 00:00:00', '当归', '购进', ' ', ' ', "
                                   "' ', '2025-06-30 00:00:00', ' ', ' ', ?, ?, 0, 0, 0, '李四', '测试员')"), ten, ten);
         }
-        saveCase(checkorder::goodCase(), QStringLiteral("测试员"));
+        saveCase(test::OneAction().s(), checkorder::goodCase(), QStringLiteral("测试员"));
         test::RecordingMessages rec;
         QPointer<FrmZymz> w = open();
         w->caseToBoxes(checkorder::goodCase());

@@ -27,7 +27,7 @@ void registerCase(const QString &number)
     r.bljz = QStringLiteral("2024-03-01");
     r.bldz = QStringLiteral("青禾路1号");
     QVERIFY(!srnrJyhz(r));
-    saveCase(r, Modutarnxt::CurrentUser);
+    saveCase(test::OneAction().s(), r, Modutarnxt::CurrentUser);
 }
 
 VisitRecord goodVisit(const QString &number = QStringLiteral("P0001"))
@@ -44,7 +44,7 @@ VisitRecord goodVisit(const QString &number = QStringLiteral("P0001"))
 
 qint64 count(const QString &sql)
 {
-    auto s = Modutarnxt::openClinic();
+    auto s = Modutarnxt::clinicStore().open();
     return s.scalarInt(sql);
 }
 
@@ -124,7 +124,7 @@ private slots:
         registerCase(QStringLiteral("P0001"));
         VisitRecord v = goodVisit();
         QVERIFY(!SrnrJyzd(v));
-        QCOMPARE(saveVisit(v, Today), VisitSaveKind::Added);
+        QCOMPARE(saveVisit(test::OneAction().s(), v, Today), VisitSaveKind::Added);
         {
             auto s = clinic.open();
             auto q = s.query(QStringLiteral("select blkb, blsj, bzxy, bzmb, bzhx, bzqk, blfa, blcf, blsx, fzsj, zdys from hzzdzl"));
@@ -146,23 +146,23 @@ private slots:
         again.blcf = QStringLiteral("桂枝6克，");
         again.bzmb = QStringLiteral("08");
         QVERIFY(!SrnrJyzd(again));
-        QCOMPARE(saveVisit(again, Today), VisitSaveKind::Updated);
+        QCOMPARE(saveVisit(test::OneAction().s(), again, Today), VisitSaveKind::Updated);
         QCOMPARE(count(QStringLiteral("select count(*) from hzzdzl")), 1);
         QCOMPARE(count(QStringLiteral("select bzmb from hzzdzl")), 8);
         // Another department on the same day adds a second visit.
         VisitRecord other = goodVisit();
         other.blkb = QStringLiteral("外科");
         QVERIFY(!SrnrJyzd(other));
-        QCOMPARE(saveVisit(other, Today), VisitSaveKind::Added);
+        QCOMPARE(saveVisit(test::OneAction().s(), other, Today), VisitSaveKind::Added);
         QCOMPARE(count(QStringLiteral("select count(*) from hzzdzl")), 2);
 
-        const auto found = findVisit(QStringLiteral("P0001"), QStringLiteral("内科"), Today);
+        const auto found = findVisit(test::OneAction().s(), QStringLiteral("P0001"), QStringLiteral("内科"), Today);
         QVERIFY(found);
         QCOMPARE(found->blcf, QStringLiteral("桂枝6克，"));
         QCOMPARE(found->bzmb, QStringLiteral("08"));
         QCOMPARE(found->bzhx, QStringLiteral("40"));
         QVERIFY(!found->followUp);
-        QVERIFY(!findVisit(QStringLiteral("P0001"), QStringLiteral("儿科"), Today));
+        QVERIFY(!findVisit(test::OneAction().s(), QStringLiteral("P0001"), QStringLiteral("儿科"), Today));
     }
 
     void followUpRowsAndLastVisit()
@@ -179,7 +179,7 @@ private slots:
         v.followUp = true;
         v.fzsj = QStringLiteral("2024-06-20");
         QVERIFY(!SrnrJyzd(v));
-        saveVisit(v, Today);
+        saveVisit(test::OneAction().s(), v, Today);
         {
             auto s = clinic.open();
             QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from fzzl")), 1);
@@ -193,7 +193,7 @@ private slots:
             QVERIFY(q.next());
             QCOMPARE(*q.date(0), QDate(2024, 6, 20));
         }
-        const auto found = findVisit(QStringLiteral("p0001"), QStringLiteral("内科"), Today);
+        const auto found = findVisit(test::OneAction().s(), QStringLiteral("p0001"), QStringLiteral("内科"), Today);
         QVERIFY(found && found->followUp);
         QCOMPARE(found->fzsj, QStringLiteral("2024-06-20"));
 
@@ -201,7 +201,7 @@ private slots:
         VisitRecord plain = goodVisit();
         plain.blkb = QStringLiteral("外科");
         QVERIFY(!SrnrJyzd(plain));
-        saveVisit(plain, Today);
+        saveVisit(test::OneAction().s(), plain, Today);
         QCOMPARE(count(QStringLiteral("select count(*) from fzzl")), 0);
         QCOMPARE(count(QStringLiteral("select count(*) from hzblzl where date(bljz) = '2024-06-10'")), 1);
 
@@ -216,7 +216,7 @@ private slots:
         old.followUp = true;
         old.fzsj = QStringLiteral("2024-06-10");
         QVERIFY(!SrnrJyzd(old));
-        saveVisit(old, Today);
+        saveVisit(test::OneAction().s(), old, Today);
         QCOMPARE(count(QStringLiteral("select count(*) from fzzl")), 0);
     }
 
@@ -236,7 +236,7 @@ private slots:
         QVERIFY(!SrnrJyzd(v));
         bool threw = false;
         try {
-            saveVisit(v, Today);
+            saveVisit(test::OneAction().s(), v, Today);
         } catch (const DbError &) {
             threw = true;
         }
@@ -255,8 +255,8 @@ private slots:
         v.zdys = QStringLiteral("D'Arcy");
         v.blcf = QStringLiteral("'; delete from hzblzl; --");
         QVERIFY(!SrnrJyzd(v));
-        saveVisit(v, Today);
-        const auto found = findVisit(QStringLiteral("O'1"), QStringLiteral("内'科"), Today);
+        saveVisit(test::OneAction().s(), v, Today);
+        const auto found = findVisit(test::OneAction().s(), QStringLiteral("O'1"), QStringLiteral("内'科"), Today);
         QVERIFY(found);
         QCOMPARE(found->zdys, QStringLiteral("D'Arcy"));
         QCOMPARE(found->blcf, QStringLiteral("'； delete from hzblzl； --"));
@@ -267,14 +267,14 @@ private slots:
     {
         test::TempClinic clinic;
         // A blank drug list: nothing is filled, the dose list keeps 1 to 200.
-        PickLists empty = TclBnr();
+        PickLists empty = TclBnr(test::OneAction().s());
         QVERIFY(!empty.categories && !empty.departments && !empty.resetDoses);
 
         clinic.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("解表药"));
         clinic.addDrug(QStringLiteral("GZ"), QStringLiteral("桂枝"), QStringLiteral("1.00"), QStringLiteral("克"), QStringLiteral("解表药"));
         clinic.addDrug(QStringLiteral("HQ"), QStringLiteral("黄芪"), QStringLiteral("2.00"), QStringLiteral("钱"), QStringLiteral("补益药"));
         // Categories but no visit yet: the department list and the doses stay as they were.
-        PickLists half = TclBnr();
+        PickLists half = TclBnr(test::OneAction().s());
         QVERIFY(half.categories);
         QCOMPARE(half.categories->size(), 2);
         QVERIFY(!half.departments && !half.resetDoses);
@@ -284,9 +284,9 @@ private slots:
             VisitRecord v = goodVisit();
             v.blkb = QString::fromUtf8(dept);
             QVERIFY(!SrnrJyzd(v));
-            saveVisit(v, Today);
+            saveVisit(test::OneAction().s(), v, Today);
         }
-        PickLists full = TclBnr();
+        PickLists full = TclBnr(test::OneAction().s());
         QVERIFY(full.departments);
         QCOMPARE(full.departments->size(), 2);
         QVERIFY(full.resetDoses);
@@ -294,18 +294,18 @@ private slots:
         QCOMPARE(doseItems(0, 100).first(), QStringLiteral("0"));
         QCOMPARE(doseItems(1, 200).last(), QStringLiteral("200"));
 
-        const auto herbs = herbsOfCategory(QStringLiteral(" 解表药 "));
+        const auto herbs = herbsOfCategory(test::OneAction().s(), QStringLiteral(" 解表药 "));
         QVERIFY(herbs);
         QCOMPARE(herbs->size(), 2);
         QVERIFY(herbs->contains(QStringLiteral("麻黄")));
-        QVERIFY(!herbsOfCategory(QStringLiteral("无此类")));
+        QVERIFY(!herbsOfCategory(test::OneAction().s(), QStringLiteral("无此类")));
 
-        QCOMPARE(*herbPickText(QStringLiteral(" 麻黄 "), QStringLiteral("10")), QStringLiteral("麻黄10克，"));
-        QCOMPARE(*herbPickText(QStringLiteral("黄芪"), QStringLiteral("3")), QStringLiteral("黄芪3钱，"));
+        QCOMPARE(*herbPickText(test::OneAction().s(), QStringLiteral(" 麻黄 "), QStringLiteral("10")), QStringLiteral("麻黄10克，"));
+        QCOMPARE(*herbPickText(test::OneAction().s(), QStringLiteral("黄芪"), QStringLiteral("3")), QStringLiteral("黄芪3钱，"));
         // A herb removed from the drug list after it was picked changes nothing.
         auto s = clinic.open();
         s.exec(QStringLiteral("delete from ycjg where ycmc = ?"), QStringLiteral("桂枝"));
-        QVERIFY(!herbPickText(QStringLiteral("桂枝"), QStringLiteral("6")));
+        QVERIFY(!herbPickText(test::OneAction().s(), QStringLiteral("桂枝"), QStringLiteral("6")));
     }
 };
 

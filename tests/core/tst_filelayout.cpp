@@ -155,7 +155,7 @@ private slots:
 
         QString notice;
         std::vector<int> shown;
-        QCOMPARE(Modutarnxt::prepareClinicDatabase(notice, [&shown](int percent) { shown.push_back(percent); }),
+        QCOMPARE(Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore(), notice, [&shown](int percent) { shown.push_back(percent); }),
                  Modutarnxt::StartRoute::MainWindow);
         QCOMPARE(notice, QString());
         QCOMPARE(shown.front(), 0);
@@ -184,7 +184,7 @@ private slots:
         const QByteArray upgraded = test::fileHash(path);
         QVERIFY(!upgradeClinicFile(path));
         shown.clear();
-        QCOMPARE(Modutarnxt::prepareClinicDatabase(notice, [&shown](int percent) { shown.push_back(percent); }),
+        QCOMPARE(Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore(), notice, [&shown](int percent) { shown.push_back(percent); }),
                  Modutarnxt::StartRoute::MainWindow);
         QVERIFY(shown.empty());
         QCOMPARE(test::fileHash(path), upgraded);
@@ -225,7 +225,7 @@ private slots:
         QVERIFY(QFile::rename(crashed + QStringLiteral("/f"), path));
         QVERIFY(QFile::rename(crashed + QStringLiteral("/f-journal"), path + QStringLiteral("-journal")));
 
-        QCOMPARE(Modutarnxt::prepareClinicDatabase(), Modutarnxt::StartRoute::MainWindow);
+        QCOMPARE(Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore()), Modutarnxt::StartRoute::MainWindow);
         QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
         auto s = db::Session::open(path);
         QCOMPARE(s.layout(), db::FileLayout::Pages4K);
@@ -258,7 +258,7 @@ private slots:
         }
         const QByteArray before = test::fileHash(path);
 
-        QCOMPARE(Modutarnxt::prepareClinicDatabase(), Modutarnxt::StartRoute::MainWindow);
+        QCOMPARE(Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore()), Modutarnxt::StartRoute::MainWindow);
         auto s = db::Session::open(path);
         QCOMPARE(s.layout(), blocked ? db::FileLayout::Pages1K : db::FileLayout::Pages4K);
         if (blocked)

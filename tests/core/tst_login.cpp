@@ -108,10 +108,10 @@ private slots:
                            QStringLiteral("李四"), QString::fromLatin1(weak));
         QVERIFY(passwords::needsRehash(QString::fromLatin1(weak)));
 
-        QVERIFY(!login::seekpassword(QStringLiteral("李四"), QStringLiteral("wrong1")));
+        QVERIFY(!login::seekpassword(test::OneAction().s(), QStringLiteral("李四"), QStringLiteral("wrong1")));
         QCOMPARE(storedHash(clinic, QStringLiteral("李四")), QString::fromLatin1(weak));
 
-        const auto found = login::seekpassword(QStringLiteral(" 李四 "), QStringLiteral(" OLDPASS "));
+        const auto found = login::seekpassword(test::OneAction().s(), QStringLiteral(" 李四 "), QStringLiteral(" OLDPASS "));
         QCOMPARE(found, std::optional<QString>(QStringLiteral("1")));
         const QString now = storedHash(clinic, QStringLiteral("李四"));
         QVERIFY(now != QString::fromLatin1(weak));
@@ -123,10 +123,10 @@ private slots:
     {
         test::TempClinic clinic;
         clinic.addUser(QStringLiteral("O'Neil"), QStringLiteral("it's'ok"));
-        QCOMPARE(login::seekusename(), QStringList{QStringLiteral("O'Neil")});
-        QVERIFY(login::seekpassword(QStringLiteral("O'Neil"), QStringLiteral("it's'ok")));
-        QVERIFY(!login::seekpassword(QStringLiteral("O'Neil"), QStringLiteral("' or '1'='1")));
-        QVERIFY(!login::seekpassword(QStringLiteral("' or ''='"), QStringLiteral("it's'ok")));
+        QCOMPARE(login::seekusename(test::OneAction().s()), QStringList{QStringLiteral("O'Neil")});
+        QVERIFY(login::seekpassword(test::OneAction().s(), QStringLiteral("O'Neil"), QStringLiteral("it's'ok")));
+        QVERIFY(!login::seekpassword(test::OneAction().s(), QStringLiteral("O'Neil"), QStringLiteral("' or '1'='1")));
+        QVERIFY(!login::seekpassword(test::OneAction().s(), QStringLiteral("' or ''='"), QStringLiteral("it's'ok")));
     }
 
     void attemptsCountOnlyPressesThatPassTheLengthCheck()
@@ -134,20 +134,20 @@ private slots:
         test::TempClinic clinic;
         clinic.addUser(QStringLiteral("王五"), QStringLiteral("right1"));
         login::LoginAttempts a;
-        QCOMPARE(a.press(QStringLiteral("王五"), QStringLiteral("abc")), login::Outcome::TooShort);
-        QCOMPARE(a.press(QStringLiteral("王五"), QStringLiteral("  ab  ")), login::Outcome::TooShort);
+        QCOMPARE(a.press(Modutarnxt::clinicStore(), QStringLiteral("王五"), QStringLiteral("abc")), login::Outcome::TooShort);
+        QCOMPARE(a.press(Modutarnxt::clinicStore(), QStringLiteral("王五"), QStringLiteral("  ab  ")), login::Outcome::TooShort);
         QCOMPARE(a.count(), 0);
-        QCOMPARE(a.press(QStringLiteral("王五"), QStringLiteral("wrong1")), login::Outcome::TryAgain);
-        QCOMPARE(a.press(QStringLiteral("王五"), QStringLiteral("wrong2")), login::Outcome::TryAgain);
-        QCOMPARE(a.press(QStringLiteral("王五"), QStringLiteral("RIGHT1")), login::Outcome::Succeeded);
+        QCOMPARE(a.press(Modutarnxt::clinicStore(), QStringLiteral("王五"), QStringLiteral("wrong1")), login::Outcome::TryAgain);
+        QCOMPARE(a.press(Modutarnxt::clinicStore(), QStringLiteral("王五"), QStringLiteral("wrong2")), login::Outcome::TryAgain);
+        QCOMPARE(a.press(Modutarnxt::clinicStore(), QStringLiteral("王五"), QStringLiteral("RIGHT1")), login::Outcome::Succeeded);
         QVERIFY(a.LoginSucceeded);
         QCOMPARE(a.count(), 3);
 
         // From the fourth counted press on even the right password is refused.
         login::LoginAttempts b;
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(b.press(QStringLiteral("王五"), QStringLiteral("wrong9")), login::Outcome::TryAgain);
-        QCOMPARE(b.press(QStringLiteral("王五"), QStringLiteral("right1")), login::Outcome::Refused);
+            QCOMPARE(b.press(Modutarnxt::clinicStore(), QStringLiteral("王五"), QStringLiteral("wrong9")), login::Outcome::TryAgain);
+        QCOMPARE(b.press(Modutarnxt::clinicStore(), QStringLiteral("王五"), QStringLiteral("right1")), login::Outcome::Refused);
         QVERIFY(!b.LoginSucceeded);
     }
 
@@ -177,8 +177,8 @@ private slots:
         clinic.addUser(QStringLiteral("王五"), QStringLiteral("right1"));
         login::LoginAttempts a;
         for (int i = 0; i < earlierPresses; ++i)
-            QCOMPARE(a.press(QStringLiteral("王五"), QStringLiteral("wrong9")), login::Outcome::TryAgain);
-        QCOMPARE(int(a.press(QStringLiteral("王五"), password)), outcome);
+            QCOMPARE(a.press(Modutarnxt::clinicStore(), QStringLiteral("王五"), QStringLiteral("wrong9")), login::Outcome::TryAgain);
+        QCOMPARE(int(a.press(Modutarnxt::clinicStore(), QStringLiteral("王五"), password)), outcome);
         QCOMPARE(a.count(), counted);
     }
 

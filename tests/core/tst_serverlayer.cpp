@@ -322,11 +322,11 @@ private slots:
     void firstStartOnAnEmptyDatabase()
     {
         test::TempClinic clinic(false);
-        QCOMPARE(Modutarnxt::prepareClinicDatabase(), Modutarnxt::StartRoute::FirstRun);
-        auto s = Modutarnxt::openClinic();
+        QCOMPARE(Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore()), Modutarnxt::StartRoute::FirstRun);
+        auto s = Modutarnxt::clinicStore().open();
         QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from xtzlqk")), 1);
         s.exec(QStringLiteral("update xtzlqk set xt001 = ?"), QStringLiteral("青禾诊所"));
-        QCOMPARE(Modutarnxt::prepareClinicDatabase(), Modutarnxt::StartRoute::MainWindow);
+        QCOMPARE(Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore()), Modutarnxt::StartRoute::MainWindow);
         QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from xtzlqk")), 1);
     }
 };

@@ -164,7 +164,7 @@ private slots:
         clinic.open().exec(QStringLiteral("insert into xtzlqk(xt001) values(?)"), QStringLiteral("  "));
         setup::SaveInput in{QStringLiteral("O'Clinic"), QStringLiteral("张'三"), QStringLiteral("pa'ss"), true,
                             QByteArray("bytes")};
-        setup::save(in);
+        setup::save(test::OneAction().s(), in);
         Row r = status(clinic);
         QCOMPARE(r.rows, 1);
         QCOMPARE(r.unit, QStringLiteral("O'Clinic"));
@@ -177,7 +177,7 @@ private slots:
         QCOMPARE(s.scalarInt(QStringLiteral("select passpids from yckpass")), 1);
 
         // The same user again adds no second row; no picture keeps the stored one.
-        setup::save({QStringLiteral("新名"), QStringLiteral("张'三"), QStringLiteral("other1"), true, std::nullopt});
+        setup::save(test::OneAction().s(), {QStringLiteral("新名"), QStringLiteral("张'三"), QStringLiteral("other1"), true, std::nullopt});
         r = status(clinic);
         QCOMPARE(r.unit, QStringLiteral("新名"));
         QCOMPARE(r.picture, QByteArray("bytes"));
@@ -193,7 +193,7 @@ private slots:
         // A user name longer than its field fails after the status row was changed.
         bool failed = false;
         try {
-            setup::save({QStringLiteral("新名"), QString(25, u'长'), QStringLiteral("pass1"), true, QByteArray("x")});
+            setup::save(test::OneAction().s(), {QStringLiteral("新名"), QString(25, u'长'), QStringLiteral("pass1"), true, QByteArray("x")});
         } catch (const DbError &) {
             failed = true;
         }

@@ -140,7 +140,7 @@ private:
         const QString b = out(QStringLiteral("good.mdb"));
         if (!QFileInfo::exists(b)) {
             fillClinic(c);
-            DataCopy().backup(b);
+            DataCopy().backup(Modutarnxt::clinicStore(), b);
         }
         return b;
     }
@@ -235,22 +235,23 @@ void TstDataCopy::badCandidateIsRefused()
         shared.emplace();
         backups.emplace();
         fillClinic(*shared);
-        DataCopy().backup(backups->filePath(QStringLiteral("good.mdb")));
+        DataCopy().backup(Modutarnxt::clinicStore(), backups->filePath(QStringLiteral("good.mdb")));
     }
     test::TempClinic &c = *shared;
     Modutarnxt::SystemRoot = c.root();
+    const test::StoreInstalled sharedStore(c.store());
     const QString good = backups->filePath(QStringLiteral("good.mdb"));
     const QString candidate = make(this, c, good, m_out->path());
     const QByteArray before = test::fileHash(c.dbPath());
     DataCopy copy;
-    const auto r = copy.restore(candidate);
+    const auto r = copy.restore(Modutarnxt::clinicStore(), candidate);
     QVERIFY(r);
     QVERIFY2(r->message.contains(message), qPrintable(r->message));
     QVERIFY2(r->message.count(u'\n') <= 1 && r->message.size() < 600, qPrintable(r->message));
     QCOMPARE(r->field, maint::CopyField::Txtpath);
     QCOMPARE(test::fileHash(c.dbPath()), before);
     QCOMPARE(leftovers(c.root() + QStringLiteral("/system")), QStringList());
-    QCOMPARE(DataCopy::safetyCopies(), QStringList());
+    QCOMPARE(DataCopy::safetyCopies(Modutarnxt::clinicStore()), QStringList());
 }
 
 void TstDataCopy::roundTripKeepsEveryRow()
@@ -266,12 +267,12 @@ void TstDataCopy::roundTripKeepsEveryRow()
     const QByteArray damaged = test::fileHash(c.dbPath());
 
     DataCopy copy;
-    QVERIFY(!copy.restore(b));
+    QVERIFY(!copy.restore(Modutarnxt::clinicStore(), b));
     QCOMPARE(everyRow(c.dbPath()), saved);
     QVERIFY(!maint::whatIsWrong(c.dbPath()));
     QCOMPARE(QFileInfo(c.dbPath()).permissions() & (QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
     // The data that was replaced is kept, as it was.
-    QCOMPARE(DataCopy::safetyCopies(), QStringList{copy.lastSafetyCopy()});
+    QCOMPARE(DataCopy::safetyCopies(Modutarnxt::clinicStore()), QStringList{copy.lastSafetyCopy()});
     QCOMPARE(test::fileHash(copy.lastSafetyCopy()), damaged);
     QCOMPARE(leftovers(c.root() + QStringLiteral("/system")), QStringList());
 }
@@ -301,7 +302,7 @@ void TstDataCopy::restoreWhenTheLiveFileIsLost()
     const QList<QStringList> saved = everyRow(c.dbPath());
     QVERIFY(QFile::remove(c.dbPath()));
     DataCopy copy;
-    QVERIFY(!copy.restore(b));
+    QVERIFY(!copy.restore(Modutarnxt::clinicStore(), b));
     QCOMPARE(everyRow(c.dbPath()), saved);
     QCOMPARE(copy.lastSafetyCopy(), QString());
 }
@@ -317,10 +318,10 @@ void TstDataCopy::interruptedRestoreLeavesLiveIntact()
         if (s == DataCopy::Stage::BeforeRename)
             throw DbError(err::DiskIo, QStringLiteral("断电"));
     });
-    QVERIFY_THROWS_EXCEPTION(DbError, copy.restore(b));
+    QVERIFY_THROWS_EXCEPTION(DbError, copy.restore(Modutarnxt::clinicStore(), b));
     QCOMPARE(test::fileHash(c.dbPath()), before);
     QCOMPARE(leftovers(c.root() + QStringLiteral("/system")), QStringList());
-    QCOMPARE(DataCopy::safetyCopies(), QStringList());
+    QCOMPARE(DataCopy::safetyCopies(Modutarnxt::clinicStore()), QStringList());
     QCOMPARE(c.open().scalarInt(QStringLiteral("select count(*) from ycjg")), 0);
 }
 
@@ -341,7 +342,7 @@ void TstDataCopy::backupHoldsTheWriteLock()
         }
     });
     const QString target = out(QStringLiteral("locked.mdb"));
-    copy.backup(target);
+    copy.backup(Modutarnxt::clinicStore(), target);
     QVERIFY(steps > 0);
     QCOMPARE(refused, steps);
     QCOMPARE(everyRow(target), everyRow(c.dbPath()));
@@ -358,7 +359,7 @@ void TstDataCopy::failedBackupLeavesNoTarget()
         if (s == DataCopy::Stage::BeforeRename)
             throw DbError(err::DiskIo, QStringLiteral("U盘被拔出"));
     });
-    QVERIFY_THROWS_EXCEPTION(DbError, copy.backup(target));
+    QVERIFY_THROWS_EXCEPTION(DbError, copy.backup(Modutarnxt::clinicStore(), target));
     QCOMPARE(test::fileHash(target), QCryptographicHash::hash("an older backup", QCryptographicHash::Sha256));
     QCOMPARE(leftovers(m_out->path()), QStringList());
 }
@@ -399,7 +400,7 @@ void TstDataCopy::badBackupTarget()
         target = c.root() + QStringLiteral("/system/../system/zyqhmz.mdb");
     }
     DataCopy copy;
-    const auto r = copy.checkBackup(target);
+    const auto r = copy.checkBackup(Modutarnxt::clinicStore(), target);
     QVERIFY(r);
     QVERIFY2(r->message.contains(message), qPrintable(r->message));
     QCOMPARE(test::fileHash(c.dbPath()), live);
@@ -415,7 +416,7 @@ void TstDataCopy::fullFileSystem()
         TmpFs tiny(out(QStringLiteral("tiny")), "size=8k");
         if (!tiny.mounted)
             QSKIP(qPrintable(tiny.why));
-        const auto r = DataCopy().checkBackup(tiny.dir + QStringLiteral("/b.mdb"));
+        const auto r = DataCopy().checkBackup(Modutarnxt::clinicStore(), tiny.dir + QStringLiteral("/b.mdb"));
         QVERIFY(r);
         QCOMPARE(r->message, QStringLiteral("目标磁盘太小，不能备份数据。"));
     }
@@ -423,7 +424,7 @@ void TstDataCopy::fullFileSystem()
     TmpFs fs(out(QStringLiteral("usb")), QByteArray("size=") + QByteArray::number(size + 256 * 1024));
     QVERIFY(fs.mounted);
     const QString target = fs.dir + QStringLiteral("/b.mdb");
-    QVERIFY(!DataCopy().checkBackup(target));
+    QVERIFY(!DataCopy().checkBackup(Modutarnxt::clinicStore(), target));
     DataCopy copy;
     const QString filler = fs.dir + QStringLiteral("/filler");
     copy.setStageHook([&](DataCopy::Stage s) {
@@ -436,7 +437,7 @@ void TstDataCopy::fullFileSystem()
         }
     });
     try {
-        copy.backup(target);
+        copy.backup(Modutarnxt::clinicStore(), target);
         QFAIL("the backup did not notice the full disk");
     } catch (const DbError &e) {
         QCOMPARE(e.number(), err::DiskFull);
@@ -452,10 +453,10 @@ void TstDataCopy::safetyCopiesAreBounded()
     QStringList made;
     for (int i = 0; i < maint::SafetyCopiesKept + 2; ++i) {
         DataCopy copy;
-        QVERIFY(!copy.restore(b));
+        QVERIFY(!copy.restore(Modutarnxt::clinicStore(), b));
         made << copy.lastSafetyCopy();
     }
-    QCOMPARE(DataCopy::safetyCopies(), made.mid(2));
+    QCOMPARE(DataCopy::safetyCopies(Modutarnxt::clinicStore()), made.mid(2));
 }
 
 void TstDataCopy::commandLine()
@@ -469,11 +470,11 @@ void TstDataCopy::commandLine()
     QCOMPARE(maint::backupRequest(1, none), std::nullopt);
 
     const QString target = out(QStringLiteral("nightly.mdb"));
-    QCOMPARE(maint::backupFromCommandLine(target), 0);
+    QCOMPARE(maint::backupFromCommandLine(Modutarnxt::clinicStore(), target), 0);
     QCOMPARE(everyRow(target), everyRow(c.dbPath()));
-    QVERIFY(maint::backupFromCommandLine(out(QStringLiteral("no/such/folder.mdb"))) != 0);
+    QVERIFY(maint::backupFromCommandLine(Modutarnxt::clinicStore(), out(QStringLiteral("no/such/folder.mdb"))) != 0);
     QFile::remove(c.dbPath());
-    QVERIFY(maint::backupFromCommandLine(out(QStringLiteral("second.mdb"))) != 0);
+    QVERIFY(maint::backupFromCommandLine(Modutarnxt::clinicStore(), out(QStringLiteral("second.mdb"))) != 0);
     QVERIFY(!QFileInfo::exists(out(QStringLiteral("second.mdb"))));
 }
 

@@ -217,9 +217,10 @@ private slots:
     {
         QFETCH(bool, chosen);
         const QString b = out->filePath(QStringLiteral("good.mdb"));
-        DataCopy().backup(b); // a sound backup of the data file, made before the clinic moved
+        DataCopy().backup(Modutarnxt::clinicStore(), b); // a sound backup of the data file, made before the clinic moved
         qputenv("QINGHE_DATABASE", "host=db.clinic port=5432 dbname=qinghe user=reception password=s3cret");
         const auto unset = qScopeGuard([] { qunsetenv("QINGHE_DATABASE"); });
+        const test::StoreInstalled onServer(db::Store::fromSettings(clinic->dbPath())); // the settings just made
         const QByteArray live = test::fileHash(clinic->dbPath()), backup = test::fileHash(b);
         QTest::mouseClick(w->Optcove, Qt::LeftButton);
         files->answers.push_back(b);
@@ -240,17 +241,17 @@ private slots:
         QVERIFY(buttonsShown());
         QCOMPARE(test::fileHash(clinic->dbPath()), live);
         QCOMPARE(test::fileHash(b), backup);
-        QCOMPARE(DataCopy::safetyCopies(), QStringList());
+        QCOMPARE(DataCopy::safetyCopies(Modutarnxt::clinicStore()), QStringList());
         QVERIFY(!ui::programEnded());
         // The logic refuses as well, whoever calls it.
-        QVERIFY(DataCopy().restore(b));
+        QVERIFY(DataCopy().restore(Modutarnxt::clinicStore(), b));
         QCOMPARE(test::fileHash(clinic->dbPath()), live);
     }
 
     void restoreEndsTheProgram()
     {
         const QString b = out->filePath(QStringLiteral("good.mdb"));
-        DataCopy().backup(b);
+        DataCopy().backup(Modutarnxt::clinicStore(), b);
         clinic->addDrug(QStringLiteral("A01"), QStringLiteral("麻黄"), QStringLiteral("0.35"));
         QTest::mouseClick(w->Optcove, Qt::LeftButton);
         QTest::keyClicks(w->Txtpath, b);

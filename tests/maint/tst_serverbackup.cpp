@@ -150,11 +150,12 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("older backup");
         }
+        const db::Store store = db::Store::fromSettings(clinic->dbPath()); // the settings just made
         DataCopy copy;
-        QCOMPARE(copy.checkBackup(target), std::nullopt); // the data folder holds no file: the server is the data
+        QCOMPARE(copy.checkBackup(store, target), std::nullopt); // the data folder holds no file: the server is the data
         QString error;
         try {
-            copy.backup(target);
+            copy.backup(store, target);
         } catch (const DbError &e) {
             error = e.description();
         }
@@ -192,7 +193,7 @@ private slots:
         QFETCH(int, status);
         qputenv("QINGHE_DATABASE", onDatabase(database).toUtf8());
         const QString target = out->filePath(QStringLiteral("nightly.dump"));
-        QCOMPARE(maint::backupFromCommandLine(target), status);
+        QCOMPARE(maint::backupFromCommandLine(db::Store::fromSettings(clinic->dbPath()), target), status);
         QCOMPARE(QFileInfo::exists(target), status == 0);
     }
 

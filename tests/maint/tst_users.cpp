@@ -63,31 +63,31 @@ private slots:
         test::TempClinic clinic;
         clinic.addUser(QStringLiteral("张三"), QStringLiteral("secret1"));
         using maint::srqkjy;
-        auto r = srqkjy({QStringLiteral(" 张 "), {}, QStringLiteral("1"), QStringLiteral("2")});
+        auto r = srqkjy(test::OneAction().s(), {QStringLiteral(" 张 "), {}, QStringLiteral("1"), QStringLiteral("2")});
         QCOMPARE(r.refusal->message, QStringLiteral("请输二位字符以上的用户名称"));
         QCOMPARE(r.refusal->field, UserField::Cboyhmc);
         QCOMPARE(r.refusal->select, Select::all());
-        r = srqkjy({QString(21, u'名'), {}, QStringLiteral("newpw1"), QStringLiteral("newpw1")});
+        r = srqkjy(test::OneAction().s(), {QString(21, u'名'), {}, QStringLiteral("newpw1"), QStringLiteral("newpw1")});
         QVERIFY(!r.ok());
         QCOMPARE(r.refusal->field, UserField::Cboyhmc);
-        r = srqkjy({QStringLiteral("李四"), {}, QStringLiteral(" abc "), QStringLiteral("abcd")});
+        r = srqkjy(test::OneAction().s(), {QStringLiteral("李四"), {}, QStringLiteral(" abc "), QStringLiteral("abcd")});
         QCOMPARE(r.refusal->message, QStringLiteral("请输入4位以上字符的密码"));
         QCOMPARE(r.refusal->field, UserField::Txtnewpass);
-        r = srqkjy({QStringLiteral("李四"), {}, QStringLiteral("abcd"), QStringLiteral("abc")});
+        r = srqkjy(test::OneAction().s(), {QStringLiteral("李四"), {}, QStringLiteral("abcd"), QStringLiteral("abc")});
         QCOMPARE(r.refusal->message, QStringLiteral("请输入4位以上字符的密码"));
         QCOMPARE(r.refusal->field, UserField::Txtpassnew);
-        r = srqkjy({QStringLiteral("李四"), {}, QStringLiteral("abcd"), QStringLiteral("abce")});
+        r = srqkjy(test::OneAction().s(), {QStringLiteral("李四"), {}, QStringLiteral("abcd"), QStringLiteral("abce")});
         QCOMPARE(r.refusal->message, QStringLiteral("新密码两次输入有误，重新输入。"));
         QCOMPARE(r.refusal->icon, MsgIcon::None);
         QVERIFY(r.refusal->clearOthers);
         QCOMPARE(r.refusal->field, UserField::Txtnewpass);
         // A new name needs no old password; a known one needs the right one.
-        QVERIFY(srqkjy({QStringLiteral("李四"), {}, QStringLiteral("abcd"), QStringLiteral(" abcd ")}).ok());
-        r = srqkjy({QStringLiteral("张三"), QStringLiteral("wrong1"), QStringLiteral("abcd"), QStringLiteral("abcd")});
+        QVERIFY(srqkjy(test::OneAction().s(), {QStringLiteral("李四"), {}, QStringLiteral("abcd"), QStringLiteral(" abcd ")}).ok());
+        r = srqkjy(test::OneAction().s(), {QStringLiteral("张三"), QStringLiteral("wrong1"), QStringLiteral("abcd"), QStringLiteral("abcd")});
         QCOMPARE(r.refusal->message, QStringLiteral("旧密码输入有误，不能存盘。"));
         QCOMPARE(r.refusal->icon, MsgIcon::None);
         QCOMPARE(r.refusal->field, UserField::Txtoldpass);
-        QVERIFY(srqkjy({QStringLiteral("张三"), QStringLiteral("SECRET1"), QStringLiteral("abcd"), QStringLiteral("abcd")}).ok());
+        QVERIFY(srqkjy(test::OneAction().s(), {QStringLiteral("张三"), QStringLiteral("SECRET1"), QStringLiteral("abcd"), QStringLiteral("abcd")}).ok());
     }
 
     void addingRefusesTakenNamesAndPasswords()
@@ -96,24 +96,24 @@ private slots:
         clinic.addUser(QStringLiteral("张三"), QStringLiteral("secret1"));
         const QStringList before = storedRows(clinic);
 
-        auto r = maint::addUser({QStringLiteral("张三"), QStringLiteral("secret1"), QStringLiteral("other9"),
+        auto r = maint::addUser(test::OneAction().s(), {QStringLiteral("张三"), QStringLiteral("secret1"), QStringLiteral("other9"),
                                  QStringLiteral("other9")});
         QCOMPARE(r.refusal->message, QStringLiteral("用户名称输入错误。"));
         QCOMPARE(r.refusal->field, UserField::Cboyhmc);
         // Another user's password, in other letters' case, is still taken.
-        r = maint::addUser({QStringLiteral("李四"), {}, QStringLiteral("SECRET1"), QStringLiteral("SECRET1")});
+        r = maint::addUser(test::OneAction().s(), {QStringLiteral("李四"), {}, QStringLiteral("SECRET1"), QStringLiteral("SECRET1")});
         QCOMPARE(r.refusal->message, QStringLiteral("密码输入错误。"));
         QCOMPARE(r.refusal->field, UserField::Txtnewpass);
         QCOMPARE(storedRows(clinic), before);
 
-        r = maint::addUser({QStringLiteral(" O'李 "), QStringLiteral("ignored"), QStringLiteral(" it's4 "),
+        r = maint::addUser(test::OneAction().s(), {QStringLiteral(" O'李 "), QStringLiteral("ignored"), QStringLiteral(" it's4 "),
                             QStringLiteral("it's4")});
         QVERIFY(r.ok());
         QVERIFY(r.inputAccepted);
         QCOMPARE(users(clinic), 2);
         QVERIFY(hasPassword(clinic, QStringLiteral("O'李"), QStringLiteral("IT'S4")));
-        QVERIFY(maint::isKnown(QStringLiteral("o'李 ")));
-        QCOMPARE(maint::userNames(), (QStringList{QStringLiteral("张三"), QStringLiteral("O'李")}));
+        QVERIFY(maint::isKnown(test::OneAction().s(), QStringLiteral("o'李 ")));
+        QCOMPARE(maint::userNames(test::OneAction().s()), (QStringList{QStringLiteral("张三"), QStringLiteral("O'李")}));
         QVERIFY(!storedRows(clinic).join(u'\n').contains(QStringLiteral("it's4")));
     }
 
@@ -124,26 +124,26 @@ private slots:
         clinic.addUser(QStringLiteral("李四"), QStringLiteral("secret2"));
         const QStringList before = storedRows(clinic);
 
-        auto r = maint::changePassword(QStringLiteral("张三"), {QStringLiteral("李四"), QStringLiteral("secret2"),
+        auto r = maint::changePassword(test::OneAction().s(), QStringLiteral("张三"), {QStringLiteral("李四"), QStringLiteral("secret2"),
                                                               QStringLiteral("newpw1"), QStringLiteral("newpw1")});
         QCOMPARE(r.refusal->message, QStringLiteral("张三：你不能修改与你无关人的密码"));
         // The own current password counts as one in use.
-        r = maint::changePassword(QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("secret1"),
+        r = maint::changePassword(test::OneAction().s(), QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("secret1"),
                                                          QStringLiteral("Secret1"), QStringLiteral("Secret1")});
         QCOMPARE(r.refusal->message, QStringLiteral("密码输入错误。"));
-        r = maint::changePassword(QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("secret1"),
+        r = maint::changePassword(test::OneAction().s(), QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("secret1"),
                                                          QStringLiteral("secret2"), QStringLiteral("secret2")});
         QCOMPARE(r.refusal->message, QStringLiteral("密码输入错误。"));
-        r = maint::changePassword(QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("bad"),
+        r = maint::changePassword(test::OneAction().s(), QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("bad"),
                                                          QStringLiteral("newpw1"), QStringLiteral("newpw1")});
         QCOMPARE(r.refusal->message, QStringLiteral("旧密码输入有误，不能存盘。"));
         // Without a logged-in user (first-user mode) nothing can be changed.
-        r = maint::changePassword(QString(), {QStringLiteral("张三"), QStringLiteral("secret1"), QStringLiteral("newpw1"),
+        r = maint::changePassword(test::OneAction().s(), QString(), {QStringLiteral("张三"), QStringLiteral("secret1"), QStringLiteral("newpw1"),
                                               QStringLiteral("newpw1")});
         QVERIFY(!r.ok());
         QCOMPARE(storedRows(clinic), before);
 
-        r = maint::changePassword(QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("secret1"),
+        r = maint::changePassword(test::OneAction().s(), QStringLiteral("张三"), {QStringLiteral("张三"), QStringLiteral("secret1"),
                                                          QStringLiteral("newpw1"), QStringLiteral("newpw1")});
         QVERIFY(r.ok());
         QVERIFY(hasPassword(clinic, QStringLiteral("张三"), QStringLiteral("newpw1")));
@@ -157,23 +157,23 @@ private slots:
         clinic.addUser(QStringLiteral("张三"), QStringLiteral("secret1"));
         clinic.addUser(QStringLiteral("李四"), QStringLiteral("secret2"));
         const QString me = QStringLiteral("张三");
-        auto r = maint::removeUser(me, {QString(), {}, {}, {}});
+        auto r = maint::removeUser(test::OneAction().s(), me, {QString(), {}, {}, {}});
         QCOMPARE(r.refusal->message, QStringLiteral("请指定用户"));
         QCOMPARE(r.refusal->field, UserField::Cboyhmc);
         // Refused before any password is asked for.
-        r = maint::removeUser(me, {QStringLiteral("李四"), QString(), {}, {}});
+        r = maint::removeUser(test::OneAction().s(), me, {QStringLiteral("李四"), QString(), {}, {}});
         QCOMPARE(r.refusal->message, QStringLiteral("张三：你不能剥夺他人的使用权利。"));
-        r = maint::removeUser(me, {me, QString(), {}, {}});
+        r = maint::removeUser(test::OneAction().s(), me, {me, QString(), {}, {}});
         QCOMPARE(r.refusal->message, QStringLiteral("请输入用户密码"));
         QCOMPARE(r.refusal->field, UserField::Txtoldpass);
-        r = maint::removeUser(me, {me, QStringLiteral("secret2"), {}, {}});
+        r = maint::removeUser(test::OneAction().s(), me, {me, QStringLiteral("secret2"), {}, {}});
         QCOMPARE(r.refusal->message, QStringLiteral("用户密码错误"));
         QCOMPARE(users(clinic), 2);
         clinic.open().exec(QStringLiteral("delete from yckpass where passuser = ?"), QStringLiteral("李四"));
-        r = maint::removeUser(QStringLiteral("李四"), {QStringLiteral("李四"), QStringLiteral("secret2"), {}, {}});
+        r = maint::removeUser(test::OneAction().s(), QStringLiteral("李四"), {QStringLiteral("李四"), QStringLiteral("secret2"), {}, {}});
         QCOMPARE(r.refusal->message, QStringLiteral("用户名称错误"));
 
-        r = maint::removeUser(me, {QStringLiteral(" 张三 "), QStringLiteral(" SECRET1 "), {}, {}});
+        r = maint::removeUser(test::OneAction().s(), me, {QStringLiteral(" 张三 "), QStringLiteral(" SECRET1 "), {}, {}});
         QVERIFY(r.ok());
         QCOMPARE(users(clinic), 0);
     }

@@ -153,12 +153,12 @@ Result postThroughLogic(int n)
     switch (n % 4) {
     case 0:
     case 1: {
-        stock::StockIn logic;
+        stock::StockIn logic(Modutarnxt::clinicStore());
         const auto r = logic.post(receipt(n));
         return !r ? Result{Outcome::Acknowledged, 0, {}} : Result{Outcome::Failed, numberOfReport(r->message), r->message};
     }
     case 2: {
-        stock::StockOut logic;
+        stock::StockOut logic(Modutarnxt::clinicStore());
         const auto r = logic.post(issue(n));
         if (!r)
             return {Outcome::Acknowledged, 0, {}};
@@ -168,7 +168,7 @@ Result postThroughLogic(int n)
     }
     default:
         try {
-            auto s = Modutarnxt::openClinic();
+            auto s = Modutarnxt::clinicStore().open();
             stock::ChargeDiagnosis visit;
             visit.blbm = QStringLiteral("A0001");
             visit.blkb = QStringLiteral("内科");
@@ -188,7 +188,7 @@ Result postThroughLogic(int n)
 Result postWithoutTransaction(int n)
 {
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         switch (n % 4) {
         case 0:
         case 1:
@@ -221,7 +221,7 @@ int childPost(const QString &root, int first, int count, bool broken)
     Modutarnxt::SystemRoot = root;
     Modutarnxt::CurrentUser = QStringLiteral("测试员");
     try {
-        Modutarnxt::openClinic(); // derives the key once, so the kills fall into postings
+        Modutarnxt::clinicStore().open(); // derives the key once, so the kills fall into postings
     } catch (const DbError &) {
     }
     tell("GO");
@@ -280,7 +280,7 @@ int childStart(const QString &root, bool broken, const std::function<void(const 
         if (broken)
             brokenStart(Modutarnxt::databasePath());
         else
-            Modutarnxt::prepareClinicDatabase();
+            Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore());
     } catch (const DbError &e) {
         tell("ERR " + e.description().toUtf8());
         return 1;
@@ -389,8 +389,8 @@ QStringList checkFile(const QString &path, Ledger &ledger, bool inFlightAllowed)
 void prepareClinic(const QString &root)
 {
     Modutarnxt::SystemRoot = root;
-    Modutarnxt::prepareClinicDatabase();
-    auto s = Modutarnxt::openClinic();
+    Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore());
+    auto s = Modutarnxt::clinicStore().open();
     const QString sql = QStringLiteral("insert into ycjg(ycbm, ycmc, ycdj, jldw, yplb) values(?, ?, ?, '克', '补益药')");
     s.exec(sql, QStringLiteral("GC"), QStringLiteral("甘草"), Money::fromInt(5));
     s.exec(sql, QStringLiteral("HQ"), QStringLiteral("黄芪"), Money::fromInt(8));
@@ -488,7 +488,7 @@ QStringList checkFirstStart(const QString &root)
     }
     try {
         QString notice;
-        const auto route = Modutarnxt::prepareClinicDatabase(notice);
+        const auto route = Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore(), notice);
         if (route != Modutarnxt::StartRoute::FirstRun)
             problems << QStringLiteral("the next start does not lead to the first-run setup");
         if (!notice.isEmpty())
@@ -606,7 +606,7 @@ QStringList checkUpgrade(const QString &root, const QByteArray &expected)
         problems << QStringLiteral("the file left behind cannot be opened: %1 %2").arg(e.number()).arg(e.description());
     }
     try {
-        Modutarnxt::prepareClinicDatabase();
+        Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore());
         auto s = db::Session::open(path);
         if (s.layout() != db::FileLayout::Pages4K)
             problems << QStringLiteral("the next start did not rewrite the file");
@@ -629,7 +629,7 @@ int crashUpgrade(const Options &o, int &killed)
     {
         QTemporaryDir dir;
         prepareClinic(dir.path());
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         db::Transaction t(s);
         for (int i = 0; i < 20000; ++i)
             s.exec(QStringLiteral("insert into yccrtb(crsj, ycbm, ywzy, rksl, rkje, cksl, ckje, xsje) values(?, ?, ?, ?, ?, 0, 0, 0)"),

@@ -103,7 +103,7 @@ private slots:
 
         QString told;
         Modutarnxt::StartRoute route {};
-        const int number = errorOf([&] { route = Modutarnxt::prepareClinicDatabase(told); }, &told);
+        const int number = errorOf([&] { route = Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore(), told); }, &told);
         QCOMPARE(number, error);
         QVERIFY2(told.contains(notice), qPrintable(told));
         if (error == 0) {
@@ -190,7 +190,7 @@ private slots:
         const QString path = clinic.dbPath();
         const QString folder = QFileInfo(path).absolutePath();
         if (loosenFirst) {
-            QVERIFY(Modutarnxt::prepareClinicDatabase() == Modutarnxt::StartRoute::FirstRun);
+            QVERIFY(Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore()) == Modutarnxt::StartRoute::FirstRun);
             QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
             QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
             QVERIFY(::chmod(QFile::encodeName(clinic.root()).constData(), 0755) == 0);

@@ -52,7 +52,7 @@ void work(Workstation &w, quint32 seed, qint64 milliseconds)
 {
     QRandomGenerator random(seed);
     try {
-        db::Session s = Modutarnxt::openClinic();
+        db::Session s = Modutarnxt::clinicStore().open();
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < milliseconds) {

@@ -129,7 +129,7 @@ private slots:
         for (auto command : {&druglist::add, &druglist::changeOthers, &druglist::changeName, &druglist::changeCode,
                              &druglist::remove}) {
             DrugEntry e = in;
-            QCOMPARE(said(command(e)), message);
+            QCOMPARE(said(command(Modutarnxt::clinicStore(), e)), message);
         }
         QVERIFY(stored(clinic).isEmpty());
     }
@@ -148,7 +148,7 @@ private slots:
         test::TempClinic clinic;
         DrugEntry e = entry(QStringLiteral(" 解表药 "), QStringLiteral("  ab01 "), QStringLiteral(" 麻 黄  "),
                             QStringLiteral(" 克"), QStringLiteral(" 1,234.5 "));
-        const DrugAnswer c = druglist::add(e);
+        const DrugAnswer c = druglist::add(Modutarnxt::clinicStore(), e);
         QVERIFY2(c.ok(), qPrintable(said(c)));
         QCOMPARE(c.next, DrugField::CboYplb);
         QCOMPARE(e.code, QStringLiteral("AB01"));
@@ -176,19 +176,19 @@ private slots:
     void listAndCategoriesComeInOrder()
     {
         test::TempClinic clinic;
-        QVERIFY(druglist::GridBmmcAdd().empty());
-        QVERIFY(druglist::YplbAdd().isEmpty());
+        QVERIFY(druglist::GridBmmcAdd(test::OneAction().s()).empty());
+        QVERIFY(druglist::YplbAdd(test::OneAction().s()).isEmpty());
         clinic.addDrug(QStringLiteral("GC01"), QStringLiteral("甘草"), QStringLiteral("0.2"), QStringLiteral("克"), QStringLiteral("补虚药"));
         clinic.addDrug(QStringLiteral("AB01"), QStringLiteral("麻黄"), QStringLiteral("1234.5"), QStringLiteral("克"), QStringLiteral("解表药"));
         clinic.addDrug(QStringLiteral("BZ02"), QStringLiteral("白芷"), QStringLiteral("0.4"), QStringLiteral("克"), QStringLiteral("解表药"));
-        const auto rows = druglist::GridBmmcAdd();
+        const auto rows = druglist::GridBmmcAdd(test::OneAction().s());
         QCOMPARE(rows.size(), size_t(3));
         QCOMPARE(rows[0].code, QStringLiteral("AB01"));
         QCOMPARE(rows[1].code, QStringLiteral("BZ02"));
         QCOMPARE(rows[2].name, QStringLiteral("甘草"));
         QCOMPARE(druglist::priceText(rows[0].price), QStringLiteral("1,234.50"));
         QCOMPARE(rows[1].category, QStringLiteral("解表药"));
-        const QStringList cats = druglist::YplbAdd();
+        const QStringList cats = druglist::YplbAdd(test::OneAction().s());
         QCOMPARE(cats.size(), 2);
         QVERIFY(cats.contains(QStringLiteral("补虚药")) && cats.contains(QStringLiteral("解表药")));
     }
@@ -200,7 +200,7 @@ private slots:
         const QStringList before = codes(clinic);
 
         DrugEntry e = entry(QStringLiteral("解表药"), QStringLiteral("mh01"), QStringLiteral("新药"), QStringLiteral("克"), QStringLiteral("1"));
-        DrugAnswer c = druglist::add(e);
+        DrugAnswer c = druglist::add(Modutarnxt::clinicStore(), e);
         QCOMPARE(said(c), QStringLiteral("药品编码重复"));
         QCOMPARE(c.refusal->field, DrugField::Txtycbm);
         QCOMPARE(c.refusal->select, Select::all());
@@ -208,14 +208,14 @@ private slots:
         // Name under another code, also when it differs only in letter case.
         for (const char *name : {"Mahuang", "MAHUANG", " mahuang "}) {
             e = entry(QStringLiteral("解表药"), QStringLiteral("MH02"), QString::fromLatin1(name), QStringLiteral("克"), QStringLiteral("1"));
-            c = druglist::add(e);
+            c = druglist::add(Modutarnxt::clinicStore(), e);
             QCOMPARE(said(c), QStringLiteral("药品名称重复"));
             QCOMPARE(c.refusal->field, DrugField::Txtycmc);
             QCOMPARE(c.refusal->select, Select::all());
         }
         // Both taken: the code is named first.
         e = entry(QStringLiteral("解表药"), QStringLiteral("MH01"), QStringLiteral("Mahuang"), QStringLiteral("克"), QStringLiteral("1"));
-        QCOMPARE(said(druglist::add(e)), QStringLiteral("药品编码重复"));
+        QCOMPARE(said(druglist::add(Modutarnxt::clinicStore(), e)), QStringLiteral("药品编码重复"));
         QCOMPARE(codes(clinic), before);
     }
 
@@ -224,17 +224,17 @@ private slots:
         test::TempClinic clinic;
         DrugEntry e = entry(QStringLiteral("解'表"), QStringLiteral("a'1"), QStringLiteral("麻'黄"), QStringLiteral("克'"),
                             QStringLiteral("2"));
-        QVERIFY(druglist::add(e).ok());
+        QVERIFY(druglist::add(Modutarnxt::clinicStore(), e).ok());
         QCOMPARE(codes(clinic), QStringList{QStringLiteral("A'1/麻'黄")});
         e = entry(QStringLiteral("x"), QStringLiteral("A'1"), QStringLiteral("别名"), QStringLiteral("克"), QStringLiteral("2"));
-        QCOMPARE(said(druglist::add(e)), QStringLiteral("药品编码重复"));
+        QCOMPARE(said(druglist::add(Modutarnxt::clinicStore(), e)), QStringLiteral("药品编码重复"));
         e = entry(QStringLiteral("x"), QStringLiteral("B'2"), QStringLiteral("麻'黄"), QStringLiteral("克"), QStringLiteral("2"));
-        QCOMPARE(said(druglist::add(e)), QStringLiteral("药品名称重复"));
+        QCOMPARE(said(druglist::add(Modutarnxt::clinicStore(), e)), QStringLiteral("药品名称重复"));
         e = entry(QStringLiteral("x"), QStringLiteral("a'1"), QStringLiteral("麻'黄"), QStringLiteral("克"), QStringLiteral("3"));
-        QVERIFY(druglist::changeOthers(e).ok());
+        QVERIFY(druglist::changeOthers(Modutarnxt::clinicStore(), e).ok());
         QCOMPARE(stored(clinic)[0].units, Money::fromInt(3).units());
-        QCOMPARE(druglist::YplbAdd(), QStringList{QStringLiteral("x")});
-        QVERIFY(druglist::remove(e).ok());
+        QCOMPARE(druglist::YplbAdd(test::OneAction().s()), QStringList{QStringLiteral("x")});
+        QVERIFY(druglist::remove(Modutarnxt::clinicStore(), e).ok());
         QVERIFY(stored(clinic).isEmpty());
     }
 
@@ -243,7 +243,7 @@ private slots:
         test::TempClinic clinic;
         clinic.addDrug(QStringLiteral("MH01"), QStringLiteral("麻黄"), QStringLiteral("0.3"));
         DrugEntry e = entry(QStringLiteral("发散风寒药"), QStringLiteral("mh01"), QStringLiteral("另一个名字"), QStringLiteral("两"), QStringLiteral("12.5"));
-        const DrugAnswer c = druglist::changeOthers(e);
+        const DrugAnswer c = druglist::changeOthers(Modutarnxt::clinicStore(), e);
         QVERIFY(c.ok());
         QCOMPARE(c.next, DrugField::CboYplb);
         const auto rows = stored(clinic);
@@ -254,7 +254,7 @@ private slots:
         QCOMPARE(rows[0].units, Money::fromCents(1250).units());
 
         e = entry(QStringLiteral("x"), QStringLiteral("NO01"), QStringLiteral("麻黄"), QStringLiteral("克"), QStringLiteral("1"));
-        const DrugAnswer missing = druglist::changeOthers(e);
+        const DrugAnswer missing = druglist::changeOthers(Modutarnxt::clinicStore(), e);
         QCOMPARE(said(missing), QStringLiteral("此条记录尚未保存"));
         QCOMPARE(missing.refusal->field, DrugField::CmdSave);
         QCOMPARE(stored(clinic)[0].units, Money::fromCents(1250).units());
@@ -269,17 +269,17 @@ private slots:
                            Money::fromInt(10), Money::fromInt(3), Money::fromInt(10));
 
         DrugEntry e = entry(QStringLiteral("解表药"), QStringLiteral("MH01"), QStringLiteral("GANCAO"), QStringLiteral("克"), QStringLiteral("0.3"));
-        DrugAnswer c = druglist::changeName(e);
+        DrugAnswer c = druglist::changeName(Modutarnxt::clinicStore(), e);
         QCOMPARE(said(c), QStringLiteral("药品名称重复"));
         QCOMPARE(c.refusal->field, DrugField::Txtycmc);
         e = entry(QStringLiteral("解表药"), QStringLiteral("XX99"), QStringLiteral("新名"), QStringLiteral("克"), QStringLiteral("0.3"));
-        c = druglist::changeName(e);
+        c = druglist::changeName(Modutarnxt::clinicStore(), e);
         QCOMPARE(said(c), QStringLiteral("此条记录尚未保存"));
         QCOMPARE(c.refusal->field, DrugField::CmdSave);
         QCOMPARE(codes(clinic), (QStringList{QStringLiteral("GC01/Gancao"), QStringLiteral("MH01/麻黄")}));
 
         e = entry(QStringLiteral("解表药"), QStringLiteral("mh01"), QStringLiteral("生麻黄"), QStringLiteral("克"), QStringLiteral("0.45"));
-        QVERIFY(druglist::changeName(e).ok());
+        QVERIFY(druglist::changeName(Modutarnxt::clinicStore(), e).ok());
         QCOMPARE(codes(clinic), (QStringList{QStringLiteral("GC01/Gancao"), QStringLiteral("MH01/生麻黄")}));
         QCOMPARE(stored(clinic)[1].units, Money::fromCents(45).units());
         // The stock stays under the old name.
@@ -293,17 +293,17 @@ private slots:
         clinic.addDrug(QStringLiteral("GC01"), QStringLiteral("甘草"), QStringLiteral("0.2"));
 
         DrugEntry e = entry(QStringLiteral("解表药"), QStringLiteral("gc01"), QStringLiteral("麻黄"), QStringLiteral("克"), QStringLiteral("0.3"));
-        DrugAnswer c = druglist::changeCode(e);
+        DrugAnswer c = druglist::changeCode(Modutarnxt::clinicStore(), e);
         QCOMPARE(said(c), QStringLiteral("药品编码重复"));
         QCOMPARE(c.refusal->field, DrugField::Txtycbm);
         QCOMPARE(c.refusal->select, Select::all());
         e = entry(QStringLiteral("解表药"), QStringLiteral("NEW1"), QStringLiteral("不在表中"), QStringLiteral("克"), QStringLiteral("0.3"));
-        c = druglist::changeCode(e);
+        c = druglist::changeCode(Modutarnxt::clinicStore(), e);
         QCOMPARE(said(c), QStringLiteral("此条记录尚未保存"));
         QCOMPARE(c.refusal->field, DrugField::CmdSave);
 
         e = entry(QStringLiteral("解表药"), QStringLiteral("mh02"), QStringLiteral("麻黄"), QStringLiteral("克"), QStringLiteral("0.3"));
-        QVERIFY(druglist::changeCode(e).ok());
+        QVERIFY(druglist::changeCode(Modutarnxt::clinicStore(), e).ok());
         QCOMPARE(codes(clinic), (QStringList{QStringLiteral("GC01/甘草"), QStringLiteral("MH02/麻黄")}));
     }
 
@@ -312,14 +312,14 @@ private slots:
         test::TempClinic clinic;
         clinic.addDrug(QStringLiteral("MH01"), QStringLiteral("麻黄"), QStringLiteral("0.3"));
         DrugEntry e = entry(QStringLiteral("解表药"), QStringLiteral("MH01"), QStringLiteral("麻黄"), {}, QStringLiteral("0.30"));
-        QCOMPARE(said(druglist::remove(e)), QStringLiteral("输入药品计量单位"));
+        QCOMPARE(said(druglist::remove(Modutarnxt::clinicStore(), e)), QStringLiteral("输入药品计量单位"));
         e = entry(QStringLiteral("解表药"), QStringLiteral("MH01"), QStringLiteral("麻黄"), QStringLiteral("克"), QStringLiteral("0"));
-        QCOMPARE(said(druglist::remove(e)), QStringLiteral("药品单价不能为零或小于零"));
+        QCOMPARE(said(druglist::remove(Modutarnxt::clinicStore(), e)), QStringLiteral("药品单价不能为零或小于零"));
         e = entry(QStringLiteral("解表药"), QStringLiteral("MH09"), QStringLiteral("麻黄"), QStringLiteral("克"), QStringLiteral("1"));
-        QCOMPARE(said(druglist::remove(e)), QStringLiteral("此条记录尚未保存"));
+        QCOMPARE(said(druglist::remove(Modutarnxt::clinicStore(), e)), QStringLiteral("此条记录尚未保存"));
         QCOMPARE(stored(clinic).size(), 1);
         e = entry(QStringLiteral("解表药"), QStringLiteral("mh01"), QStringLiteral("别的名字也行"), QStringLiteral("克"), QStringLiteral("1"));
-        const DrugAnswer c = druglist::remove(e);
+        const DrugAnswer c = druglist::remove(Modutarnxt::clinicStore(), e);
         QVERIFY(c.ok());
         QCOMPARE(c.next, DrugField::Txtycbm);
         QVERIFY(stored(clinic).isEmpty());
@@ -329,13 +329,13 @@ private slots:
     {
         test::TempClinic clinic(false); // no database file
         DrugEntry e = good();
-        const DrugAnswer c = druglist::add(e);
+        const DrugAnswer c = druglist::add(Modutarnxt::clinicStore(), e);
         QVERIFY(!c.ok());
         QVERIFY(!c.refusal);
         QVERIFY(!c.failure.isEmpty());
         bool threw = false;
         try {
-            druglist::GridBmmcAdd();
+            druglist::GridBmmcAdd(test::OneAction().s());
         } catch (const DbError &) {
             threw = true;
         }

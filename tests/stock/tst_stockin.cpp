@@ -58,7 +58,7 @@ private slots:
         test::TempClinic clinic;
         clinic.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("5.00"));
         clinic.addDrug(QStringLiteral("O'K"), QStringLiteral("D'Arcy 草"), QStringLiteral("1.00"));
-        StockIn in;
+        StockIn in(Modutarnxt::clinicStore());
         StockInEntry e = StockIn::Qpcls(Today);
 
         e.Txtycbm = QStringLiteral("mh");
@@ -104,19 +104,21 @@ private slots:
         QVERIFY(r->message.isEmpty());
 
         // A database that cannot be opened is reported and keeps the focus.
-        if (test::TempClinic::onServer())
-            qputenv("QINGHE_DATABASE", "host=/nonexistent-folder dbname=gone user=nobody");
-        else
+        db::DatabaseSettings gone;
+        gone.engine = db::Engine::Server;
+        gone.conninfo = "host=/nonexistent-folder dbname=gone user=nobody";
+        StockIn broken(test::TempClinic::onServer() ? db::Store(gone, clinic.dbPath()) : Modutarnxt::clinicStore());
+        if (!test::TempClinic::onServer())
             QFile::remove(clinic.dbPath());
         e.Txtycbm = QStringLiteral("MH");
-        r = in.onEnter(StockField::Txtycbm, e, Today);
+        r = broken.onEnter(StockField::Txtycbm, e, Today);
         QVERIFY(r);
         QVERIFY(!r->message.isEmpty());
     }
 
     void enterChecksOfTheOtherBoxes()
     {
-        StockIn in;
+        StockIn in(Modutarnxt::clinicStore());
         StockInEntry e = StockIn::Qpcls(Today);
         auto enter = [&](StockField box) { return in.onEnter(box, e, Today); };
 
@@ -193,7 +195,7 @@ private slots:
         test::TempClinic clinic;
         clinic.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("5.00"));
         clinic.addDrug(QStringLiteral("GZ"), QStringLiteral("桂枝"), QStringLiteral("0.6667"));
-        StockIn in;
+        StockIn in(Modutarnxt::clinicStore());
         StockInEntry e = goodEntry();
         e.TxtYcsl = QStringLiteral("20");
         e.TxtYcje = QStringLiteral("100");
@@ -308,7 +310,7 @@ private slots:
         QFETCH(QString, secondValue);
         QFETCH(QString, message);
         QFETCH(QString, focus);
-        StockIn in;
+        StockIn in(Modutarnxt::clinicStore());
         in.entry = goodEntry();
         const auto set = [&](const QString &box, const QString &value) {
             for (StockField f : AllStockFields)
@@ -326,7 +328,7 @@ private slots:
 
     void validationPassesAtTheDayBoundariesAndFormats()
     {
-        StockIn in;
+        StockIn in(Modutarnxt::clinicStore());
         StockInEntry e = goodEntry();
         e.Txtycbm = QStringLiteral(" MH ");
         e.Txthwll = QStringLiteral("  公司 ");
@@ -347,7 +349,7 @@ private slots:
     {
         test::TempClinic clinic;
         clinic.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("5.00"));
-        StockIn in;
+        StockIn in(Modutarnxt::clinicStore());
         StockInEntry e = goodEntry();
         e.TxtYcsl = QStringLiteral("1,234.00");
         e.TxtYcje = QStringLiteral("2,468.50");
@@ -403,7 +405,7 @@ private slots:
         test::TempClinic clinic;
         const QString longName = QStringLiteral("一二三四五六七八九十一二三四五六七八九十一");
         clinic.addDrug(QStringLiteral("LONG"), longName, QStringLiteral("9.00"));
-        StockIn in;
+        StockIn in(Modutarnxt::clinicStore());
         StockInEntry e = goodEntry();
         e.Txtycbm = QStringLiteral("LONG");
         e.Txtycmc = longName;

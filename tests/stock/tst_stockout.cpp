@@ -66,7 +66,7 @@ private slots:
     {
         test::TempClinic clinic;
         stockUp(clinic);
-        StockOut out;
+        StockOut out(Modutarnxt::clinicStore());
         StockOutEntry e = StockOut::Qpcls(Today);
         auto enter = [&](StockField box) { return out.onEnter(box, e, Today); };
 
@@ -138,7 +138,7 @@ private slots:
         test::TempClinic clinic;
         stockUp(clinic);
         clinic.addDrug(QStringLiteral("GZ"), QStringLiteral("桂枝"), QStringLiteral("0.6667"));
-        StockOut out;
+        StockOut out(Modutarnxt::clinicStore());
         StockOutEntry e = goodEntry();
         e.TxtYcsl = QStringLiteral("1");
         e.TxtYcje = QStringLiteral("4.00"); // below the selling price 5.00: questioned
@@ -207,7 +207,7 @@ private slots:
         QFETCH(QString, secondValue);
         QFETCH(QString, message);
         QFETCH(QString, focus);
-        StockOut out;
+        StockOut out(Modutarnxt::clinicStore());
         out.entry = goodEntry();
         const auto set = [&](const QString &box, const QString &value) {
             for (StockField f : AllStockFields)
@@ -227,7 +227,7 @@ private slots:
     {
         test::TempClinic clinic;
         stockUp(clinic);
-        StockOut out;
+        StockOut out(Modutarnxt::clinicStore());
         StockOutEntry e = goodEntry();
         e.Txthwll = QStringLiteral("退'货");
         QVERIFY(!out.srnrJy(e, Today));
@@ -274,7 +274,7 @@ private slots:
         test::TempClinic clinic;
         stockUp(clinic, "1499");
         clinic.addDrug(QStringLiteral("HQ"), QStringLiteral("黄芪"), QStringLiteral("3.00"));
-        StockOut out;
+        StockOut out(Modutarnxt::clinicStore());
 
         StockOutEntry e = goodEntry(); // 1,500 of 1,499
         QVERIFY(!out.srnrJy(e, Today));

@@ -59,7 +59,7 @@ void journal(test::TempClinic &clinic)
 // The rows a statement yields, the given columns joined by "|".
 QStringList rowsOf(const StockQueryStatement &q, const QList<int> &cols)
 {
-    auto s = Modutarnxt::openClinic();
+    auto s = Modutarnxt::clinicStore().open();
     db::Statement st = s.prepare(q.sql);
     for (int i = 0; i < q.values.size(); ++i)
         st.bind(i + 1, q.values[i]);
@@ -128,11 +128,11 @@ private slots:
     {
         test::TempClinic clinic;
         journal(clinic);
-        QCOMPARE(stockquery::lookupDrug(QStringLiteral(" gc")), std::optional<QString>(QStringLiteral("甘草")));
-        QCOMPARE(stockquery::lookupDrug(QStringLiteral("a'%_")), std::optional<QString>(QStringLiteral("奇'名%_")));
+        QCOMPARE(stockquery::lookupDrug(test::OneAction().s(), QStringLiteral(" gc")), std::optional<QString>(QStringLiteral("甘草")));
+        QCOMPARE(stockquery::lookupDrug(test::OneAction().s(), QStringLiteral("a'%_")), std::optional<QString>(QStringLiteral("奇'名%_")));
         for (const char *code : {"A%", "_C", "G'", "XX", "%"})
-            QVERIFY2(!stockquery::lookupDrug(QString::fromLatin1(code)), code);
-        const auto refused = stockquery::ycbmOnEnter(QStringLiteral("XX"));
+            QVERIFY2(!stockquery::lookupDrug(test::OneAction().s(), QString::fromLatin1(code)), code);
+        const auto refused = stockquery::ycbmOnEnter(test::OneAction().s(), QStringLiteral("XX"));
         const auto *r = std::get_if<Refusal<StockQueryField>>(&refused);
         QVERIFY(r);
         QCOMPARE(r->message, QStringLiteral("药材编码输入错误"));
@@ -184,7 +184,7 @@ private slots:
         for (const QString &r : rowsOf(q, type == StockQueryType::Ycjy ? QList<int>{drugCol} : QList<int>{drugCol, dayCol}))
             got << r.left(r.indexOf(u' ') < 0 ? r.size() : r.indexOf(u' ')); // the day of the time
         QCOMPARE(got, rows);
-        QCOMPARE(stockquery::runQuery(q), !rows.isEmpty());
+        QCOMPARE(stockquery::runQuery(test::OneAction().s(), q), !rows.isEmpty());
         // The window's filter: a code makes one, the name box is its value.
         QCOMPARE(stockquery::drugFilter({QString(), QStringLiteral("甘草"), {}, {}}), std::nullopt);
         QCOMPARE(stockquery::drugFilter({QStringLiteral("GC"), QString(), {}, {}}), std::optional<QString>(QString()));
@@ -195,15 +195,15 @@ private slots:
         test::TempClinic clinic;
         journal(clinic);
         for (auto t : {StockQueryType::Ycrk, StockQueryType::Ycck, StockQueryType::Ckrk})
-            QVERIFY(!stockquery::runQuery(stockquery::buildQuery(t, March31, March1, std::nullopt)));
-        QVERIFY(stockquery::runQuery(stockquery::buildQuery(StockQueryType::Ycjy, March31, March1, std::nullopt)));
+            QVERIFY(!stockquery::runQuery(test::OneAction().s(), stockquery::buildQuery(t, March31, March1, std::nullopt)));
+        QVERIFY(stockquery::runQuery(test::OneAction().s(), stockquery::buildQuery(StockQueryType::Ycjy, March31, March1, std::nullopt)));
     }
 
     void anEmptyJournalFindsNothing()
     {
         test::TempClinic clinic;
         for (auto t : {StockQueryType::Ycrk, StockQueryType::Ycck, StockQueryType::Ckrk, StockQueryType::Ycjy})
-            QVERIFY(!stockquery::runQuery(stockquery::buildQuery(t, March1, March31, std::nullopt)));
+            QVERIFY(!stockquery::runQuery(test::OneAction().s(), stockquery::buildQuery(t, March1, March31, std::nullopt)));
     }
 
     void reportsAreReadBack_data()
@@ -252,7 +252,7 @@ private slots:
         test::TempClinic clinic;
         journal(clinic);
         const auto q = stockquery::buildQuery(type, March1, March31, std::nullopt);
-        const QString path = stockquery::writeReport(q, QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"));
+        const QString path = stockquery::writeReport(test::OneAction().s(), q, QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"));
         QCOMPARE(path, QDir(m_docs->path()).filePath(file));
         const auto x = test::readXlsx(path);
         QVERIFY(x.ok);
@@ -301,7 +301,7 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("an earlier report");
         old.close();
-        stockquery::writeReport(stockquery::buildQuery(StockQueryType::Ycrk, March1, March31, QStringLiteral("黄芪")), start, end);
+        stockquery::writeReport(test::OneAction().s(), stockquery::buildQuery(StockQueryType::Ycrk, March1, March31, QStringLiteral("黄芪")), start, end);
         QCOMPARE(test::readXlsx(old.fileName()).text(QStringLiteral("A4")), QStringLiteral("黄芪"));
         QCOMPARE(QDir(m_docs->path()).entryList(QDir::Files | QDir::Hidden).size(), 4);
         for (auto t : {StockQueryType::Ycck, StockQueryType::Ckrk, StockQueryType::Ycjy}) {
@@ -317,12 +317,12 @@ private slots:
         journal(clinic);
         const auto q = stockquery::buildQuery(StockQueryType::Ycjy, March1, March31, std::nullopt);
         const QString start = QStringLiteral("2024-03-01"), end = QStringLiteral("2024-03-31");
-        const QString path = stockquery::writeReport(q, start, end);
+        const QString path = stockquery::writeReport(test::OneAction().s(), q, start, end);
         const QByteArray before = test::unzipPart(path, QStringLiteral("xl/worksheets/sheet1.xml"));
         // The disk takes no new file (files are limited to 100 bytes, as on a full disk).
         try {
             test::FileSizeLimit full(100);
-            stockquery::writeReport(q, start, end);
+            stockquery::writeReport(test::OneAction().s(), q, start, end);
             QFAIL("written onto a full disk");
         } catch (const DbError &e) {
             QCOMPARE(e.number(), err::FileIo);
@@ -337,7 +337,7 @@ private slots:
         plain.close();
         Modutarnxt::setDocumentsPath(plain.fileName() + QStringLiteral("/我的文档"));
         try {
-            stockquery::writeReport(q, start, end);
+            stockquery::writeReport(test::OneAction().s(), q, start, end);
             QFAIL("written without a documents folder");
         } catch (const DbError &e) {
             QCOMPARE(e.number(), err::FileIo);
@@ -348,7 +348,7 @@ private slots:
     {
         test::TempClinic clinic;
         journal(clinic);
-        const auto path = countsheet::write();
+        const auto path = countsheet::write(test::OneAction().s());
         QVERIFY(path);
         QCOMPARE(*path, QDir(m_docs->path()).filePath(QStringLiteral("药品盘点表.xlsx")));
         const auto x = test::readXlsx(*path);
@@ -367,7 +367,7 @@ private slots:
             QVERIFY(*x.width(c) >= 10 && *x.width(c) < 11);
         QVERIFY(!x.width(4));
         QCOMPARE(x.font(QStringLiteral("C5")), qMakePair(QStringLiteral("宋体"), 9.0));
-        QCOMPARE(countsheet::write(), path); // twice: replaced
+        QCOMPARE(countsheet::write(test::OneAction().s()), path); // twice: replaced
     }
 
     void countSheetOfAnEmptyTableRemovesTheOldSheet()
@@ -376,7 +376,7 @@ private slots:
         QFile old(countsheet::filePath());
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.close();
-        QVERIFY(!countsheet::write());
+        QVERIFY(!countsheet::write(test::OneAction().s()));
         QVERIFY(!QFile::exists(old.fileName()));
         QCOMPARE(countsheet::emptyTableMessage(), QStringLiteral("尚未发生药品购销业务"));
     }
@@ -385,11 +385,11 @@ private slots:
     {
         test::TempClinic clinic;
         journal(clinic);
-        const QString path = *countsheet::write();
+        const QString path = *countsheet::write(test::OneAction().s());
         clinic.open().exec(QStringLiteral("delete from ycyltb where ycbm = '黄芪'"));
         {
             test::FileSizeLimit full(100); // as on a full disk
-            QVERIFY_THROWS_EXCEPTION(DbError, countsheet::write());
+            QVERIFY_THROWS_EXCEPTION(DbError, countsheet::write(test::OneAction().s()));
         }
         QCOMPARE(test::readXlsx(path).text(QStringLiteral("A6")), QStringLiteral("黄芪"));
     }

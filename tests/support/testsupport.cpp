@@ -135,6 +135,8 @@ TempClinic::TempClinic(bool create)
     Modutarnxt::HelpTopic.clear();
     Modutarnxt::FirstUserMode = false;
     clock::setScale(0);
+    m_previousStore = Modutarnxt::installedClinicStore();
+    const QString file = Modutarnxt::databasePath();
     if (onServer()) {
         m_serverDb = "qh_test_" + QByteArray::number(QCoreApplication::applicationPid()) + '_'
             + QByteArray::number(++g_serverClinics);
@@ -143,8 +145,12 @@ TempClinic::TempClinic(bool create)
         admin.execScript(QString::fromLatin1("CREATE DATABASE " + m_serverDb
                                              + (create ? " TEMPLATE " + serverTemplate() : QByteArray())));
         qputenv("QINGHE_DATABASE", serverAt(m_serverDb).conninfo);
+        m_store = db::Store::fromSettings(file);
+        Modutarnxt::setClinicStore(m_store);
         return;
     }
+    m_store = db::Store::fromSettings(file);
+    Modutarnxt::setClinicStore(m_store);
     if (create) {
         QDir().mkpath(m_dir.path() + QStringLiteral("/system"));
         CreateClinicDatabase(dbPath());
@@ -153,6 +159,7 @@ TempClinic::TempClinic(bool create)
 
 TempClinic::~TempClinic()
 {
+    Modutarnxt::setClinicStore(m_previousStore);
     Modutarnxt::SystemRoot.clear();
     if (m_serverDb.isEmpty())
         return;
@@ -166,9 +173,18 @@ TempClinic::~TempClinic()
     }
 }
 
-QString TempClinic::dbPath() const { return Modutarnxt::databasePath(); }
+QString TempClinic::dbPath() const { return m_store ? m_store->filePath() : Modutarnxt::databasePath(); }
 
-db::Session TempClinic::open() const { return m_serverDb.isEmpty() ? db::Session::open(dbPath()) : Modutarnxt::openClinic(); }
+db::Session TempClinic::open() const { return m_serverDb.isEmpty() ? db::Session::open(dbPath()) : m_store->open(); }
+
+OneAction::OneAction() : m_session(Modutarnxt::clinicStore().open()) {}
+
+StoreInstalled::StoreInstalled(db::Store store) : m_previous(Modutarnxt::installedClinicStore())
+{
+    Modutarnxt::setClinicStore(std::move(store));
+}
+
+StoreInstalled::~StoreInstalled() { Modutarnxt::setClinicStore(m_previous); }
 
 void TempClinic::addStatusRow(const QString &unit)
 {

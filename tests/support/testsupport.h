@@ -2,6 +2,7 @@
 // Test helpers: a temporary clinic database and recorders behind the message and file seams.
 #include "core/database.h"
 #include "core/messages.h"
+#include "core/store.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -49,8 +50,10 @@ private:
 //
 // With QINGHE_TEST_PG set to a server's connection string (scripts/test.sh sets it for the logic
 // tests' second run) the clinic is a fresh database on that server instead, made from a template
-// database that holds the schema (or empty when create is false: a first start); openClinic()
-// and open() reach it. Tests of the file itself skip there (onServer()).
+// database that holds the schema (or empty when create is false: a first start); store() and
+// open() reach it. For its lifetime the clinic's store is the one the windows get
+// (Modutarnxt::clinicStore()); the store installed before comes back at the end. Tests of the
+// file itself skip there (onServer()).
 class TempClinic {
 public:
     explicit TempClinic(bool create = true);
@@ -58,6 +61,8 @@ public:
     QString root() const { return m_dir.path(); }
     QString dbPath() const;
     db::Session open() const;
+    // This clinic's store: its data file, or its server database.
+    const db::Store &store() const { return *m_store; }
     static bool onServer();
     // The server database's settings (onServer() only).
     db::DatabaseSettings serverSettings() const;
@@ -71,6 +76,32 @@ public:
 private:
     QTemporaryDir m_dir;
     QByteArray m_serverDb; // the database made on the server, dropped at the end
+    std::optional<db::Store> m_store;
+    std::optional<db::Store> m_previousStore; // installed before this clinic, back at the end
+};
+
+// One session of the installed store for one call, as a window opens it for one user action;
+// it closes at the end of the statement:  saveCase(test::OneAction().s(), record, user);
+class OneAction {
+public:
+    OneAction();
+    db::Session &s() { return m_session; }
+
+private:
+    db::Session m_session;
+};
+
+// Installs a store for the windows (Modutarnxt::clinicStore()) while it lives; the one
+// installed before comes back at the end.
+class StoreInstalled {
+public:
+    explicit StoreInstalled(db::Store store);
+    ~StoreInstalled();
+    StoreInstalled(const StoreInstalled &) = delete;
+    StoreInstalled &operator=(const StoreInstalled &) = delete;
+
+private:
+    std::optional<db::Store> m_previous;
 };
 
 // Fills root's data file with the demonstration data tool (its path, which the build gives the

@@ -1,4 +1,5 @@
 #include "clinic/ui/FrmZymz.h"
+#include "core/modutarnxt.h"
 #include "clinic/ui/entryboxes.h"
 #include "clinic/ui/printbuttons.h"
 #include "clinic/ui/tabkit.h"
@@ -184,7 +185,8 @@ void FrmZymz::MSFGrid_Click(int row)
         return;
     std::optional<VisitRecord> v;
     try {
-        v = findVisit(TxtBlbh->text(), dept, *day);
+        auto s = Modutarnxt::clinicStore().open();
+        v = findVisit(s, TxtBlbh->text(), dept, *day);
     } catch (const DbError &e) {
         msg::show(MsgIcon::Question, MsgButtons::Ok, shortReport(e));
         return;

@@ -1,4 +1,5 @@
 #include "clinic/ui/diagnosistab.h"
+#include "core/modutarnxt.h"
 
 #include "clinic/ui/entryboxes.h"
 #include "clinic/ui/tabkit.h"
@@ -285,7 +286,8 @@ void DiagnosisTab::TclBnr()
 {
     PickLists lists;
     try {
-        lists = clinic::TclBnr();
+        auto s = Modutarnxt::clinicStore().open();
+        lists = clinic::TclBnr(s);
     } catch (const DbError &e) {
         reportDbError(e, false);
         return;
@@ -336,7 +338,8 @@ void DiagnosisTab::loadStockOutlook()
     if (!error.isEmpty())
         msg::info(error);
     try {
-        m_safety.load(QDate::currentDate());
+        auto s = Modutarnxt::clinicStore().open();
+        m_safety.load(s, QDate::currentDate());
     } catch (const DbError &) {
         // The outlook only informs; a visit is entered and saved without it.
     }
@@ -368,7 +371,8 @@ void DiagnosisTab::CboYpfl_Click()
         return;
     std::optional<QStringList> herbs;
     try {
-        herbs = herbsOfCategory(category);
+        auto s = Modutarnxt::clinicStore().open();
+        herbs = herbsOfCategory(s, category);
     } catch (const DbError &e) {
         reportDbError(e, false);
         return;
@@ -402,7 +406,8 @@ void DiagnosisTab::LisYpsl_DblClick()
     if (name.isEmpty())
         return;
     try {
-        if (const auto pick = herbPickText(name, dose->text()))
+        auto s = Modutarnxt::clinicStore().open();
+        if (const auto pick = herbPickText(s, name, dose->text()))
             TxtStb1[4].setText(TxtStb1[4].text() + *pick);
     } catch (const DbError &e) {
         reportDbError(e, false);
@@ -452,7 +457,8 @@ void DiagnosisTab::CmdZdzl_Click()
     // prescription with nothing saved. Without findings the save goes on with no extra box.
     QStringList findings;
     try {
-        findings = m_safety.findings(TxtStb1[0].text(), TxtStb1[4].text());
+        auto s = Modutarnxt::clinicStore().open();
+        findings = m_safety.findings(s, TxtStb1[0].text(), TxtStb1[4].text());
     } catch (const DbError &) {
         findings.clear(); // the check informs only; the save reports its own failures
     }
@@ -462,7 +468,8 @@ void DiagnosisTab::CmdZdzl_Click()
     }
     try {
         qh::ui::BusyPointer busy;
-        saveVisit(visitFromBoxes(), QDate::currentDate());
+        auto s = Modutarnxt::clinicStore().open();
+        saveVisit(s, visitFromBoxes(), QDate::currentDate());
     } catch (const DbError &e) {
         reportDbError(e, true);
         return;

@@ -1,4 +1,5 @@
 #include "clinic/ui/notestab.h"
+#include "core/modutarnxt.h"
 
 #include "clinic/caseregister.h"
 #include "clinic/ui/entryboxes.h"
@@ -56,7 +57,8 @@ void NotesTab::QpZdxd()
 
 void NotesTab::openFor(const QString &caseNumber)
 {
-    if (const auto notes = notesOf(caseNumber))
+    auto s = Modutarnxt::clinicStore().open();
+    if (const auto notes = notesOf(s, caseNumber))
         TxtZlxd->setText(*notes);
     for (QWidget *w : std::initializer_list<QWidget *>{TxtZlxd, CmdXdbc, CmdPrxd, CmdBack})
         w->show();
@@ -65,8 +67,11 @@ void NotesTab::openFor(const QString &caseNumber)
 bool NotesTab::saveFor(const QString &caseNumber)
 {
     qh::ui::BusyPointer busy;
-    if (!saveNotes(caseNumber, TxtZlxd->text()))
-        return false;
+    {
+        auto s = Modutarnxt::clinicStore().open();
+        if (!saveNotes(s, caseNumber, TxtZlxd->text()))
+            return false;
+    }
     QpZdxd();
     return true;
 }

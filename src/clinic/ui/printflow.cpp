@@ -1,4 +1,5 @@
 #include "clinic/ui/printflow.h"
+#include "core/modutarnxt.h"
 
 #include "core/dberror.h"
 #include "core/messages.h"
@@ -53,7 +54,8 @@ PagePrinter *target() { return printDesktop()->hasPrinter() ? printDesktop()->pr
 bool readUnit(std::optional<QString> &unit)
 {
     try {
-        unit = printUnitName();
+        auto s = Modutarnxt::clinicStore().open();
+        unit = printUnitName(s);
         return true;
     } catch (const DbError &e) {
         msg::show(MsgIcon::Question, MsgButtons::Ok, numberedReport(e));

@@ -330,7 +330,8 @@ void RegisterTab::QpHzzl()
 
     RegisterLists lists;
     try {
-        lists = registerLists();
+        auto s = Modutarnxt::clinicStore().open();
+        lists = registerLists(s);
     } catch (const DbError &) {
         // The lists stay as they are; the next action reports a database that cannot be used.
     }
@@ -355,14 +356,20 @@ void RegisterTab::TreeView1_Click(QTreeWidgetItem *item)
         return;
     const QString number = item->text(0);
     try {
-        const auto record = findCase(number);
+        const auto record = [&] {
+            auto s = Modutarnxt::clinicStore().open();
+            return findCase(s, number);
+        }();
         if (!record) {
             msg::info(QStringLiteral("病历号 ") + number + QStringLiteral(" 属于新的患者资料"));
             return;
         }
         caseToBoxes(*record);
         TxtMail->showPlain();
-        const auto visits = visitsOf(number);
+        const auto visits = [&] {
+            auto s = Modutarnxt::clinicStore().open();
+            return visitsOf(s, number);
+        }();
         if (visits.empty()) {
             msg::info(QStringLiteral("没有 ") + number + QStringLiteral(" 诊断资料"));
             return;
@@ -413,7 +420,8 @@ void RegisterTab::CmdHzbc_Click()
         return;
     try {
         qh::ui::BusyPointer busy;
-        saveCase(caseFromBoxes(), Modutarnxt::CurrentUser);
+        auto s = Modutarnxt::clinicStore().open();
+        saveCase(s, caseFromBoxes(), Modutarnxt::CurrentUser);
     } catch (const DbError &e) {
         reportDbError(e, true);
         return;

@@ -108,7 +108,8 @@ void FrmJczl::Form_Load()
     TxtYhxm->clear();
     TxtPass->clear();
     try {
-        const setup::Status status = setup::loadStatus();
+        auto s = Modutarnxt::clinicStore().open();
+        const setup::Status status = setup::loadStatus(s);
         QPixmap picture;
         if (!status.picture.isEmpty() && !picture.loadFromData(status.picture))
             picture = QPixmap();
@@ -129,7 +130,8 @@ void FrmJczl::Form_Activate()
 {
     std::optional<QString> first;
     try {
-        first = setup::firstUser();
+        auto s = Modutarnxt::clinicStore().open();
+        first = setup::firstUser(s);
     } catch (const DbError &) {
         return; // the boxes stay as they are; "确定退出" reports a failing database
     }
@@ -221,7 +223,8 @@ void FrmJczl::CmdOext_Click()
     }
     try {
         BusyPointer busy;
-        setup::save(in);
+        auto s = Modutarnxt::clinicStore().open();
+        setup::save(s, in);
     } catch (const DbError &e) {
         msg::info(numberedReport(e));
         return;

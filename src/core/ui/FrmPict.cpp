@@ -1,5 +1,6 @@
 #include "core/ui/FrmPict.h"
 #include "core/dberror.h"
+#include "core/modutarnxt.h"
 #include "core/setup.h"
 #include "core/ui/MDIFtarn.h"
 #include "core/ui/uikit.h"
@@ -23,7 +24,8 @@ void FrmPict::Form_Load()
 {
     QPixmap picture;
     try {
-        const QByteArray bytes = setup::storedBackground();
+        auto s = Modutarnxt::clinicStore().open();
+        const QByteArray bytes = setup::storedBackground(s);
         if (!bytes.isEmpty() && !picture.loadFromData(bytes))
             picture = QPixmap();
     } catch (const DbError &) {

@@ -81,7 +81,8 @@ void frmLogin::seekusename()
 {
     Cboyhmc->clear();
     try {
-        Cboyhmc->addItems(login::seekusename());
+        auto s = Modutarnxt::clinicStore().open();
+        Cboyhmc->addItems(login::seekusename(s));
     } catch (const DbError &e) {
         msg::info(shortReport(e));
     }
@@ -123,7 +124,7 @@ void frmLogin::cmdOK_Click()
 {
     login::Outcome outcome;
     try {
-        outcome = m_attempts.press(Cboyhmc->currentText(), Txtpass->text());
+        outcome = m_attempts.press(Modutarnxt::clinicStore(), Cboyhmc->currentText(), Txtpass->text());
     } catch (const DbError &e) {
         msg::info(shortReport(e));
         return;

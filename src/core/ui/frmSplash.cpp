@@ -73,7 +73,7 @@ bool frmSplash::Form_Load()
     doEvents();
     Modutarnxt::StatusRow row;
     try {
-        db::Session s = Modutarnxt::openClinic();
+        db::Session s = Modutarnxt::clinicStore().open();
         row = Modutarnxt::readStatusRow(s);
     } catch (const DbError &) {
         row.rows = 0;
@@ -110,7 +110,8 @@ void frmSplash::seekPass()
 {
     bool users = false;
     try {
-        users = login::hasUsers();
+        auto s = Modutarnxt::clinicStore().open();
+        users = login::hasUsers(s);
     } catch (const DbError &e) {
         msg::info(shortReport(e));
         endProgram();

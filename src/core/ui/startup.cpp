@@ -85,7 +85,7 @@ bool Main()
         upgrading.reset();
     };
     try {
-        route = prepareClinicDatabase(notice, upgradeStep);
+        route = prepareClinicDatabase(clinicStore(), notice, upgradeStep);
         upgradeDone();
     } catch (const DbError &e) {
         upgradeDone();

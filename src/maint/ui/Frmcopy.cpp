@@ -113,7 +113,7 @@ void Frmcopy::CmdPath_Click()
 {
     FileDialogPresenter *files = fileDialogPresenter();
     const QString folder = Modutarnxt::documentsPath();
-    const QString filter = DataCopy::fileFilter();
+    const QString filter = DataCopy::fileFilter(Modutarnxt::clinicStore());
     const QString chosen = restoreMode()
                                ? files->openFileName(this, QStringLiteral("数据恢复"), folder, filter)
                                : files->saveFileName(this, QStringLiteral("数据备份"), folder, filter);
@@ -153,8 +153,9 @@ void Frmcopy::waitment()
 void Frmcopy::Cmdcopy_Click()
 {
     const QString path = Txtpath->text().trimmed();
+    const db::Store store = Modutarnxt::clinicStore();
     // On the server engine a restore is refused before anything else is asked for.
-    if (auto r = restoreMode() ? DataCopy::checkRestoreAllowed() : Verdict<CopyField>{})
+    if (auto r = restoreMode() ? DataCopy::checkRestoreAllowed(store) : Verdict<CopyField>{})
         return refuse(*r, widgetOf(r->field));
     if (auto r = DataCopy::checkPath(path))
         return refuse(*r, widgetOf(r->field));
@@ -165,7 +166,7 @@ void Frmcopy::Cmdcopy_Click()
         stopped();
         refuse(r, widgetOf(r.field));
     };
-    Verdict<CopyField> verdict = restoring ? m_copy.checkRestore(path) : m_copy.checkBackup(path);
+    Verdict<CopyField> verdict = restoring ? m_copy.checkRestore(store, path) : m_copy.checkBackup(store, path);
     if (verdict) {
         Cmdcopy->show();
         CmdExit->show();
@@ -179,9 +180,9 @@ void Frmcopy::Cmdcopy_Click()
         DisabledWhile modes1(Optsave), modes2(Optcove), box(Txtpath), dialog(CmdPath);
         BusyPointer busy;
         if (restoring)
-            verdict = m_copy.restore(path);
+            verdict = m_copy.restore(store, path);
         else
-            m_copy.backup(path);
+            m_copy.backup(store, path);
     } catch (const DbError &e) {
         stopped();
         msg::plain(numberedReport(e));

@@ -105,7 +105,8 @@ void Frmmmwh::Qpcls()
     Txtpassnew->clear();
     Cboyhmc->clear();
     try {
-        Cboyhmc->addItems(userNames());
+        auto s = Modutarnxt::clinicStore().open();
+        Cboyhmc->addItems(userNames(s));
     } catch (const DbError &e) {
         msg::info(e.description());
     }
@@ -165,7 +166,12 @@ void Frmmmwh::CmdSave_Click()
 {
     trimInPlace();
     try {
-        apply(addUser(input()), true);
+        apply(
+            [&] {
+                auto s = Modutarnxt::clinicStore().open();
+                return addUser(s, input());
+            }(),
+            true);
     } catch (const DbError &e) {
         msg::info(e.description());
         setMousePointer(PointerArrow);
@@ -176,7 +182,12 @@ void Frmmmwh::Cmdedit_Click()
 {
     trimInPlace();
     try {
-        apply(changePassword(Modutarnxt::CurrentUser, input()), true);
+        apply(
+            [&] {
+                auto s = Modutarnxt::clinicStore().open();
+                return changePassword(s, Modutarnxt::CurrentUser, input());
+            }(),
+            true);
     } catch (const DbError &e) {
         msg::info(e.description());
         setMousePointer(PointerArrow);
@@ -187,7 +198,12 @@ void Frmmmwh::Cmddele_Click()
 {
     trimInPlace();
     try {
-        apply(removeUser(Modutarnxt::CurrentUser, input()), false);
+        apply(
+            [&] {
+                auto s = Modutarnxt::clinicStore().open();
+                return removeUser(s, Modutarnxt::CurrentUser, input());
+            }(),
+            false);
     } catch (const DbError &e) {
         msg::info(e.description());
         setMousePointer(PointerArrow);
@@ -249,7 +265,8 @@ bool Frmmmwh::eventFilter(QObject *watched, QEvent *event)
     if (nameBox) {
         std::optional<UserField> next;
         try {
-            next = nextAfterName(Cboyhmc->currentText());
+            auto s = Modutarnxt::clinicStore().open();
+            next = nextAfterName(s, Cboyhmc->currentText());
         } catch (const DbError &e) {
             msg::info(e.description());
             return true;

@@ -558,7 +558,7 @@ void FrmMzfd::CmdSeek_Click()
     qh::ui::BusyPointer busy;
     SearchResult found;
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         if (!in.followUps && !RecordQuery::hasSearchIndex(s))
             makeSearchIndex(s);
         found = RecordQuery::runSearch(s, in);
@@ -623,7 +623,7 @@ void FrmMzfd::MSFGridMzjl_Click(int row)
     const QDateTime blsj = g->blsj;
     qh::ui::BusyPointer busy;
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         const auto visit = RecordQuery::loadVisit(s, blbm, blkb, blsj);
         if (!visit)
             return;
@@ -691,7 +691,7 @@ void FrmMzfd::PbzXd_Click()
 std::optional<QString> FrmMzfd::unitForPrint()
 {
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         if (auto unit = RecordQuery::clinicName(s))
             return unit;
         msg::show(MsgIcon::Question, MsgButtons::Ok, RecordQuery::noSystemRecordMessage());

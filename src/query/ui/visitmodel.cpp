@@ -39,7 +39,7 @@ const std::vector<GridRow> *VisitTableModel::block(qsizetype b) const
     if (m_failed)
         return nullptr;
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         auto lines = RecordQuery::fetchRows(s, m_rows, b * BlockRows, BlockRows);
         if (m_order.size() >= KeptBlocks) {
             m_blocks.erase(m_order.front());

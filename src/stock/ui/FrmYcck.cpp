@@ -1,4 +1,5 @@
 #include "stock/ui/FrmYcck.h"
+#include "core/modutarnxt.h"
 
 #include "core/ui/refuse.h"
 
@@ -6,7 +7,7 @@
 
 namespace qh::stock::ui {
 
-FrmYcck::FrmYcck(QWidget *parent) : MovementWindow(parent, std::make_unique<StockOut>())
+FrmYcck::FrmYcck(QWidget *parent) : MovementWindow(parent, std::make_unique<StockOut>(Modutarnxt::clinicStore()))
 {
     setObjectName(QStringLiteral("FrmYcck"));
     setWindowTitle(QStringLiteral("药材出库"));

@@ -184,7 +184,7 @@ bool Frmycjj::Qpcls()
 {
     QStringList depts;
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         depts = Charging::departments(s);
     } catch (const DbError &e) {
         msg::info(shortReport(e));
@@ -335,7 +335,7 @@ static ChargeRefusal failure(const QString &report, ChargeField box, MsgIcon ico
 ChargeVerdict Frmycjj::onDateEnter()
 {
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         auto r = Charging::findDiagnosis(s, MasZdsj->displayText(), TxtBlhm->text(), CboZdks->currentText());
         if (auto *refused = std::get_if<ChargeRefusal>(&r))
             return *refused;
@@ -352,7 +352,7 @@ ChargeVerdict Frmycjj::onDateEnter()
 ChargeVerdict Frmycjj::onCodeEnter()
 {
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         const auto d = Charging::drugByCode(s, Txtycbm->text());
         if (!d)
             return refusal(QStringLiteral("药材编码输入错误，重来！"), ChargeField::Txtycbm);
@@ -367,7 +367,7 @@ ChargeVerdict Frmycjj::onCodeEnter()
 ChargeVerdict Frmycjj::onNameEnter()
 {
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         const auto d = Charging::drugByName(s, Txtycmc->text());
         if (!d)
             return refusal(QStringLiteral("药材名称输入错误，重来！"), ChargeField::Txtycmc);
@@ -395,7 +395,7 @@ void Frmycjj::showTotal() { TxtYchj->setText(Charging::total(m_lines).toDisplay(
 ChargeVerdict Frmycjj::onDoseEnter()
 {
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         auto r = Charging::addLine(s, Txtycbm->text(), Txtycmc->text(), TxtYcjl->text(), TxtCfnr->toPlainText(), m_lines);
         if (auto *refused = std::get_if<ChargeRefusal>(&r))
             return *refused;
@@ -436,7 +436,7 @@ void Frmycjj::onCharge()
     if (m_lines.isEmpty() || !m_diagnosis)
         return;
     try {
-        auto s = Modutarnxt::openClinic();
+        auto s = Modutarnxt::clinicStore().open();
         Charging::post(s, m_lines, *m_diagnosis, Modutarnxt::CurrentUser, QDate::currentDate());
     } catch (const DbError &e) {
         msg::info(shortReport(e));

@@ -1,4 +1,5 @@
 #include "stock/ui/Frmyckc.h"
+#include "core/modutarnxt.h"
 #include "core/clock.h"
 #include "core/dberror.h"
 #include "core/messages.h"
@@ -191,7 +192,10 @@ void Frmyckc::onCodeEnter()
 {
     Txtycbm->setText(Txtycbm->text().toUpper());
     try {
-        const auto found = stockquery::ycbmOnEnter(Txtycbm->text());
+        const auto found = [&] {
+            auto s = Modutarnxt::clinicStore().open();
+            return stockquery::ycbmOnEnter(s, Txtycbm->text());
+        }();
         if (const auto *r = std::get_if<Refusal<StockQueryField>>(&found))
             return refuse(*r);
         Txtycmc->setText(std::get<QString>(found));
@@ -221,7 +225,11 @@ void Frmyckc::CmdSeek_Click()
                                                              *parseDateText(in.end), stockquery::drugFilter(in));
     try {
         qh::ui::BusyPointer busy;
-        if (!stockquery::runQuery(query)) {
+        const bool any = [&] {
+            auto s = Modutarnxt::clinicStore().open();
+            return stockquery::runQuery(s, query);
+        }();
+        if (!any) {
             busy.reset();
             msg::info(stockquery::noRowsMessage());
             qh::ui::focusAndSelect(Txtycbm, Select::all());
@@ -236,7 +244,8 @@ void Frmyckc::CmdSeek_Click()
     qh::ui::DisabledWhile seekOff(CmdSeek);
     try {
         qh::ui::BusyPointer busy;
-        stockquery::writeReport(query, in.start, in.end);
+        auto s = Modutarnxt::clinicStore().open();
+        stockquery::writeReport(s, query, in.start, in.end);
     } catch (const DbError &e) {
         msg::info(e.description());
         return;

@@ -1,4 +1,5 @@
 #include "stock/ui/Frmycrk.h"
+#include "core/modutarnxt.h"
 #include "stock/ui/FrmYcck.h"
 
 #include "core/ui/refuse.h"
@@ -13,7 +14,7 @@ void registerStockMovementWindows()
     qh::ui::registerTaskWindow(QStringLiteral("YcqkCk"), [] { return qh::ui::singleWindow<FrmYcck>(); });
 }
 
-Frmycrk::Frmycrk(QWidget *parent) : MovementWindow(parent, std::make_unique<StockIn>())
+Frmycrk::Frmycrk(QWidget *parent) : MovementWindow(parent, std::make_unique<StockIn>(Modutarnxt::clinicStore()))
 {
     setObjectName(QStringLiteral("Frmycrk"));
     setWindowTitle(QStringLiteral("中药材入库、退库"));

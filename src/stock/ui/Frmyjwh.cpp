@@ -1,4 +1,5 @@
 #include "stock/ui/Frmyjwh.h"
+#include "core/modutarnxt.h"
 
 #include "core/messages.h"
 #include "core/textutil.h"
@@ -198,7 +199,10 @@ void Frmyjwh::Qpcls()
 
 void Frmyjwh::YplbAdd()
 {
-    const QStringList list = druglist::YplbAdd();
+    const QStringList list = [] {
+        auto s = Modutarnxt::clinicStore().open();
+        return druglist::YplbAdd(s);
+    }();
     if (!list.isEmpty()) {
         CboYplb->addItems(list);
         CboYplb->setCurrentIndex(-1);
@@ -208,7 +212,10 @@ void Frmyjwh::YplbAdd()
 
 void Frmyjwh::GridBmmcAdd()
 {
-    const std::vector<DrugListRow> rows = druglist::GridBmmcAdd();
+    const std::vector<DrugListRow> rows = [] {
+        auto s = Modutarnxt::clinicStore().open();
+        return druglist::GridBmmcAdd(s);
+    }();
     if (rows.empty())
         return;
     // One read, then the items in one pass without repainting in between: a long list fills at once.
@@ -296,13 +303,13 @@ void Frmyjwh::srnrJy()
         jybl = 0;
 }
 
-void Frmyjwh::runCommand(DrugAnswer (*command)(DrugEntry &))
+void Frmyjwh::runCommand(DrugAnswer (*command)(const db::Store &, DrugEntry &))
 {
     srnrJy();
     if (jybl != 0)
         return;
     DrugEntry e = entry();
-    const DrugAnswer a = command(e);
+    const DrugAnswer a = command(Modutarnxt::clinicStore(), e);
     if (!a.failure.isEmpty()) {
         msg::info(a.failure);
         return;

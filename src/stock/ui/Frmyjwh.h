@@ -68,7 +68,7 @@ private:
     void YplbAdd();
     void GridBmmcAdd();
     void pickRow(int row);
-    void runCommand(DrugAnswer (*command)(DrugEntry &));
+    void runCommand(DrugAnswer (*command)(const db::Store &, DrugEntry &));
 
     void CmdSave_Click();
     void Cmdedit_Click();

@@ -55,7 +55,7 @@ void Ypjz_Click()
     ClosingPlan plan;
     try {
         BusyPointer busy;
-        db::Session s = Modutarnxt::openClinic();
+        db::Session s = Modutarnxt::clinicStore().open();
         plan = planClosing(s);
     } catch (const std::exception &e) {
         msg::plain(failureText(e));
@@ -99,7 +99,7 @@ void Ypjz_Click()
         };
         observer.batchDone = [] { doEvents(); };
         try {
-            db::Session s = Modutarnxt::openClinic();
+            db::Session s = Modutarnxt::clinicStore().open();
             applyClosing(s, plan, observer);
         } catch (const std::exception &e) {
             failure = failureText(e);

@@ -1,4 +1,5 @@
 #include "stock/ui/countsheetcommand.h"
+#include "core/modutarnxt.h"
 #include "core/clock.h"
 #include "core/dberror.h"
 #include "core/messages.h"
@@ -18,7 +19,10 @@ void YckcPd_Click()
     qh::ui::MenusOff menus;
     qh::ui::BusyPointer busy;
     try {
-        const auto written = countsheet::write([] { qh::ui::doEvents(); });
+        const auto written = [] {
+            auto s = Modutarnxt::clinicStore().open();
+            return countsheet::write(s, [] { qh::ui::doEvents(); });
+        }();
         if (!written) {
             msg::info(countsheet::emptyTableMessage());
             return;
