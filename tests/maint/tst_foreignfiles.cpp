@@ -48,7 +48,7 @@ void expectRefusedEverywhere(const QString &candidate, const QString &named, con
 {
     const QString live = Modutarnxt::databasePath();
     const QByteArray liveBefore = test::fileHash(live);
-    const auto r = DataCopy().restore(candidate);
+    const auto r = DataCopy().restore(Modutarnxt::clinicStore(), candidate);
     QVERIFY(r);
     QVERIFY2(r->message.contains(named), qPrintable(r->message));
     QVERIFY2(r->message.count(u'\n') <= 1 && r->message.size() < 400, qPrintable(r->message));
@@ -59,7 +59,7 @@ void expectRefusedEverywhere(const QString &candidate, const QString &named, con
     const QByteArray crafted = test::fileHash(live);
     const QString target = folder + QStringLiteral("/backup.mdb");
     try {
-        DataCopy().backup(target);
+        DataCopy().backup(Modutarnxt::clinicStore(), target);
         QFAIL("the backup of the crafted file passed its verification");
     } catch (const DbError &e) {
         QVERIFY2(e.description().contains(QStringLiteral("备份文件校验未通过")) && e.description().contains(named),
@@ -67,7 +67,7 @@ void expectRefusedEverywhere(const QString &candidate, const QString &named, con
     }
     QVERIFY(!QFileInfo::exists(target));
     try {
-        Modutarnxt::prepareClinicDatabase();
+        Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore());
         QFAIL("the start took the crafted file");
     } catch (const DbError &e) {
         QCOMPARE(e.number(), err::NotADatabase);
@@ -194,12 +194,12 @@ void TstForeignFiles::genuineClinicIsAccepted()
     test::TempClinic clinic;
     clinic.addStatusRow();
     DataCopy copy;
-    const auto refused = copy.restore(candidate);
+    const auto refused = copy.restore(Modutarnxt::clinicStore(), candidate);
     QVERIFY2(!refused, qPrintable(refused ? refused->message : QString()));
-    QCOMPARE(Modutarnxt::prepareClinicDatabase(), Modutarnxt::StartRoute::MainWindow);
+    QCOMPARE(Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore()), Modutarnxt::StartRoute::MainWindow);
     QCOMPARE(db::hasFirstLayout(clinic.dbPath()), false);
     const QString target = made.filePath(QStringLiteral("backup.mdb"));
-    copy.backup(target);
+    copy.backup(Modutarnxt::clinicStore(), target);
     QCOMPARE(maint::whatIsWrong(target), std::nullopt);
     // The earlier search index is made again at the first search, and that file passes too.
     auto s = clinic.open();
@@ -276,9 +276,9 @@ void TstForeignFiles::leftoversOfInterruptedCopies()
         f.write(QByteArray(4096, 'x'));
     }
     if (where == QLatin1String("data"))
-        QCOMPARE(Modutarnxt::prepareClinicDatabase(), Modutarnxt::StartRoute::MainWindow);
+        QCOMPARE(Modutarnxt::prepareClinicDatabase(Modutarnxt::clinicStore()), Modutarnxt::StartRoute::MainWindow);
     else
-        DataCopy().backup(target);
+        DataCopy().backup(Modutarnxt::clinicStore(), target);
     QCOMPARE(QFileInfo(path).exists() || QFileInfo(path).isSymLink(), !removed);
     QFile check(pointed);
     QVERIFY(check.open(QIODevice::ReadOnly));
