@@ -10,20 +10,7 @@
 #include <limits>
 
 using namespace qh;
-
-namespace {
-
-DbError failureOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const DbError &e) {
-        return e;
-    }
-    return DbError(0, QStringLiteral("no failure"));
-}
-
-} // namespace
+using qh::test::failureOf;
 
 class TstServerLayer : public QObject {
     Q_OBJECT

@@ -5,6 +5,7 @@
 #include "core/clock.h"
 #include "core/database.h"
 #include "core/dbsettings.h"
+#include "testsupport.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -23,6 +24,7 @@
 #include <unistd.h>
 
 using namespace qh;
+using qh::test::failureOf;
 
 namespace {
 
@@ -156,16 +158,6 @@ private:
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
-
-DbError failureOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const DbError &e) {
-        return e;
-    }
-    return DbError(0, QStringLiteral("no failure"));
-}
 
 } // namespace
 

@@ -285,4 +285,14 @@ FileSizeLimit::~FileSizeLimit()
     std::signal(SIGXFSZ, m_handler);
 }
 
+DbError failureOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const DbError &e) {
+        return e;
+    }
+    return DbError(0, QStringLiteral("no failure"));
+}
+
 } // namespace qh::test

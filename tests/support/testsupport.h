@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace qh::test {
@@ -109,6 +110,9 @@ private:
 // always writes the data file, whatever QINGHE_DATABASE names. Returns "" when it succeeded,
 // else what went wrong.
 QString makeDemoClinic(const QString &tool, const QString &root, const QStringList &arguments);
+
+// The DbError the call throws, or number 0 ("no failure") when it throws none.
+DbError failureOf(const std::function<void()> &f);
 
 // The SHA-256 of a file's bytes (empty when it cannot be read).
 QByteArray fileHash(const QString &path);
