@@ -1,4 +1,5 @@
 #include "core/docfile.h"
+#include "core/owneronly.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,16 +16,12 @@ namespace qh {
 
 DocumentFile::DocumentFile(const QString &target) : m_target(target)
 {
-    const QFileInfo info(target);
-    // ".~<name>.XXXXXX" beside the target: the same file system, so the rename is atomic.
-    QByteArray name = QFile::encodeName(info.absoluteDir().filePath(QStringLiteral(".~") + info.fileName()))
-                      + QByteArrayLiteral(".XXXXXX");
-    m_fd = ::mkostemp(name.data(), O_CLOEXEC); // O_CREAT | O_EXCL, 0600
+    // ".~<name>.<random>" beside the target: the same file system, so the rename is atomic.
+    m_fd = createBeside(target, QStringLiteral(".~"), {}, m_partial);
     if (m_fd < 0) {
         m_errno = errno;
         return;
     }
-    m_partial = QFile::decodeName(name);
     if (::fchmod(m_fd, S_IRUSR | S_IWUSR) != 0 || !m_device.open(m_fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
         m_errno = errno ? errno : EIO;
         discard();

@@ -2,7 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace qh {
@@ -37,6 +41,22 @@ bool makeMissingFolders(const QString &folder)
 {
     OwnerOnlyFiles guard;
     return QDir().mkpath(folder);
+}
+
+int createBeside(const QString &target, const QString &prefix, const QString &suffix, QString &path)
+{
+    const QFileInfo t(target);
+    for (;;) {
+        const QString p = t.absolutePath() + u'/' + prefix + t.fileName() + u'.' +
+                          QString::number(QRandomGenerator::global()->generate64(), 36) + suffix;
+        const int fd = ::open(QFile::encodeName(p).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            path = p;
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
 }
 
 } // namespace qh

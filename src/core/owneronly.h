@@ -37,4 +37,9 @@ bool makeOwnerOnlyFolder(const QString &folder);
 // exists keeps its permissions (the user's own Documents folder). True when the folder exists.
 bool makeMissingFolders(const QString &folder);
 
+// Creates a new owner-only file beside target, named "<prefix><target's name>.<random><suffix>":
+// exclusively (never an existing name, never through a link at that name). Returns its open
+// descriptor (read and write) and sets path, or -1 with errno set.
+int createBeside(const QString &target, const QString &prefix, const QString &suffix, QString &path);
+
 } // namespace qh

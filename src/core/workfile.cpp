@@ -1,5 +1,6 @@
 #include "core/workfile.h"
 #include "core/dberror.h"
+#include "core/owneronly.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,19 +26,18 @@ const QString Suffix = QStringLiteral(".part");
 
 WorkFile::WorkFile(const QString &target)
 {
-    const QFileInfo t(target);
     for (;;) {
-        const QString p = t.absolutePath() + QStringLiteral("/.") + t.fileName() + u'.' +
-                          QString::number(QRandomGenerator::global()->generate64(), 36) + Suffix;
-        if (QFileInfo::exists(p + QStringLiteral("-journal")))
-            continue;
-        const int fd = ::open(QFile::encodeName(p).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        QString p;
+        const int fd = createBeside(target, QStringLiteral("."), Suffix, p);
         if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
             const int e = errno;
             throw DbError(e == ENOSPC || e == EDQUOT ? err::DiskFull : e == EROFS ? err::ReadOnly : err::CannotOpen,
-                          QStringLiteral("创建文件 '%1' 失败：%2").arg(p, QString::fromLocal8Bit(std::strerror(e))));
+                          QStringLiteral("创建文件 '%1' 失败：%2").arg(target, QString::fromLocal8Bit(std::strerror(e))));
+        }
+        if (QFileInfo::exists(p + QStringLiteral("-journal"))) { // a name whose journal is left over
+            ::close(fd);
+            ::unlink(QFile::encodeName(p).constData());
+            continue;
         }
         // A fresh file nobody else knows yet: the lock is always granted.
         ::flock(fd, LOCK_EX | LOCK_NB);
