@@ -23,6 +23,8 @@ PACKAGES=(
   # the shared server engine: the client library, and a server the tests start a throwaway
   # cluster of (citext comes with the server package)
   libpq-dev postgresql postgresql-contrib
+  # the Unihan readings the pinyin table is generated from at build time (not needed at run time)
+  unicode-data
 )
 
 missing=()
