@@ -7,7 +7,7 @@
 //
 // Also the one-time rewrite of a file of the first layout (1 KB pages) with 4 KB pages at the
 // start, against the same anchor.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "core/schema.h"
 #include "maint/datacopy.h"

@@ -9,7 +9,7 @@
 // no index on the drug, so each statement reads the whole journal; at full size that takes
 // minutes, so the anchor runs the first NaiveDrugs drugs (argument) against the full journal
 // and reports the time per drug and the estimate for all 800 beside the ratio to the closing.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "stock/closing.h"
 #include "stock/posting.h"

@@ -1,6 +1,6 @@
 // Cost of the database layer: what every user action pays to open its own session, a keyed
 // lookup, and bulk inserts in one transaction.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "testsupport.h"
 

@@ -7,7 +7,7 @@
 // The practice grows once per run: the smaller counts are measured first, then patients are
 // added for the larger ones.
 #include "clinic/ui/FrmZymz.h"
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "testsupport.h"
 

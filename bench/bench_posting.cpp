@@ -1,7 +1,7 @@
 // Stock posting throughput: postings through the real routine, each in its own transaction as a
 // clerk makes them, and the cost of one save as the user sees it (validation, opening the
 // database, balance check and posting, closing).
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "stock/posting.h"
 #include "stock/stockin.h"

@@ -1,7 +1,7 @@
 // Prescription safety: the stock and expiry outlook of every herb, read in one pass over a
 // journal of 200,000 movements of 600 herbs, against the anchor of reading the same rows and
 // columns with no work per row; and the check that runs when a visit is saved.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/herbs.h"
 #include "stock/stockoutlook.h"
 #include "testsupport.h"

@@ -10,9 +10,9 @@
 // QINGHE_BENCH_ROOT names a data folder to keep the practice in: the first run fills it with
 // qinghe-demodata (--patients 100000 --visits 1000000, a few minutes) and makes the search index,
 // later runs find both there. Without it the tool fills a temporary folder each run.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "query/recordquery.h"
 #include "query/ui/FrmMzfd.h"
 #include "query/ui/visitmodel.h"

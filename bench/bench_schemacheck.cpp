@@ -2,7 +2,7 @@
 // against what the program builds), beside its anchor, a plain count of the schema's rows on
 // the same open session; and the one-time build of what the program makes, paid by the first
 // check of a process. Target: the check under 2 ms.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/schema.h"
 #include "query/recordquery.h"
 #include "testsupport.h"

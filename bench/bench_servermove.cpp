@@ -6,7 +6,7 @@
 // check. Both sides are data files here.
 //
 //   QINGHE_BENCH_PATIENTS=20000 build/bench/bench_servermove   (default 5,000 patients)
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "core/schema.h"
 #include "maint/servermove.h"

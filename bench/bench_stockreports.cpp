@@ -8,7 +8,7 @@
 //
 // The ratios to the anchor and the growth of the resident memory while a report is written
 // are printed at the end.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "core/spreadsheet.h"
 #include "stock/stockquery.h"

@@ -1,7 +1,7 @@
 // The drug-name matching of the charging lines: code, name, dose and prescription text from
 // the input, against a small clinic with stock. A line is only ever accepted for a herb that
 // the prescription names, at the list price, with the amount the price rule gives.
-#include "core/database.h"
+#include "db/session.h"
 #include "fuzzcommon.h"
 #include "stock/charging.h"
 #include "testsupport.h"

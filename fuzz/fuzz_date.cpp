@@ -1,5 +1,5 @@
 // The date text check of the masked date boxes.
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "fuzzcommon.h"
 #include "stock/movemententry.h"
 

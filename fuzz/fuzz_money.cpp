@@ -1,6 +1,6 @@
 // The number and money parser: Money::parse, the numeric check and the quantity box reading.
-#include "core/money.h"
-#include "core/textutil.h"
+#include "base/money.h"
+#include "base/textutil.h"
 #include "fuzzcommon.h"
 #include "stock/movemententry.h"
 

@@ -42,8 +42,8 @@ report "Logic files must not include window headers (\"…/ui/…\"):" "$hits"
 hits=$(grep -nHE '\bqApp\b|QApplication::|setOverrideCursor|findChild|QString focus\b' "${logic[@]}" || true)
 report "Logic files must not reach the application, the cursor or controls by name:" "$hits"
 
-hits=$(grep -nHE 'processEvents' "${logic[@]}" | grep -v '^src/core/clock.cpp:' || true)
-report "Only src/core/clock.cpp runs pending events in logic files:" "$hits"
+hits=$(grep -nHE 'processEvents' "${logic[@]}" | grep -v '^src/base/clock.cpp:' || true)
+report "Only src/base/clock.cpp runs pending events in logic files:" "$hits"
 
 hits=$(grep -nHE '\bmsg::(info|ask|plain|show)\b|#[[:space:]]*include[[:space:]]*<(QtGui/)?(QClipboard|QDesktopServices|QGuiApplication)>|\bQClipboard\b|\bQDesktopServices\b|\bQGuiApplication\b' \
   "${logic[@]}" || true)
@@ -55,7 +55,7 @@ report "Logic files show nothing (no qh::msg, clipboard, desktop services or GUI
 hits=$(grep -nHE '\bclinicStore[[:space:]]*\(' "${logic[@]}" | grep -vE '^src/core/modutarnxt\.(h|cpp):' || true)
 report "Logic files must not ask for the clinic's store (take the db::Session or db::Store from the caller):" "$hits"
 hits=$(grep -rnE '\bDatabaseSettings::load[[:space:]]*\(' src tests bench tools fuzz --include='*.cpp' --include='*.h' \
-  | grep -vE '^src/core/(store|dbsettings)\.(h|cpp):' || true)
+  | grep -vE '^src/db/(store|settings)\.(h|cpp):' || true)
 report "Only the store reads the database settings (db::Store::fromSettings):" "$hits"
 
 if [ "$fail" -eq 0 ]; then

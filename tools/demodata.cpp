@@ -6,10 +6,10 @@
 // DIR is the data folder (default: the program's own). The database is created when missing.
 // --visits spreads that many visits evenly over the patients (for example 100,000 patients with
 // 1,000,000 visits); --dispense charges that share of the visits from stock (default all).
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
-#include "core/money.h"
-#include "core/textutil.h"
+#include "base/money.h"
+#include "base/textutil.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

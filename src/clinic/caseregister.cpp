@@ -1,6 +1,6 @@
 #include "clinic/caseregister.h"
-#include "core/dberror.h"
-#include "core/textutil.h"
+#include "db/error.h"
+#include "base/textutil.h"
 
 namespace qh::clinic {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The patient case register (table hzblzl): the plain case record the register tab fills,
 // its check, saving, the patient lookups and the lists of the tab, and the case notes.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/refusal.h"
 
 #include <QDate>

@@ -1,5 +1,5 @@
 #include "clinic/prescriptionsafety.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "stock/stockoutlook.h"
 
 

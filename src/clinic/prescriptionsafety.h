@@ -3,7 +3,7 @@
 // of what is left beside the herb pick list, and before a visit is saved the findings of the
 // prescription check (incompatible herbs, herbs forbidden in pregnancy for a woman, herbs out
 // of stock, short of the dose or expired). Warnings only: nothing here blocks or changes a save.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/herbs.h"
 
 #include <QDate>

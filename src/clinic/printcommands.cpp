@@ -1,7 +1,7 @@
 #include "clinic/printcommands.h"
 
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 #include <QStringList>
 

@@ -3,7 +3,7 @@
 #include "clinic/printing.h"
 #include "core/docfile.h"
 #include "core/modutarnxt.h"
-#include "core/owneronly.h"
+#include "base/owneronly.h"
 
 #include <QDateTime>
 #include <QDir>

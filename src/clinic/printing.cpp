@@ -2,8 +2,8 @@
 
 #include "core/modutarnxt.h"
 #include "core/docfile.h"
-#include "core/owneronly.h"
-#include "core/textutil.h"
+#include "base/owneronly.h"
+#include "base/textutil.h"
 
 #include <QDir>
 #include <QFile>

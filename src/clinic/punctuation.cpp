@@ -1,5 +1,5 @@
 #include "clinic/punctuation.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 namespace qh::clinic {
 

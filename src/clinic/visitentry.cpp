@@ -1,8 +1,8 @@
 #include "clinic/visitentry.h"
 #include "clinic/punctuation.h"
-#include "core/database.h"
-#include "core/dberror.h"
-#include "core/textutil.h"
+#include "db/session.h"
+#include "db/error.h"
+#include "base/textutil.h"
 
 namespace qh::clinic {
 

@@ -1,7 +1,7 @@
 #pragma once
 // One visit of a patient (table hzzdzl): the plain visit record the diagnosis tab fills, its
 // check, saving with the case's last-visit date and follow-up, lookups and the pick lists.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/refusal.h"
 
 #include <QDate>

@@ -1,5 +1,5 @@
 #include "core/docfile.h"
-#include "core/owneronly.h"
+#include "base/owneronly.h"
 
 #include <QDir>
 #include <QFileInfo>

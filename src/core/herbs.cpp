@@ -1,6 +1,6 @@
 #include "core/herbs.h"
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 #include <QDir>
 #include <QFile>

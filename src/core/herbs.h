@@ -3,7 +3,7 @@
 // classical incompatibilities (十八反, 十九畏) and the herbs forbidden in pregnancy, read from a
 // data file that ships with the program (a clinic can add its own lines in a file of the same
 // form). No database and no widgets here.
-#include "core/money.h"
+#include "base/money.h"
 
 #include <QDate>
 #include <QHash>

@@ -1,7 +1,7 @@
 #include "core/login.h"
 #include "core/modutarnxt.h"
 #include "core/passwords.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 namespace qh::login {
 

@@ -2,7 +2,7 @@
 // The logic of the login window: the user list, the password check and the three counted
 // tries. No widgets; the window only moves values and shows what this decides.
 #include "core/refusal.h"
-#include "core/store.h"
+#include "db/store.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "core/modutarnxt.h"
-#include "core/owneronly.h"
+#include "base/owneronly.h"
 #include "core/schema.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/workfile.h"
 
 #include <QDateTime>

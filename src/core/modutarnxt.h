@@ -1,8 +1,8 @@
 #pragma once
 // The shared module: the globals every window reads, the database path, opening a session
 // for one user action, and the start-up decisions that need no window.
-#include "core/database.h"
-#include "core/store.h"
+#include "db/session.h"
+#include "db/store.h"
 
 #include <QString>
 #include <functional>

@@ -2,7 +2,7 @@
 // How user passwords are kept: never as typed, but as a salted Argon2id hash string. A password
 // is compared in its NFKC-normalised, case-folded form, so a password typed in another letter
 // case or in full-width mode is the same password.
-#include "core/database.h"
+#include "db/session.h"
 
 #include <QString>
 #include <optional>

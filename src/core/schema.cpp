@@ -1,7 +1,9 @@
 #include "core/schema.h"
-#include "core/database.h"
+#include "db/session.h"
 #include "core/searchindex.h"
-#include "core/textutil.h"
+#include "core/searchtokenizer.h"
+#include "db/vocabulary.h"
+#include "base/textutil.h"
 #include "db/dialect.h"
 
 #include <QFile>
@@ -144,6 +146,35 @@ const std::vector<TableDef> &clinicSchema()
     static const std::vector<TableDef> schema = buildSchema();
     return schema;
 }
+
+namespace {
+
+// What the storage layer must know of the clinic: the visit search index's tokenizer (its
+// triggers tokenize whenever a visit is written, so every file connection registers it) and
+// the names duplicates are reported with. Told before main() wherever these routines are linked.
+db::Vocabulary clinicVocabulary()
+{
+    db::Vocabulary v;
+    v.onFileOpen = &db::registerSearchTokenizer;
+    for (const TableDef &t : clinicSchema())
+        for (const IndexDef &ix : t.indexes) {
+            if (!ix.unique)
+                continue;
+            QStringList fields;
+            for (const char *f : ix.fields)
+                fields << QString::fromLatin1(f);
+            v.uniqueIndexes.append({QString::fromLatin1(t.name), fields, QString::fromLatin1(ix.storedName),
+                                    QString::fromLatin1(ix.name)});
+        }
+    return v;
+}
+
+[[maybe_unused]] const bool g_vocabularyTold = [] {
+    db::setVocabulary(clinicVocabulary());
+    return true;
+}();
+
+} // namespace
 
 void createSchema(db::Session &session)
 {

@@ -1,6 +1,6 @@
 #include "core/setup.h"
 #include "core/passwords.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,7 +1,7 @@
 #pragma once
 // The logic of the setup window "系统资料登录": the clinic's short name, the first user and the
 // background picture. No widgets.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/refusal.h"
 
 #include <QByteArray>

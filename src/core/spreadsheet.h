@@ -25,8 +25,8 @@
 //   sheet.setFont("宋体", 9);            // before the first data row
 //   for (...) { sheet.setMoney(row, 4, q); sheet.setNumberFormat(row, 4, "#,##0.00_ "); }
 //   sheet.finish();
-#include "core/dberror.h"
-#include "core/money.h"
+#include "db/error.h"
+#include "base/money.h"
 
 #include <QDateTime>
 #include <QHash>

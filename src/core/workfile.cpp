@@ -1,6 +1,6 @@
 #include "core/workfile.h"
-#include "core/dberror.h"
-#include "core/owneronly.h"
+#include "db/error.h"
+#include "base/owneronly.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "maint/datacopy.h"
-#include "core/database.h"
-#include "core/owneronly.h"
+#include "db/session.h"
+#include "base/owneronly.h"
 #include "core/schema.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/workfile.h"
 #include "maint/serverdump.h"
 

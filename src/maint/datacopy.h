@@ -14,10 +14,10 @@
 // owner-only temporary file beside the target, verified (pg_restore --list reads it and it holds
 // every table's data), flushed and renamed over the target. Restoring the shared database is
 // the server administrator's work, never a workstation's: the restore is refused.
-#include "core/dberror.h"
-#include "core/dbsettings.h"
+#include "db/error.h"
+#include "db/settings.h"
 #include "core/refusal.h"
-#include "core/store.h"
+#include "db/store.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "maint/serverdump.h"
-#include "core/database.h"
-#include "core/dberror.h"
+#include "db/session.h"
+#include "db/error.h"
 #include "core/schema.h"
 
 #include <QDir>

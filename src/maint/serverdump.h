@@ -6,7 +6,7 @@
 // The password never appears on a command line (other users of the machine can read those):
 // the connection goes to the tools as a connection string without it, the password (when the
 // settings hold one) only in the child's environment as PGPASSWORD; else libpq reads ~/.pgpass.
-#include "core/dbsettings.h"
+#include "db/settings.h"
 
 #include <QProcessEnvironment>
 #include <QString>

@@ -10,8 +10,8 @@
 // compares, per table, the number of rows, the non-empty values of every field, the sum of
 // every money field and a checksum of every row's values, read back from the target inside the
 // same transaction. Whatever fails, the transaction rolls back: the target keeps no copied row.
-#include "core/database.h"
-#include "core/store.h"
+#include "db/session.h"
+#include "db/store.h"
 
 #include <QString>
 #include <QStringList>

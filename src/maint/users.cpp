@@ -1,6 +1,6 @@
 #include "maint/users.h"
 #include "core/passwords.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 #include <optional>
 

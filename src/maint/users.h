@@ -1,7 +1,7 @@
 #pragma once
 // The logic of the user and password window "系统密码维护": adding a user, changing the
 // logged-in user's password and letting that user remove himself. No widgets.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/refusal.h"
 
 #include <QString>

@@ -3,7 +3,7 @@
 #include "core/modutarnxt.h"
 #include "core/searchindex.h"
 #include "core/searchtokenizer.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 #include <QStringList>
 #include <unordered_map>

@@ -9,7 +9,7 @@
 //   auto s = store.open();                          // the window's session for this action
 //   const SearchResult found = RecordQuery::runSearch(s, in);    // row ids in grid order
 //   const auto rows = RecordQuery::fetchRows(s, found.rows, 0, 100);
-#include "core/database.h"
+#include "db/session.h"
 #include "core/refusal.h"
 
 #include <QDate>

@@ -1,6 +1,6 @@
 #include "stock/charging.h"
 #include "core/herbs.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "stock/posting.h"
 
 namespace qh::stock {

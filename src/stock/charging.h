@@ -2,8 +2,8 @@
 // Charging a saved prescription and dispensing its herbs: find the visit's diagnosis, take
 // the herbs line by line (checked against the drug list, the stock and the prescription
 // text), price them, and post all lines as issues from stock in one transaction.
-#include "core/database.h"
-#include "core/money.h"
+#include "db/session.h"
+#include "base/money.h"
 #include "core/refusal.h"
 
 #include <QDate>

@@ -17,9 +17,9 @@
 //   auto s = store.open();                                      // the window's session
 //   qh::stock::ClosingPlan plan = qh::stock::planClosing(s);   // may throw ClosingRefused
 //   qh::stock::applyClosing(s, plan, observer);                 // throws DbError, then nothing changed
-#include "core/database.h"
-#include "core/dberror.h"
-#include "core/money.h"
+#include "db/session.h"
+#include "db/error.h"
+#include "base/money.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "stock/countsheet.h"
-#include "core/database.h"
+#include "db/session.h"
 #include "core/spreadsheet.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "stock/reportlayout.h"
 
 namespace qh::stock::countsheet {

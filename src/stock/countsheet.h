@@ -3,7 +3,7 @@
 // hand, and two empty columns for the counted quantity and the difference. The logic of the
 // menu command "药品库存盘点"; the command itself (menus, pointer, pause, messages) is in
 // stock/ui/countsheetcommand.h.
-#include "core/database.h"
+#include "db/session.h"
 
 #include <QString>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "stock/druglist.h"
 
-#include "core/database.h"
-#include "core/textutil.h"
+#include "db/session.h"
+#include "base/textutil.h"
 
 namespace qh::stock::druglist {
 

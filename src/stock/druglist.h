@@ -7,9 +7,9 @@
 // Every command takes the five entry values as typed, normalises them in place (trimmed, the
 // code upper-cased) and answers with success and the control that gets the focus, or with the
 // refusal of the first rule that failed, or with the short report of a database failure.
-#include "core/database.h"
-#include "core/money.h"
-#include "core/store.h"
+#include "db/session.h"
+#include "base/money.h"
+#include "db/store.h"
 #include "core/refusal.h"
 #include "core/spreadsheet.h"
 

@@ -1,7 +1,7 @@
 #include "stock/movemententry.h"
 
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 namespace qh::stock {
 

@@ -5,10 +5,10 @@
 // the same way (lookups on Enter, the common validations and the fields every movement of a
 // single entry carries). EntryLogic is what the entry window (stock/ui/movementwindow.h)
 // works with.
-#include "core/database.h"
-#include "core/money.h"
+#include "db/session.h"
+#include "base/money.h"
 #include "core/refusal.h"
-#include "core/store.h"
+#include "db/store.h"
 #include "stock/posting.h"
 
 #include <QDate>

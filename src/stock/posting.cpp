@@ -1,7 +1,7 @@
 #include "stock/posting.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 namespace qh::stock {
 

@@ -15,9 +15,9 @@
 //       qh::stock::postMovementInTransaction(session, line, qh::stock::MovementKind::Issue);
 //   }
 //   t.commit();
-#include "core/database.h"
-#include "core/dberror.h"
-#include "core/money.h"
+#include "db/session.h"
+#include "db/error.h"
+#include "base/money.h"
 
 #include <QDate>
 #include <QDateTime>

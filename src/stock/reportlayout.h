@@ -2,7 +2,7 @@
 // The sheet layouts of the stock reports and the count sheet: the opening font, the cleared
 // range, the headers of row 2, what each result column holds, and the widths and number
 // formats applied after each data row, in their order. Data rows start at row 4.
-#include "stock/stockquery.h"
+#include "stock/reporttype.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "stock/stockin.h"
 
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 namespace qh::stock {
 

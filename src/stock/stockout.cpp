@@ -1,6 +1,6 @@
 #include "stock/stockout.h"
 
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 namespace qh::stock {
 

@@ -3,7 +3,7 @@
 // the quantity on hand (the balance row) and the earliest expiry date of what is left. The
 // journal does not say which purchase an issue took from, so the estimate lets every issue
 // consume the purchases made before it in order of expiry, the oldest first.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/herbs.h"
 
 #include <QDate>

@@ -6,8 +6,9 @@
 // One query: srnrJy (both dates), buildQuery, runQuery (at least one row), writeReport.
 // The statements are prepared with bound values: dates and the drug's name are never part of
 // the SQL text, and nothing is stored in the clinic file.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/refusal.h"
+#include "stock/reporttype.h"
 
 #include <QDate>
 #include <QString>
@@ -20,14 +21,6 @@ namespace qh::stock {
 
 // The controls a refusal of this window can focus.
 enum class StockQueryField { Txtycbm, TxtQssj, TxtJssj };
-
-// The four option buttons.
-enum class StockQueryType {
-    Ycrk, // OptYcrk "药品入库": purchases into stock
-    Ycck, // OptYcck "药品出库": every other movement
-    Ckrk, // OptCkrk "库存明细表": the in-and-out detail
-    Ycjy, // OptYcjy "药品结余": the balances, whatever the dates and the drug
-};
 
 // The boxes of the window.
 struct StockQueryInput {

@@ -1,7 +1,7 @@
 #include "clinic/caseregister.h"
-#include "core/dberror.h"
+#include "db/error.h"
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "testsupport.h"
 #include "checkorder.h"
 

@@ -2,7 +2,7 @@
 #include "clinic/ui/FrmZymz.h"
 #include "clinic/ui/entryboxes.h"
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 #include "testsupport.h"

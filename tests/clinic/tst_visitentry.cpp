@@ -1,8 +1,8 @@
 #include "clinic/caseregister.h"
 #include "clinic/visitentry.h"
-#include "core/dberror.h"
+#include "db/error.h"
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "testsupport.h"
 #include "checkorder.h"
 

@@ -1,7 +1,7 @@
 // The data file's page layout: new files have 4 KB pages; a file of the first layout (1 KB
 // pages) still opens and is rewritten once at the start, with everything in it, and a start
 // that cannot rewrite it leaves it exactly as it was.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "core/schema.h"
 #include "query/recordquery.h"

@@ -1,5 +1,5 @@
-#include "core/money.h"
-#include "core/textutil.h"
+#include "base/money.h"
+#include "base/textutil.h"
 
 #include <QtTest>
 #include <limits>

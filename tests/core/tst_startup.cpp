@@ -1,4 +1,4 @@
-#include "core/clock.h"
+#include "base/clock.h"
 #include "core/modutarnxt.h"
 #include "core/ui/Frmjdys.h"
 #include "core/ui/startup.h"

@@ -2,7 +2,7 @@
 // closing one by its frame (the close box or Ctrl+W of the main area) gives the menus back,
 // and so does its exit command, exactly once each time.
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/ui/FrmJczl.h"
 #include "core/ui/MDIFtarn.h"
 #include "core/ui/taskwindows.h"

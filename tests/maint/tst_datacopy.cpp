@@ -1,5 +1,5 @@
 // Backup and restore without the window: what is refused, what is kept, what a failure leaves.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "core/schema.h"
 #include "maint/datacopy.h"

@@ -4,7 +4,7 @@
 // with its search index, of either page layout and of the index's earlier layout) pass. The
 // engine refuses the two-argument fts3_tokenizer() on every connection. Interrupted copies'
 // work files are removed, and nothing else.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "core/schema.h"
 #include "core/searchindex.h"

@@ -2,7 +2,7 @@
 // a failure in the middle leaves the target without a copied row. Both sides are data files in
 // the first run; in the second (a server named by QINGHE_TEST_PG) a data file is moved onto an
 // empty server database, as `qinghe --export-to-server` does.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "core/schema.h"
 #include "maint/servermove.h"

@@ -7,7 +7,7 @@
 //                          儿科 2024-03-15       symptoms Null (never found)
 //   000003 王五 女 99 已婚: 内科 2024-04-02       "发热50%，恶寒" plan "清热_解毒"       rx "石膏30克*[2]'包煎'?"  doctor "Dr. Li"
 //   000004 赵六 sex Null 40: 内科 2024-03-05      "咳嗽" (never found: the patient's sex is Null)
-#include "core/database.h"
+#include "db/session.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,7 +1,7 @@
 // The record query window driven as a user does: Enter moves, the age and date boxes, a search,
 // a click on a result, the two detail tabs and the four print commands.
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/ui/FrmHelp.h"
 #include "core/ui/Frmjdys.h"
 #include "core/ui/uikit.h"

@@ -1,6 +1,6 @@
 // The record query's logic: what a search finds, the order of its checks, the visit and patient
 // of a result row, and the texts of the particulars and notes prints.
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "query/recordquery.h"
 #include "testsupport.h"
 

@@ -20,7 +20,7 @@
 //
 // Exit status: 0 passed, 1 a fault found (or, with --broken, not found), 77 skipped.
 // QH_RELIABILITY_KILLS overrides the number of kills (the sanitizer run uses fewer).
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "core/schema.h"
 #include "stock/charging.h"

@@ -2,9 +2,9 @@
 // NUL and length limits, start errors, checked results, constraint names, nested transactions.
 #include "clinic/printdoc.h"
 #include "clinic/printing.h"
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
-#include "core/owneronly.h"
+#include "base/owneronly.h"
 #include "core/schema.h"
 #include "core/spreadsheet.h"
 #include "core/ui/startup.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Stock movements posted by the real posting rules, and a dump of both stock tables, for the
 // closing tests (logic and menu command).
-#include "core/database.h"
+#include "db/session.h"
 #include "stock/posting.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 // Setup shared by the stock-in and stock-out tests (logic and windows).
-#include "core/money.h"
+#include "base/money.h"
 #include "stock/movemententry.h"
 #include "testsupport.h"
 

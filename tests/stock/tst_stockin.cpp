@@ -1,6 +1,6 @@
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "stock/posting.h"
 #include "stock/stockin.h"
 #include "stockfixtures.h"

@@ -1,4 +1,4 @@
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "stock/posting.h"
 #include "stock/stockout.h"

@@ -1,5 +1,5 @@
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 #include "stock/posting.h"

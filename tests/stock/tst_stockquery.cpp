@@ -2,7 +2,7 @@
 #include "../core/tst_spreadsheet.h"
 #include "core/modutarnxt.h"
 #include "core/spreadsheet.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "stock/countsheet.h"
 #include "stock/stockquery.h"
 #include "stockfixtures.h"

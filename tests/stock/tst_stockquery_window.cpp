@@ -1,7 +1,7 @@
 // The stock query window driven offscreen, and the count sheet menu command.
 #include "../core/tst_spreadsheet.h"
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 #include "stock/ui/Frmyckc.h"

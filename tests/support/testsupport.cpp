@@ -1,8 +1,8 @@
 #include "testsupport.h"
 
-#include "core/clock.h"
+#include "base/clock.h"
 #include "core/modutarnxt.h"
-#include "core/money.h"
+#include "base/money.h"
 #include "core/passwords.h"
 #include "core/schema.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 // Test helpers: a temporary clinic database and recorders behind the message and file seams.
-#include "core/database.h"
+#include "db/session.h"
 #include "core/messages.h"
-#include "core/store.h"
+#include "db/store.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

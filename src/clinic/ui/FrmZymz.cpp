@@ -3,7 +3,7 @@
 #include "clinic/ui/entryboxes.h"
 #include "clinic/ui/printbuttons.h"
 #include "clinic/ui/tabkit.h"
-#include "core/dberror.h"
+#include "db/error.h"
 #include "core/messages.h"
 #include "core/ui/FrmHelp.h"
 #include "core/ui/refuse.h"

@@ -2,7 +2,7 @@
 
 #include "clinic/caseregister.h"
 #include "core/messages.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/ui/uikit.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "clinic/caseregister.h"
 #include "clinic/ui/entryboxes.h"
 #include "clinic/ui/tabkit.h"
-#include "core/dberror.h"
+#include "db/error.h"
 #include "core/messages.h"
 #include "core/ui/uikit.h"
 

@@ -1,7 +1,7 @@
 #include "clinic/ui/printflow.h"
 #include "core/modutarnxt.h"
 
-#include "core/dberror.h"
+#include "db/error.h"
 #include "core/messages.h"
 #include "print/systemprinter.h"
 

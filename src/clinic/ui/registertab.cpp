@@ -4,7 +4,7 @@
 #include "clinic/ui/mailbox.h"
 #include "clinic/ui/tabkit.h"
 #include "clinic/visitentry.h"
-#include "core/dberror.h"
+#include "db/error.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
 #include "core/ui/uikit.h"

@@ -2,7 +2,7 @@
 // Pieces the tabs of the outpatient window share: the light-blue boxes, list fills, box widths,
 // and the Enter chain of a tab as a table of (box, next box, check).
 #include "core/refusal.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/ui/refuse.h"
 
 #include <QComboBox>

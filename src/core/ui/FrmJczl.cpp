@@ -3,8 +3,8 @@
 #include "core/modutarnxt.h"
 #include "core/passwords.h"
 #include "core/setup.h"
-#include "core/textutil.h"
-#include "core/ui/MDIFtarn.h"
+#include "base/textutil.h"
+#include "core/ui/background.h"
 #include "core/ui/frmLogin.h"
 #include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
@@ -231,10 +231,7 @@ void FrmJczl::CmdOext_Click()
     }
 
     // The main window shows the new picture at once (painted in place, see FrmPict).
-    MDIFtarn *main = MDIFtarn::instance();
-    main->setBackgroundPicture(m_picture);
-    if (!main->isVisible())
-        main->showMaximized();
+    showClinicBackground(m_picture);
     doEvents();
     doEvents();
     m_leaving = true;

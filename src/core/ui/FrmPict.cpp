@@ -1,17 +1,18 @@
 #include "core/ui/FrmPict.h"
-#include "core/dberror.h"
+#include "db/error.h"
 #include "core/modutarnxt.h"
 #include "core/setup.h"
-#include "core/ui/MDIFtarn.h"
 #include "core/ui/uikit.h"
 
 #include <QLabel>
 #include <QPixmap>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace qh::ui {
 
-FrmPict::FrmPict(MDIFtarn *main) : QWidget(nullptr, Qt::Tool), m_main(main)
+FrmPict::FrmPict(std::function<void(const QPixmap &)> show) : QWidget(nullptr, Qt::Tool), m_show(std::move(show))
 {
     setObjectName(QStringLiteral("FrmPict"));
     Picture1 = new QLabel(this);
@@ -33,11 +34,11 @@ void FrmPict::Form_Load()
         picture = QPixmap();
     }
     Picture1->setPixmap(picture);
-    if (!m_main)
+    if (!m_show)
         return;
     // The new background is painted in place. Hiding and re-showing the main window to redraw
     // it races the window manager, which can leave the window unmapped.
-    m_main->setBackgroundPicture(picture);
+    m_show(picture);
     doEvents();
     doEvents();
 }

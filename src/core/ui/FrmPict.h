@@ -3,23 +3,25 @@
 // row and hands it to the main window.
 #include <QWidget>
 
+#include <functional>
+
 class QLabel;
+class QPixmap;
 
 namespace qh::ui {
-
-class MDIFtarn;
 
 class FrmPict : public QWidget {
     Q_OBJECT
 public:
-    explicit FrmPict(MDIFtarn *main);
+    // show gets the picture for the main window's background (none: only Picture1 has it).
+    explicit FrmPict(std::function<void(const QPixmap &)> show);
     // Loads the stored picture into Picture1 and into the main window's background. A picture
     // that is missing or cannot be decoded leaves the background empty, without a message.
     void Form_Load();
     QLabel *Picture1;
 
 private:
-    MDIFtarn *m_main;
+    std::function<void(const QPixmap &)> m_show;
 };
 
 } // namespace qh::ui

@@ -2,6 +2,7 @@
 #include "core/messages.h"
 #include "core/ui/FrmJczl.h"
 #include "core/ui/FrmPict.h"
+#include "core/ui/background.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 
@@ -249,10 +250,18 @@ void MDIFtarn::setBackgroundPicture(const QPixmap &picture) { m_area->setPicture
 
 QPixmap MDIFtarn::backgroundPicture() const { return m_area->picture(); }
 
+void showClinicBackground(const QPixmap &picture)
+{
+    MDIFtarn *main = MDIFtarn::instance();
+    main->setBackgroundPicture(picture);
+    if (!main->isVisible())
+        main->showMaximized();
+}
+
 void MDIFtarn::Form_Load()
 {
     showMaximized();
-    FrmPict pict(this);
+    FrmPict pict([this](const QPixmap &picture) { setBackgroundPicture(picture); });
     pict.Form_Load();
     doEvents();
     pict.close();

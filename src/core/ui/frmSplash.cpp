@@ -1,5 +1,5 @@
 #include "core/ui/frmSplash.h"
-#include "core/clock.h"
+#include "base/clock.h"
 #include "core/login.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"

@@ -1,7 +1,7 @@
 #include "core/ui/startup.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
-#include "core/owneronly.h"
+#include "base/owneronly.h"
 #include "core/ui/Frmjdys.h"
 #include "core/ui/uikit.h"
 

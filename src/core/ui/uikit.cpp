@@ -1,5 +1,5 @@
 #include "core/ui/uikit.h"
-#include "core/clock.h"
+#include "base/clock.h"
 #include "core/ui/taskwindows.h"
 
 #include <QAbstractButton>

@@ -1,5 +1,5 @@
 #include "maint/ui/Frmcopy.h"
-#include "core/clock.h"
+#include "base/clock.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
 #include "core/ui/refuse.h"

@@ -1,7 +1,7 @@
 #include "maint/ui/Frmmmwh.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/ui/FrmHelp.h"
 #include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"

@@ -1,9 +1,9 @@
 #include "query/ui/FrmMzfd.h"
 
-#include "core/dberror.h"
+#include "db/error.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/ui/FrmHelp.h"
 #include "core/ui/Frmjdys.h"
 #include "core/ui/refuse.h"

@@ -1,6 +1,6 @@
 #include "query/ui/visitmodel.h"
 
-#include "core/dberror.h"
+#include "db/error.h"
 #include "core/modutarnxt.h"
 
 namespace qh::query::ui {

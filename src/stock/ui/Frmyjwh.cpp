@@ -2,7 +2,7 @@
 #include "core/modutarnxt.h"
 
 #include "core/messages.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "core/ui/FrmHelp.h"
 #include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"

@@ -1,5 +1,5 @@
 #include "stock/ui/closingcommand.h"
-#include "core/clock.h"
+#include "base/clock.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
 #include "core/ui/Frmjdys.h"

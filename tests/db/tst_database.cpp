@@ -1,7 +1,7 @@
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "core/schema.h"
-#include "core/textutil.h"
+#include "base/textutil.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -199,6 +199,37 @@ private slots:
         s.exec(dx, QStringLiteral("0001"), QStringLiteral("内科"), now);
         QCOMPARE(expectError([&] { s.exec(dx, QStringLiteral("0001"), QStringLiteral("内科"), now); }), err::Duplicate);
         s.exec(dx, QStringLiteral("0001"), QStringLiteral("外科"), now);
+    }
+
+    // A duplicate names the program's index on either engine: the file names the violated
+    // columns, the server the index's stored name, and both are told back to the index.
+    void duplicatesNameTheProgramsIndex_data()
+    {
+        QTest::addColumn<QString>("insert"); // %1: a text of the row outside the index
+        QTest::addColumn<QString>("index");
+        QTest::newRow("one field") << QStringLiteral("insert into ycjg(ycbm, ycmc, ycdj) values('MH', '%1', 1)")
+                                   << QStringLiteral("ycbmi");
+        QTest::newRow("stored under another name") << QStringLiteral("insert into zyyc(ycmc, ycgj) values('甘草', '%1')")
+                                                   << QStringLiteral("ycmci");
+        QTest::newRow("three fields")
+            << QStringLiteral("insert into hzzdzl(blbm, blkb, blsj, zdys) values('0001', '内科', '2024-03-01 09:30:00', '%1')")
+            << QStringLiteral("zdbmi");
+        QTest::newRow("formula name") << QStringLiteral("insert into zyfj(fjmc, fjly) values('桂枝汤', '%1')") << QStringLiteral("fjmci");
+    }
+    void duplicatesNameTheProgramsIndex()
+    {
+        QFETCH(QString, insert);
+        QFETCH(QString, index);
+        test::TempClinic clinic;
+        auto s = clinic.open();
+        s.exec(insert.arg(QStringLiteral("甲")));
+        try {
+            s.exec(insert.arg(QStringLiteral("乙")));
+            QFAIL("the second row was stored");
+        } catch (const DbError &e) {
+            QCOMPARE(e.number(), err::Duplicate);
+            QCOMPARE(e.description(), QStringLiteral("由于将在索引中创建重复的值（%1），请求对表的改变没有成功。").arg(index));
+        }
     }
 
     void lookupsIgnoreLetterCaseAndBindLiterally()

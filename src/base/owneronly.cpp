@@ -1,4 +1,4 @@
-#include "core/owneronly.h"
+#include "base/owneronly.h"
 
 #include <QDir>
 #include <QFile>

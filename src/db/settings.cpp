@@ -1,4 +1,4 @@
-#include "core/dbsettings.h"
+#include "db/settings.h"
 
 #include <QSettings>
 #include <QStringList>

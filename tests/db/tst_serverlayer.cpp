@@ -1,7 +1,7 @@
 // The session layer on the PostgreSQL server: the translation of the program's statements, the
 // refusals and error numbers (the same as the file's), transactions, the writer lock and the pool.
 // Runs when QINGHE_TEST_PG names a server (scripts/test.sh starts a throwaway one).
-#include "core/database.h"
+#include "db/session.h"
 #include "core/modutarnxt.h"
 #include "core/schema.h"
 #include "testsupport.h"

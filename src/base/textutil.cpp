@@ -1,4 +1,4 @@
-#include "core/textutil.h"
+#include "base/textutil.h"
 
 #include <QRegularExpression>
 

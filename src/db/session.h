@@ -13,9 +13,9 @@
 // Every failure throws qh::DbError. No text is ever spliced into SQL: values are bound. A text
 // with a NUL character is refused before it reaches the engine (the engine's length checks
 // stop at the NUL). Transactions nest: an inner Transaction joins the outer one.
-#include "core/dberror.h"
-#include "core/dbsettings.h"
-#include "core/money.h"
+#include "db/error.h"
+#include "db/settings.h"
+#include "base/money.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -88,7 +88,7 @@ private:
 };
 
 // How a clinic file lays out its pages. Files are made with 4 KB pages; files made before
-// (1 KB pages) open as they are and are rewritten once by upgradeClinicFile() (core/schema.h).
+// (1 KB pages) open as they are and are rewritten once by the program's upgrade of its files.
 // The layout is told by the file's first bytes (its salt), so it is known before anything of
 // the file is read or a leftover journal is played back.
 enum class FileLayout { Pages4K, Pages1K };

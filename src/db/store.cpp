@@ -1,4 +1,4 @@
-#include "core/store.h"
+#include "db/store.h"
 
 #include <utility>
 

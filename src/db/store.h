@@ -2,8 +2,8 @@
 // Where the data lives, decided once: the settings (file or server) and the data file's path.
 // A window opens one session from it for one user action and hands that session to the logic;
 // logic that needs several sessions or the engine takes the store itself.
-#include "core/database.h"
-#include "core/dbsettings.h"
+#include "db/session.h"
+#include "db/settings.h"
 
 #include <QString>
 

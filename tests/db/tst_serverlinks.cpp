@@ -2,9 +2,9 @@
 // as what the server did (or as unknown when it cannot be asked), and pooled links that died
 // with a server restart cost no user action. On a throwaway PostgreSQL cluster of its own (it
 // is restarted), reached through a loopback relay that cuts links at a COMMIT.
-#include "core/clock.h"
-#include "core/database.h"
-#include "core/dbsettings.h"
+#include "base/clock.h"
+#include "db/session.h"
+#include "db/settings.h"
 #include "testsupport.h"
 
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "core/dberror.h"
+#include "db/error.h"
 
 namespace qh {
 
