@@ -58,6 +58,13 @@ hits=$(grep -rnE '\bDatabaseSettings::load[[:space:]]*\(' src tests bench tools 
   | grep -vE '^src/db/(store|settings)\.(h|cpp):' || true)
 report "Only the store reads the database settings (db::Store::fromSettings):" "$hits"
 
+# The layers below the clinic reach nothing above them: src/base includes only itself, src/db only
+# itself and src/base (what it must know of the clinic comes through db/vocabulary.h at run time).
+hits=$(grep -rnE '#[[:space:]]*include[[:space:]]*"(core|clinic|stock|query|maint|print|app|db)/' src/base || true)
+report "src/base includes nothing of the program above it:" "$hits"
+hits=$(grep -rnE '#[[:space:]]*include[[:space:]]*"(core|clinic|stock|query|maint|print|app)/' src/db || true)
+report "src/db includes only src/db and src/base (the clinic tells it what it must know through db/vocabulary.h):" "$hits"
+
 if [ "$fail" -eq 0 ]; then
   echo "guards: ok"
 fi
