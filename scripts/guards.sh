@@ -58,6 +58,16 @@ hits=$(grep -rnE '\bDatabaseSettings::load[[:space:]]*\(' src tests bench tools 
   | grep -vE '^src/core/(store|dbsettings)\.(h|cpp):' || true)
 report "Only the store reads the database settings (db::Store::fromSettings):" "$hits"
 
+# What differs between the engines is the storage layer's (src/db: db/features.h, db/backup.h):
+# nothing else asks which engine it runs on or writes a statement only one engine knows (the file's
+# catalogue and pragmas, the server's pg_* functions and catalogues). The session layer, the
+# database settings and the store (src/core/database.*, dbsettings.*, store.*) are storage files
+# that still live in src/core; "#pragma once" is the compiler's.
+hits=$(grep -rnE 'Engine::|\bengine\(\)|sqlite_master|\bpragma |\bpg_|information_schema' src --include='*.cpp' --include='*.h' \
+  | grep -vE '^src/db/|^src/core/(database|dbsettings|store)\.(h|cpp):' \
+  | grep -vE '^[^:]+:[0-9]+:[[:space:]]*#[[:space:]]*pragma once' || true)
+report "Only the storage layer (src/db) knows the engines (ask db/features.h or db/backup.h):" "$hits"
+
 if [ "$fail" -eq 0 ]; then
   echo "guards: ok"
 fi
