@@ -64,6 +64,13 @@ hits=$(grep -rnE '#[[:space:]]*include[[:space:]]*"(core|clinic|stock|query|main
 report "src/base includes nothing of the program above it:" "$hits"
 hits=$(grep -rnE '#[[:space:]]*include[[:space:]]*"(core|clinic|stock|query|maint|print|app)/' src/db || true)
 report "src/db includes only src/db and src/base (the clinic tells it what it must know through db/vocabulary.h):" "$hits"
+# What differs between the engines is the storage layer's (src/db: db/features.h, db/backup.h):
+# nothing else asks which engine it runs on or writes a statement only one engine knows (the file's
+# catalogue and pragmas, the server's pg_* functions and catalogues). "#pragma once" is the compiler's.
+hits=$(grep -rnE 'Engine::|\bengine\(\)|sqlite_master|\bpragma |\bpg_|information_schema' src --include='*.cpp' --include='*.h' \
+  | grep -vE '^src/db/' \
+  | grep -vE '^[^:]+:[0-9]+:[[:space:]]*#[[:space:]]*pragma once' || true)
+report "Only the storage layer (src/db) knows the engines (ask db/features.h or db/backup.h):" "$hits"
 
 if [ "$fail" -eq 0 ]; then
   echo "guards: ok"

@@ -1,5 +1,6 @@
 #include "core/docfile.h"
 #include "base/owneronly.h"
+#include "db/durablefile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -56,26 +57,14 @@ bool DocumentFile::commit()
     if (!m_device.flush())
         return fail();
     m_device.close();
-    if (::fsync(m_fd) != 0)
-        return fail();
-    const int fd = std::exchange(m_fd, -1);
-    if (::close(fd) != 0) {
-        m_fd = -1;
+    const db::DurableResult r = db::replaceDurably(m_partial, m_target, std::exchange(m_fd, -1));
+    if (!r.inPlace()) {
+        errno = r.error;
         return fail();
     }
-    if (::rename(QFile::encodeName(m_partial).constData(), QFile::encodeName(m_target).constData()) != 0)
-        return fail();
     m_partial.clear();
-    const int dir = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0 || ::fsync(dir) != 0) {
-        m_errno = errno;
-        if (dir >= 0)
-            ::close(dir);
-        return false;
-    }
-    ::close(dir);
-    return true;
+    m_errno = r.error;
+    return r.ok();
 }
 
 void DocumentFile::discard()

@@ -3,6 +3,7 @@
 #include "core/schema.h"
 #include "base/textutil.h"
 #include "core/workfile.h"
+#include "db/features.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -147,7 +148,7 @@ StartRoute prepareClinicDatabase(const db::Store &store, QString &notice,
     const QString path = store.filePath();
     const QString folder = QFileInfo(path).absolutePath();
     const QString root = QFileInfo(folder).absolutePath(); // SystemRoot for the program's store
-    if (store.engine() == db::Engine::Server) {
+    if (!db::hasDataFile(store)) {
         if (!makeOwnerOnlyFolder(root)) // documents and settings of this workstation
             throw DbError(err::CannotOpen, QStringLiteral("无法创建数据文件夹 '%1'。").arg(root));
         return prepareServerDatabase(store.settings());

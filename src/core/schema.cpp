@@ -5,6 +5,8 @@
 #include "db/vocabulary.h"
 #include "base/textutil.h"
 #include "db/dialect.h"
+#include "db/durablefile.h"
+#include "db/features.h"
 
 #include <QFile>
 #include <QHash>
@@ -12,10 +14,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <tuple>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace qh {
 
@@ -179,7 +180,7 @@ db::Vocabulary clinicVocabulary()
 void createSchema(db::Session &session)
 {
     db::Transaction tx(session); // joins the caller's transaction when there is one
-    const db::Dialect &d = db::dialectOf(session.engine());
+    const db::Dialect &d = db::dialectOf(session);
     for (const QString &statement : d.preamble())
         session.execScript(statement);
     for (const auto &t : clinicSchema()) {
@@ -190,33 +191,31 @@ void createSchema(db::Session &session)
     tx.commit();
 }
 
-bool hasClinicSchema(db::Session &session)
-{
-    if (session.engine() == db::Engine::File)
-        return session.scalarInt(QStringLiteral("select count(*) from sqlite_master where type = 'table' and name = 'xtzlqk'")) > 0;
-    return session.scalarInt(QStringLiteral("select count(*) from information_schema.tables "
-                                            "where table_schema = current_schema() and table_name = 'xtzlqk'"))
-        > 0;
-}
+bool hasClinicSchema(db::Session &session) { return db::hasTable(session, QStringLiteral("xtzlqk")); }
 
 QString creatingPath(const QString &path) { return path + QStringLiteral(".creating"); }
 
 namespace {
 
-// Flushes a file or folder to the disk. Throws DbError.
-void syncToDisk(const QString &path, bool folder)
+// Puts the finished database file part in the place of path (db::replaceDurably). renamed is the
+// refusal of a failed rename ("... 不能改名为 '%1'：%2"). Throws DbError, also when only the
+// folder's flush failed.
+void replaceDatabaseFile(const QString &part, const QString &path, const QString &renamed)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), (folder ? O_RDONLY | O_DIRECTORY : O_RDWR) | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const int e = errno;
-        if (fd >= 0)
-            ::close(fd);
-        throw DbError(e == ENOSPC ? err::DiskFull : err::DiskIo,
-                      QStringLiteral("新建的数据库文件 '%1' 不能写入磁盘：%2").arg(path, QString::fromLocal8Bit(strerror(e))));
+    const db::DurableResult r = db::replaceDurably(part, path);
+    const QString why = QString::fromLocal8Bit(strerror(r.error));
+    switch (r.failed) {
+    case db::DurableStep::None: return;
+    case db::DurableStep::Rename: throw DbError(err::CannotOpen, renamed.arg(path, why));
+    case db::DurableStep::CloseFile:
+        throw DbError(err::DiskIo, QStringLiteral("新建的数据库文件 '%1' 不能写入磁盘。").arg(part));
+    case db::DurableStep::OpenFile:
+    case db::DurableStep::FlushFile:
+    case db::DurableStep::FlushFolder: break;
     }
-    if (::close(fd) != 0)
-        throw DbError(err::DiskIo, QStringLiteral("新建的数据库文件 '%1' 不能写入磁盘。").arg(path));
+    const QString flushed = r.failed == db::DurableStep::FlushFolder ? QFileInfo(path).absolutePath() : part;
+    throw DbError(r.error == ENOSPC ? err::DiskFull : err::DiskIo,
+                  QStringLiteral("新建的数据库文件 '%1' 不能写入磁盘：%2").arg(flushed, why));
 }
 
 } // namespace
@@ -247,11 +246,7 @@ void CreateClinicDatabase(const QString &path, bool withStatusRow)
             session.exec(QStringLiteral("insert into xtzlqk(xt001, xt006, xt007) values(?, null, null)"), QStringLiteral("  "));
         tx.commit();
         session.close();
-        syncToDisk(tmp, false);
-        if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0)
-            throw DbError(err::CannotOpen, QStringLiteral("新建的数据库文件不能改名为 '%1'：%2")
-                                               .arg(path, QString::fromLocal8Bit(strerror(errno))));
-        syncToDisk(QFileInfo(path).absolutePath(), true);
+        replaceDatabaseFile(tmp, path, QStringLiteral("新建的数据库文件不能改名为 '%1'：%2"));
     } catch (...) {
         QFile::remove(tmp);
         QFile::remove(tmp + QStringLiteral("-journal"));
@@ -272,12 +267,14 @@ QStringList contentsOf(db::Session &s)
 {
     QStringList out;
     QStringList tables;
-    db::Statement st = s.query(QStringLiteral("select type, name, tbl_name, ifnull(sql, '') from sqlite_master "
-                                              "order by type, name"));
-    while (st.next()) {
-        out << st.text(0) + u'|' + st.text(1) + u'|' + st.text(2) + u'|' + st.text(3);
-        if (st.text(0) == QLatin1String("table"))
-            tables << st.text(1);
+    QList<db::StoredObject> objects = db::storedObjects(s);
+    std::sort(objects.begin(), objects.end(), [](const db::StoredObject &a, const db::StoredObject &b) {
+        return std::tie(a.type, a.name) < std::tie(b.type, b.name);
+    });
+    for (const db::StoredObject &o : objects) {
+        out << o.type + u'|' + o.name + u'|' + o.table + u'|' + o.sql.value_or(QString());
+        if (o.type == QLatin1String("table"))
+            tables << o.name;
     }
     // The names come from the file's own schema, never from a user.
     for (const QString &t : tables) {
@@ -316,7 +313,7 @@ bool upgradeClinicFile(const QString &path, const std::function<void(int percent
             old.copyInto(part, db::FileLayout::Pages4K, copying);
             db::Session copy = db::Session::open(part);
             if (copy.layout() != db::FileLayout::Pages4K
-                || copy.scalarText(QStringLiteral("pragma quick_check")).value_or(QString()) != QLatin1String("ok")
+                || !db::integrityFaults(copy, db::IntegrityDepth::Quick).isEmpty()
                 || contentsOf(copy) != contentsOf(old))
                 throw DbError(err::General, QStringLiteral("数据库文件 '%1' 转换后的副本与原文件不一致，原文件没有改变。").arg(path));
             copy.close();
@@ -326,11 +323,7 @@ bool upgradeClinicFile(const QString &path, const std::function<void(int percent
         // somebody else's, and it would be played back into the copy. Leave everything.
         if (QFileInfo::exists(path + QStringLiteral("-journal")))
             throw DbError(err::Locked, QStringLiteral("数据库文件 '%1' 正在被其他程序使用，没有转换。").arg(path));
-        syncToDisk(part, false);
-        if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0)
-            throw DbError(err::CannotOpen, QStringLiteral("转换后的数据库文件不能改名为 '%1'：%2")
-                                               .arg(path, QString::fromLocal8Bit(strerror(errno))));
-        syncToDisk(QFileInfo(path).absolutePath(), true);
+        replaceDatabaseFile(part, path, QStringLiteral("转换后的数据库文件不能改名为 '%1'：%2"));
     } catch (...) {
         QFile::remove(part);
         QFile::remove(part + QStringLiteral("-journal"));
@@ -358,9 +351,8 @@ struct SchemaRow {
 std::vector<SchemaRow> schemaRows(db::Session &s)
 {
     std::vector<SchemaRow> rows;
-    auto st = s.query(QStringLiteral("select type, name, tbl_name, sql from sqlite_master order by rowid"));
-    while (st.next())
-        rows.push_back({st.text(0), st.text(1), st.text(2), st.text(3), !st.isNull(3)});
+    for (const db::StoredObject &o : db::storedObjects(s))
+        rows.push_back({o.type, o.name, o.table, o.sql.value_or(QString()), o.sql.has_value()});
     return rows;
 }
 
@@ -387,7 +379,8 @@ BuiltSchema buildReference()
     // The engine keeps a CREATE TABLE or CREATE INDEX statement that begins with its keywords
     // in capitals, one space apart, as it is given: the clinic's rows are the statements that
     // createSchema runs (building them in the engine costs 2.7 ms, ten times the rest).
-    const db::Dialect &file = db::dialectOf(db::Engine::File);
+    db::Session s = db::Session::scratch();
+    const db::Dialect &file = db::dialectOf(s);
     for (const TableDef &t : clinicSchema()) {
         const QString table = QString::fromLatin1(t.name);
         b.clinic.push_back({QStringLiteral("table"), table, table, tableSql(t, file), true});
@@ -396,7 +389,6 @@ BuiltSchema buildReference()
     }
     // The search index's rows include tables and indexes the engine makes for the full-text
     // table: they are built, over the visits' table, in an empty database.
-    db::Session s = db::Session::scratch();
     const auto visits = std::find_if(clinicSchema().begin(), clinicSchema().end(),
                                      [](const TableDef &t) { return QLatin1String(t.name) == QLatin1String("hzzdzl"); });
     s.exec(tableSql(*visits, file));

@@ -4,7 +4,9 @@
 #include "core/schema.h"
 #include "base/textutil.h"
 #include "core/workfile.h"
-#include "maint/serverdump.h"
+#include "db/backup.h"
+#include "db/durablefile.h"
+#include "db/features.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -42,45 +44,27 @@ QByteArray nativePath(const QString &path) { return QFile::encodeName(path); }
 
 QString errnoText(int e) { return QString::fromLocal8Bit(std::strerror(e)); }
 
-// A failure of the file system while copying or renaming, in the program's error form.
-[[noreturn]] void fileFailure(int e, const QString &what, const QString &path)
-{
-    const int number = (e == ENOSPC || e == EDQUOT) ? err::DiskFull
-                       : e == EROFS                  ? err::ReadOnly
-                       : e == EACCES || e == EPERM   ? err::CannotOpen
-                                                     : err::FileIo;
-    throw DbError(number, QStringLiteral("%1 '%2' 失败：%3").arg(what, path, errnoText(e)));
-}
-
-// Makes a rename in folder durable.
-void syncFolder(const QString &folder)
-{
-    const int fd = ::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return; // some file systems cannot open folders; the rename itself is still atomic
-    ::fsync(fd);
-    ::close(fd);
-}
-
+// A rename that the next replacement in the same folder makes durable.
 void renameOver(const QString &from, const QString &to)
 {
     if (::rename(nativePath(from).constData(), nativePath(to).constData()) != 0)
-        fileFailure(errno, QStringLiteral("替换文件"), to);
+        db::throwFileFailure(errno, QStringLiteral("替换文件"), to);
 }
 
-// Flushes a finished file to the disk.
-void flushFile(const QString &path)
+// The copy is in its place, but its folder could not be flushed (some file systems cannot open
+// folders): the rename itself is atomic, only a power cut now may undo it.
+void warnFolderNotFlushed(const QString &folder)
 {
-    const int fd = ::open(nativePath(path).constData(), O_RDWR | O_CLOEXEC);
-    if (fd < 0)
-        fileFailure(errno, QStringLiteral("打开文件"), path);
-    if (::fsync(fd) != 0) {
-        const int e = errno;
-        ::close(fd);
-        fileFailure(e, QStringLiteral("写入磁盘"), path);
-    }
-    if (::close(fd) != 0)
-        fileFailure(errno, QStringLiteral("写入文件"), path);
+    qWarning("qinghe: the folder '%s' was not flushed to the disk", qPrintable(folder));
+}
+
+// The names of the clinic's tables, each of which a backup holds.
+QStringList clinicTableNames()
+{
+    QStringList names;
+    for (const TableDef &t : clinicSchema())
+        names << QString::fromLatin1(t.name);
+    return names;
 }
 
 // Removes a file the work made and its engine journal, quietly.
@@ -92,68 +76,12 @@ void removeQuietly(const QString &path)
     ::unlink(nativePath(path + QStringLiteral("-journal")).constData());
 }
 
-// Copies the bytes of source into dest and flushes it to disk: into a new owner-only file, or
-// into the empty work file made for it (never through a link).
-enum class Dest { New, WorkFile };
-void copyBytes(const QString &source, const QString &dest, const DataCopy::Progress &progress, Dest kind = Dest::New)
-{
-    const int in = ::open(nativePath(source).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        fileFailure(errno, QStringLiteral("读取文件"), source);
-    const int out = ::open(nativePath(dest).constData(),
-                           (kind == Dest::New ? O_CREAT | O_EXCL : O_TRUNC | O_NOFOLLOW) | O_WRONLY | O_CLOEXEC, 0600);
-    if (out < 0) {
-        const int e = errno;
-        ::close(in);
-        fileFailure(e, QStringLiteral("创建文件"), dest);
-    }
-    struct stat st {};
-    ::fstat(in, &st);
-    const qint64 total = st.st_size;
-    qint64 done = 0;
-    QByteArray buf(1 << 20, Qt::Uninitialized);
-    auto fail = [&](int e, const QString &what, const QString &path) {
-        ::close(in);
-        ::close(out);
-        fileFailure(e, what, path);
-    };
-    for (;;) {
-        const ssize_t n = ::read(in, buf.data(), size_t(buf.size()));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno, QStringLiteral("读取文件"), source);
-        }
-        if (n == 0)
-            break;
-        for (ssize_t off = 0; off < n;) {
-            const ssize_t w = ::write(out, buf.constData() + off, size_t(n - off));
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                fail(errno, QStringLiteral("写入文件"), dest);
-            }
-            off += w;
-        }
-        done += n;
-        if (progress)
-            progress(done, total);
-    }
-    if (::fsync(out) != 0)
-        fail(errno, QStringLiteral("写入磁盘"), dest);
-    ::close(in);
-    if (::close(out) != 0)
-        fileFailure(errno, QStringLiteral("写入文件"), dest);
-}
-
 std::optional<QString> checkSchema(db::Session &s)
 {
     QSet<QString> tables;
-    {
-        auto st = s.query(QStringLiteral("select name from sqlite_master where type = 'table'"));
-        while (st.next())
-            tables.insert(st.text(0).toLower());
-    }
+    for (const db::StoredObject &o : db::storedObjects(s))
+        if (o.type == QLatin1String("table"))
+            tables.insert(o.name.toLower());
     QStringList missing;
     for (const TableDef &t : clinicSchema())
         if (!tables.contains(QString::fromLatin1(t.name).toLower()))
@@ -165,10 +93,8 @@ std::optional<QString> checkSchema(db::Session &s)
     }
     for (const TableDef &t : clinicSchema()) {
         QSet<QString> columns;
-        // The table names are the program's own constants, never text from outside.
-        auto st = s.prepare(QStringLiteral("pragma table_info(\"%1\")").arg(QString::fromLatin1(t.name)));
-        while (st.next())
-            columns.insert(st.text(1).toLower());
+        for (const QString &c : db::columnsOf(s, QString::fromLatin1(t.name)))
+            columns.insert(c.toLower());
         for (const FieldDef &f : t.fields)
             if (!columns.contains(QString::fromLatin1(f.name).toLower()))
                 return QStringLiteral("不是本系统的数据库（数据表 %1 缺少字段 %2）").arg(QString::fromLatin1(t.name), QString::fromLatin1(f.name));
@@ -178,23 +104,6 @@ std::optional<QString> checkSchema(db::Session &s)
     if (const QStringList faults = schemaFaults(s); !faults.isEmpty())
         return QStringLiteral("数据库的结构与本系统建立的不同（%1）").arg(faultSummary(faults));
     return std::nullopt;
-}
-
-// The faults an integrity pragma reports ("ok" is none), one per line: the engine answers
-// the faults of a tree in one row, a line each, under a heading line.
-QStringList faultsOf(db::Session &s, const QString &pragma)
-{
-    QStringList faults;
-    auto st = s.prepare(pragma);
-    while (st.next()) {
-        const QString row = st.text(0);
-        if (row.compare(QStringLiteral("ok"), Qt::CaseInsensitive) == 0)
-            continue;
-        for (const QString &line : row.split(u'\n', Qt::SkipEmptyParts))
-            if (!line.startsWith(QStringLiteral("*** ")))
-                faults << line.trimmed();
-    }
-    return faults;
 }
 
 QString safetyName(const QString &folder)
@@ -214,7 +123,7 @@ void keepSafetyCopy(const QString &live, const QString &name)
         ::chmod(nativePath(name).constData(), 0600);
         return;
     }
-    copyBytes(live, name, {});
+    db::copyFileBytes(live, name, db::CopyInto::NewFile);
 }
 
 } // namespace
@@ -260,18 +169,17 @@ std::optional<QString> whatIsWrong(const QString &file, CheckDepth depth)
             // Every page is read once into the cache (at most 256 MiB) instead of decrypted
             // again for each lookup of the index checks.
             const qint64 kib = std::clamp<qint64>(info.size() / 1024 + 1024, 2048, 256 * 1024);
-            s->execScript(QStringLiteral("pragma cache_size = -%1").arg(kib));
+            db::setPageCache(*s, kib);
         }
         if (auto wrong = checkSchema(*s))
             return wrong;
         const qint64 rows = s->scalarInt(QStringLiteral("select count(*) from xtzlqk"));
         if (rows != 1)
             return QStringLiteral("不是完整的本系统数据库（系统状态记录应有一条，实有 %1 条）").arg(rows);
-        QStringList faults = faultsOf(*s, depth == CheckDepth::Full ? QStringLiteral("pragma integrity_check")
-                                                                    : QStringLiteral("pragma quick_check"));
-        // Checks every page's authentication code where the engine has it; an engine without it
-        // answers no row.
-        faults += faultsOf(*s, QStringLiteral("pragma cipher_integrity_check"));
+        QStringList faults = db::integrityFaults(*s, depth == CheckDepth::Full ? db::IntegrityDepth::Full
+                                                                               : db::IntegrityDepth::Quick);
+        // Checks every page's authentication code where the engine has it.
+        faults += db::authenticationFaults(*s);
         if (!faults.isEmpty())
             return QStringLiteral("文件已损坏（完整性检查：%1）").arg(faultSummary(faults));
     } catch (const DbError &e) {
@@ -280,12 +188,7 @@ std::optional<QString> whatIsWrong(const QString &file, CheckDepth depth)
     return std::nullopt;
 }
 
-QString DataCopy::fileFilter(const db::Store &store)
-{
-    // The server's archive (pg_dump, custom format) is not a data file of the program.
-    return store.engine() == db::Engine::Server ? QStringLiteral("服务器数据备份(*.dump)")
-                                                                      : QStringLiteral("数据库文件(*.mdb)");
-}
+QString DataCopy::fileFilter(const db::Store &store) { return db::backupFileFilter(store); }
 
 Verdict<CopyField> DataCopy::checkPath(const QString &path)
 {
@@ -298,11 +201,9 @@ Verdict<CopyField> DataCopy::checkBackup(const db::Store &store, const QString &
 {
     if (auto r = checkPath(target))
         return r;
-    const db::DatabaseSettings &settings = store.settings();
-    const bool server = settings.engine == db::Engine::Server;
+    const bool inFile = db::hasDataFile(store);
     const QString live = store.filePath();
-    const QFileInfo liveInfo(live);
-    if (!server && !liveInfo.isFile())
+    if (inFile && !QFileInfo(live).isFile())
         return refused(QStringLiteral("系统数据丢失，不能备份。"), CopyField::Txtpath);
     const QFileInfo t(target.trimmed());
     if (t.isDir())
@@ -310,14 +211,12 @@ Verdict<CopyField> DataCopy::checkBackup(const db::Store &store, const QString &
     const QString folder = t.absolutePath();
     if (!QFileInfo(folder).isDir())
         return refused(QStringLiteral("备份文件所在的文件夹不存在：%1").arg(folder), CopyField::Txtpath);
-    if (!server && t.exists() && sameFile(t.absoluteFilePath(), live))
+    if (inFile && t.exists() && sameFile(t.absoluteFilePath(), live))
         return refused(QStringLiteral("不能把数据备份到系统正在使用的数据库文件上，请另选备份文件。"), CopyField::Txtpath);
     if (::access(nativePath(folder).constData(), W_OK | X_OK) != 0)
         return refused(QStringLiteral("备份文件所在的文件夹不能写入（%1）：%2").arg(errnoText(errno), folder), CopyField::Txtpath);
     const auto room = freeBytes(folder);
-    // On the server the compressed archive is smaller than the tables it holds: their size is
-    // the room it may need at most.
-    const std::optional<quint64> needed = server ? serverDataBytes(settings) : std::optional<quint64>(liveInfo.size());
+    const std::optional<quint64> needed = db::backupBytesNeeded(store);
     if (room && needed && *room < *needed)
         return refused(TooSmall, CopyField::Txtpath);
     return {};
@@ -338,63 +237,36 @@ void DataCopy::backup(const db::Store &store, const QString &targetText)
     at(Stage::BeforeImage);
     const WorkFile work(target);
     const QString temp = work.path();
-    if (store.engine() == db::Engine::Server)
-        return backupServer(store.settings(), target, temp);
+    bool folderFlushed = true;
     try {
         {
-            // The write lock of the live file: no other action commits while its bytes are read,
-            // so the copy is one consistent state (with the rollback journal, changes reach the
-            // file only at a commit). The bytes stay encrypted exactly as they are.
-            db::Session source = store.open();
-            db::Transaction writeLock(source);
-            copyBytes(store.filePath(), temp, m_progress, Dest::WorkFile);
-        }
-        if (auto wrong = whatIsWrong(temp))
-            throw DbError(err::General, QStringLiteral("备份文件校验未通过：%1。").arg(*wrong));
-        at(Stage::BeforeRename);
-        renameOver(temp, target);
-    } catch (...) {
-        removeQuietly(temp);
-        throw;
-    }
-    syncFolder(folder);
-}
-
-void DataCopy::backupServer(const db::DatabaseSettings &settings, const QString &target, const QString &temp)
-{
-    const QString folder = QFileInfo(target).absolutePath();
-    try {
-        {
-            // pg_dump writes into this owner-only file (its own files are owner-only as well).
+            // Whatever the backup makes meanwhile (the server's tools' own files too) is owner-only.
             const OwnerOnlyFiles ownerOnly;
-            dumpServer(settings, temp, [this](qint64 bytes) {
-                if (m_progress)
-                    m_progress(bytes, 0);
-            });
+            db::writeBackup(store, temp, m_progress);
         }
-        if (auto wrong = whatIsWrongWithDump(temp))
+        const db::BackupCheck check{clinicTableNames(), [](const QString &file) { return whatIsWrong(file); }};
+        if (auto wrong = db::whatIsWrongWithBackup(store, temp, check))
             throw DbError(err::General, QStringLiteral("备份文件校验未通过：%1。").arg(*wrong));
-        flushFile(temp);
         restrictToOwner(temp);
         at(Stage::BeforeRename);
-        renameOver(temp, target);
+        folderFlushed = db::replaceFile(temp, target);
     } catch (...) {
         removeQuietly(temp);
         throw;
     }
-    syncFolder(folder);
+    if (!folderFlushed)
+        warnFolderNotFlushed(folder);
 }
 
 Verdict<CopyField> DataCopy::checkRestoreAllowed(const db::Store &store)
 {
-    const db::DatabaseSettings &settings = store.settings();
-    if (settings.engine != db::Engine::Server)
+    if (db::restoresFromFile(store))
         return {};
     return refused(QStringLiteral("本系统的数据保存在诊所的数据库服务器上（%1），由各工作站共用，不能在工作站上恢复。\n"
                                   "恢复服务器上的数据须由服务器管理员在所有工作站都关闭本系统后进行，"
                                   "方法见部署说明 docs/DEPLOYMENT.md 的“恢复”一节（安装后为 /usr/share/doc/qinghe/DEPLOYMENT.md）。\n"
                                   "系统数据没有改变。")
-                       .arg(settings.display()),
+                       .arg(store.settings().display()),
                    CopyField::Txtpath)
         .withIcon(MsgIcon::Warning);
 }
@@ -433,8 +305,9 @@ Verdict<CopyField> DataCopy::restore(const db::Store &store, const QString &sour
     const WorkFile work(live);
     const QString temp = work.path();
     QString safety;
+    bool folderFlushed = true;
     try {
-        copyBytes(source, temp, m_progress, Dest::WorkFile);
+        db::copyFileBytes(source, temp, db::CopyInto::MadeFile, m_progress);
         // The copy, not the chosen file, is checked: exactly these bytes become the live file.
         if (auto wrong = whatIsWrong(temp)) {
             removeQuietly(temp);
@@ -461,14 +334,15 @@ Verdict<CopyField> DataCopy::restore(const db::Store &store, const QString &sour
                 renameOver(journal, safety + QStringLiteral("-journal"));
         }
         at(Stage::BeforeRename);
-        renameOver(temp, live);
+        folderFlushed = db::replaceFile(temp, live);
     } catch (...) {
         removeQuietly(temp);
         if (!safety.isEmpty())
             ::unlink(nativePath(safety).constData());
         throw;
     }
-    syncFolder(folder);
+    if (!folderFlushed)
+        warnFolderNotFlushed(folder);
     m_safetyCopy = safety;
     const QStringList kept = safetyCopies(store);
     for (qsizetype i = 0; i + SafetyCopiesKept < kept.size(); ++i) {

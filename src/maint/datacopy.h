@@ -10,10 +10,10 @@
 // fails, no partial target and no changed live file are left behind.
 //
 // When the clinic is kept on a PostgreSQL server (the program's database settings), the backup
-// is the server's own archive (pg_dump, custom format) written the same way: into an
-// owner-only temporary file beside the target, verified (pg_restore --list reads it and it holds
-// every table's data), flushed and renamed over the target. Restoring the shared database is
-// the server administrator's work, never a workstation's: the restore is refused.
+// is the server's own archive (db/backup.h) written the same way: into an owner-only temporary
+// file beside the target, verified (the server's tools read it and it holds every table's data),
+// flushed and renamed over the target. Restoring the shared database is the server
+// administrator's work, never a workstation's: the restore is refused.
 #include "db/error.h"
 #include "db/settings.h"
 #include "core/refusal.h"
@@ -96,7 +96,6 @@ public:
 
 private:
     void at(Stage s) const;
-    void backupServer(const db::DatabaseSettings &settings, const QString &target, const QString &temp);
     QString m_safetyCopy;
     StageHook m_hook;
     Progress m_progress;

@@ -1,6 +1,7 @@
 #include "maint/servermove.h"
 #include "core/schema.h"
 #include "maint/datacopy.h"
+#include "db/features.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -265,7 +266,7 @@ int exportToServerFromCommandLine(const db::Store &store)
 {
     QTextStream out(stdout), errors(stderr);
     const db::DatabaseSettings &settings = store.settings();
-    if (settings.engine != db::Engine::Server) {
+    if (db::hasDataFile(store)) {
         errors << QStringLiteral("设置中没有指定数据库服务器：请先在 %1 的 [database] 组中写明 engine=postgresql、host、port、"
                                  "database、user 等（见部署说明 docs/DEPLOYMENT.md），再迁移。")
                       .arg(db::DatabaseSettings::settingsFilePath())

@@ -4,7 +4,9 @@
 #include "core/searchindex.h"
 #include "core/searchtokenizer.h"
 #include "base/textutil.h"
+#include "db/features.h"
 
+#include <QHash>
 #include <QStringList>
 #include <unordered_map>
 #include <unordered_set>
@@ -242,11 +244,14 @@ struct Keyed {
 
 bool RecordQuery::hasSearchIndex(db::Session &s)
 {
-    auto st = s.prepare(QStringLiteral("select sql from sqlite_master where name = ?"));
+    if (!db::supports(s, db::Feature::FullTextIndex))
+        return true; // searched by the plain statement: nothing to make
+    QHash<QString, QString> stored;
+    for (const db::StoredObject &o : db::storedObjects(s))
+        stored.insert(o.name, o.sql.value_or(QString()));
     for (const searchindex::Object &o : indexObjects()) {
-        st.reset();
-        st.bind(1, QLatin1String(o.name));
-        if (!st.next() || st.text(0) != o.sql)
+        const auto it = stored.constFind(QLatin1String(o.name));
+        if (it == stored.constEnd() || *it != o.sql)
             return false;
     }
     return true;
@@ -313,8 +318,8 @@ SearchResult RecordQuery::runSearch(db::Session &s, const SearchInput &in, Plan 
     // A pattern too long for the engine (LIKE takes at most 50,000 bytes) never reaches it.
     if (const auto r = tooLongText(in))
         throw DbError(err::TooLong, r->message);
-    // The server has no full-text index of the visits: it searches by the plain statement.
-    if (in.followUps || plan == Plan::Scan || s.engine() == db::Engine::Server)
+    // An engine without full-text indexes (the server) searches by the plain statement.
+    if (in.followUps || plan == Plan::Scan || !db::supports(s, db::Feature::FullTextIndex))
         return collect(s, buildSearch(in));
 
     ensureSearchIndex(s);

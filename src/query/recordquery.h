@@ -153,7 +153,8 @@ public:
     // transaction that writes a visit. Made, or made again from all visits, when one of its
     // parts is missing or differs from what this version makes.
     // progress(done, total) is called after every block of IndexBlockRows visits and once at the
-    // end with done == total; the index is committed only then.
+    // end with done == total; the index is committed only then. An engine without full-text
+    // indexes (the server) searches without it: hasSearchIndex is true there, nothing is made.
     static bool hasSearchIndex(db::Session &s);
     static void ensureSearchIndex(db::Session &s, const std::function<void(qint64 done, qint64 total)> &progress = {});
     static constexpr qint64 IndexBlockRows = 20000;

@@ -1,4 +1,5 @@
 #include "stock/closing.h"
+#include "db/features.h"
 
 #include <QHash>
 #include <algorithm>
@@ -83,9 +84,9 @@ Money ClosingPlan::totalAfter() const
 
 namespace {
 
-// On the server a closing holds this lock (a session lock of its connection) while it writes, so
-// a second workstation that starts one is told at once instead of waiting for the writer lock;
-// postings wait for the closing's transaction as with the file.
+// A closing holds this lock while it writes, so a second workstation that starts one is told at
+// once instead of waiting for the writer lock; postings wait for the closing's transaction as
+// with the file (where the file's writer lock alone keeps closings apart).
 constexpr qint64 ClosingLockKey = 0x51484A5A;
 
 ClosingRefused closingBusy()
@@ -93,47 +94,20 @@ ClosingRefused closingBusy()
     return ClosingRefused(err::Locked, QStringLiteral("另一台工作站正在结帐，请等它结帐完成后再结帐。"), {});
 }
 
-class ClosingLock {
-public:
-    explicit ClosingLock(db::Session &s) : m_session(s)
-    {
-        if (s.engine() != db::Engine::Server)
-            return;
-        if (s.scalarInt(QStringLiteral("select pg_try_advisory_lock(?)"), ClosingLockKey) != 1)
-            throw closingBusy();
-        m_held = true;
-    }
-    ClosingLock(const ClosingLock &) = delete;
-    ClosingLock &operator=(const ClosingLock &) = delete;
-    ~ClosingLock()
-    {
-        if (!m_held)
-            return;
-        try {
-            m_session.scalarInt(QStringLiteral("select pg_advisory_unlock(?)"), ClosingLockKey);
-        } catch (const DbError &e) {
-            // Only a broken connection refuses this; the server releases the lock when it ends.
-            qWarning("qinghe: the closing lock was not released: %s", e.what());
-        }
-    }
-
-private:
-    db::Session &m_session;
-    bool m_held = false;
-};
+db::NamedLock closingLock(db::Session &s)
+{
+    std::optional<db::NamedLock> lock = db::tryNamedLock(s, ClosingLockKey);
+    if (!lock)
+        throw closingBusy();
+    return std::move(*lock);
+}
 
 } // namespace
 
 ClosingPlan planClosing(db::Session &session)
 {
-    if (session.engine() == db::Engine::Server) {
-        if (session.scalarInt(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and granted "
-                                             "and database = (select oid from pg_database where datname = current_database()) "
-                                             "and classid = 0 and objid = ? and objsubid = 1"),
-                              ClosingLockKey)
-            > 0)
-            throw closingBusy();
-    }
+    if (db::namedLockHeld(session, ClosingLockKey))
+        throw closingBusy();
     // The journal is read once, page by page, so the page cache stays at its small default: a
     // cache the size of the journal would take fresh memory for every page read, which costs
     // more than the writing spends reading again the pages that hold pending issues.
@@ -239,9 +213,8 @@ void applyClosing(db::Session &session, const ClosingPlan &plan, const ClosingOb
     // times in all (each time after syncing its rollback journal, so a power cut still undoes
     // everything). A bigger cache measured slower: each page it holds takes fresh memory, where
     // this one reuses the memory of the pages it only read.
-    if (session.engine() == db::Engine::File)
-        session.execScript(QStringLiteral("pragma cache_size = -65536"));
-    const ClosingLock running(session);
+    db::setPageCache(session, 64 * 1024);
+    const db::NamedLock running = closingLock(session);
     db::Transaction t(session);
 
     // Prepare: drugs with nothing on hand lose their balance row before any costing.

@@ -1,7 +1,6 @@
-#include "maint/serverdump.h"
+#include "db/server/serverdump.h"
 #include "db/session.h"
 #include "db/error.h"
-#include "core/schema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,7 +12,7 @@
 #include <libpq-fe.h>
 #include <memory>
 
-namespace qh::maint {
+namespace qh::db {
 
 namespace {
 
@@ -92,7 +91,7 @@ ToolResult runTool(const QString &name, const QStringList &arguments, const QPro
 
 } // namespace
 
-ToolConnection toolConnection(const db::DatabaseSettings &settings)
+ToolConnection toolConnection(const DatabaseSettings &settings)
 {
     ToolConnection c;
     c.environment = QProcessEnvironment::systemEnvironment();
@@ -134,7 +133,7 @@ QStringList dumpArguments(const ToolConnection &connection, const QString &file)
     return args;
 }
 
-void dumpServer(const db::DatabaseSettings &settings, const QString &file, const std::function<void(qint64)> &progress)
+void dumpServer(const DatabaseSettings &settings, const QString &file, const std::function<void(qint64)> &progress)
 {
     const ToolConnection c = toolConnection(settings);
     const ToolResult r = runTool(QStringLiteral("pg_dump"), dumpArguments(c, file), c.environment, [&] {
@@ -148,7 +147,7 @@ void dumpServer(const db::DatabaseSettings &settings, const QString &file, const
                                         .arg(lastWords(r.errors)));
 }
 
-std::optional<QString> whatIsWrongWithDump(const QString &file)
+std::optional<QString> whatIsWrongWithDump(const QString &file, const QStringList &tables)
 {
     ToolResult r;
     try {
@@ -167,18 +166,18 @@ std::optional<QString> whatIsWrongWithDump(const QString &file)
             present.insert(m.captured(1).toLower());
     }
     QStringList missing;
-    for (const TableDef &t : clinicSchema())
-        if (!present.contains(QString::fromLatin1(t.name).toLower()))
-            missing << QString::fromLatin1(t.name);
+    for (const QString &t : tables)
+        if (!present.contains(t.toLower()))
+            missing << t;
     if (!missing.isEmpty())
         return QStringLiteral("备份文件中缺少 %1 个数据表的数据（%2）").arg(missing.size()).arg(missing.join(u'、'));
     return std::nullopt;
 }
 
-std::optional<quint64> serverDataBytes(const db::DatabaseSettings &settings)
+std::optional<quint64> serverDataBytes(const DatabaseSettings &settings)
 {
     try {
-        db::Session s = db::Session::connect(settings);
+        Session s = Session::connect(settings);
         const qint64 bytes = s.scalarInt(QStringLiteral(
             "select cast(coalesce(sum(pg_table_size(c.oid)), 0) as bigint) from pg_class c "
             "join pg_namespace n on n.oid = c.relnamespace where c.relkind = 'r' and n.nspname = current_schema()"));
@@ -188,4 +187,4 @@ std::optional<quint64> serverDataBytes(const db::DatabaseSettings &settings)
     }
 }
 
-} // namespace qh::maint
+} // namespace qh::db
