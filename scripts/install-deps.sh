@@ -23,6 +23,9 @@ PACKAGES=(
   # the shared server engine: the client library, and a server the tests start a throwaway
   # cluster of (citext comes with the server package)
   libpq-dev postgresql postgresql-contrib
+  # the pinyin lookup's reading table, generated at build time from the Unicode Han database
+  # (Unihan_Readings.txt.bz2, read through libbz2)
+  unicode-data libbz2-dev
 )
 
 missing=()
