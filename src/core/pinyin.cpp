@@ -5,6 +5,7 @@
 #include <QHash>
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 namespace qh::pinyin {
 
@@ -267,6 +268,8 @@ void Matcher::reserve(int names)
     m_cold.reserve(size_t(names));
     m_units.reserve(size_t(names) * 3);
     m_readings.reserve(size_t(names) * 4);
+    m_keys.reserve(size_t(names) * 2);
+    m_keyText.reserve(size_t(names) * 20);
 }
 
 int Matcher::add(const QString &name, qint64 weight, const QStringList &extraKeys)
@@ -278,7 +281,7 @@ int Matcher::add(const QString &name, qint64 weight, const QStringList &extraKey
     e.unitCount = quint16(std::min<size_t>(units.size(), 0xFFFF));
     Cold cold;
     cold.name = name;
-    cold.weight = weight;
+    e.weight = weight;
     for (size_t i = 0; i < e.unitCount; ++i) {
         const RawUnit &u = units[i];
         m_units.push_back({u.ch, quint32(m_readings.size()), quint32(u.count)});
@@ -293,18 +296,28 @@ int Matcher::add(const QString &name, qint64 weight, const QStringList &extraKey
             cold.spelling += ' ';
         cold.spelling += u.count ? t.text[u.r[0]] : charText(u.ch).toUtf8();
     }
+    e.keyBegin = quint32(m_keys.size());
     for (const QString &k : extraKeys) {
-        const QString n = normalize(k);
-        if (!n.isEmpty())
-            cold.keys << n;
+        const std::vector<char32_t> f = folded(k);
+        if (f.empty() || e.keyCount == 0xFF)
+            continue;
+        for (const char32_t c : f) {
+            if (const int sym = symbolOf(c); sym >= 0)
+                e.keyLetters |= quint64(1) << sym;
+            else
+                e.keysOther = true;
+        }
+        const QByteArray utf8 = QString::fromUcs4(f.data(), qsizetype(f.size())).toUtf8();
+        m_keys.push_back({quint32(m_keyText.size()), quint32(utf8.size())});
+        m_keyText.insert(m_keyText.end(), utf8.begin(), utf8.end());
+        ++e.keyCount;
     }
-    e.hasKeys = !cold.keys.isEmpty();
     m_entries.push_back(e);
     m_cold.push_back(std::move(cold));
     return int(m_entries.size()) - 1;
 }
 
-void Matcher::setWeight(int id, qint64 weight) { m_cold[size_t(id)].weight = weight; }
+void Matcher::setWeight(int id, qint64 weight) { m_entries[size_t(id)].weight = weight; }
 
 // The typed text as masks over its positions: bit j stands for "the first j characters are
 // matched". For each syllable and length l, the positions where the typed text continues with
@@ -313,7 +326,7 @@ void Matcher::setWeight(int id, qint64 weight) { m_cold[size_t(id)].weight = wei
 struct Matcher::Query {
     static constexpr int MaxTyped = 63;
 
-    QString text;
+    QByteArray text; // UTF-8
     std::vector<char32_t> q;
     int n = 0;
     quint64 goal = 0;    // bit n
@@ -326,7 +339,7 @@ struct Matcher::Query {
     explicit Query(const QString &typed)
     {
         q = folded(typed);
-        text = QString::fromUcs4(q.data(), qsizetype(q.size()));
+        text = QString::fromUcs4(q.data(), qsizetype(q.size())).toUtf8();
         n = int(q.size());
         if (n == 0 || n > MaxTyped)
             return;
@@ -357,6 +370,19 @@ struct Matcher::Query {
     }
 
     bool scansNames() const { return goal != 0; }
+
+    // Whether every character typed (other than letters and digits) is one of the name's.
+    bool holdsLiterals(const Matcher &m, const Entry &e) const
+    {
+        for (const auto &[c, mask] : literals) {
+            bool found = false;
+            for (quint32 i = 0; i < e.unitCount && !found; ++i)
+                found = m.m_units[e.unitBegin + i].ch == c;
+            if (!found)
+                return false;
+        }
+        return true;
+    }
 
     quint64 literalAt(char32_t ch) const
     {
@@ -446,7 +472,7 @@ struct Matcher::Query {
         const Entry &e = m.m_entries[size_t(id)];
         int best = -1;
         usual = true;
-        if (scansNames() && !(symbols & ~e.letters)) {
+        if (scansNames() && !(symbols & ~e.letters) && (!literal || holdsLiterals(m, e))) {
             if (!(symbols & ~e.initials)) {
                 best = initials<false>(m, e);
                 if (best >= 0)
@@ -458,12 +484,15 @@ struct Matcher::Query {
                     usual = syllables<true>(m, e) == best;
             }
         }
-        if (e.hasKeys && best != int(Match::Exact)) {
-            for (const QString &k : m.m_cold[size_t(id)].keys) {
-                const int c = k == text ? int(Match::Exact)
-                              : k.startsWith(text) ? int(Match::Prefix)
-                              : k.contains(text)   ? int(Match::Inside)
-                                                   : -1;
+        if (e.keyCount && best != int(Match::Exact) && !(symbols & ~e.keyLetters) && (!literal || e.keysOther)) {
+            const std::string_view typed(text.constData(), size_t(text.size()));
+            for (quint32 i = 0; i < e.keyCount; ++i) {
+                const Key &k = m.m_keys[e.keyBegin + i];
+                const std::string_view key(m.m_keyText.data() + k.offset, k.size);
+                const int c = key == typed                          ? int(Match::Exact)
+                              : key.starts_with(typed)              ? int(Match::Prefix)
+                              : key.find(typed) != std::string::npos ? int(Match::Inside)
+                                                                     : -1;
                 if (c >= 0 && (best < 0 || c < best || (c == best && !usual))) {
                     best = c;
                     usual = true;
@@ -481,6 +510,7 @@ QList<Candidate> Matcher::find(const QString &typed, int limit, int *total) cons
         quint8 match;
         bool other;
         int id;
+        qint64 weight;
     };
     std::vector<Hit> hits;
     if (!query.text.isEmpty()) {
@@ -488,7 +518,7 @@ QList<Candidate> Matcher::find(const QString &typed, int limit, int *total) cons
             bool usual = true;
             const int c = query.match(*this, id, usual);
             if (c >= 0)
-                hits.push_back({quint8(c), !usual, id});
+                hits.push_back({quint8(c), !usual, id, m_entries[size_t(id)].weight});
         }
     }
     if (total)
@@ -498,9 +528,9 @@ QList<Candidate> Matcher::find(const QString &typed, int limit, int *total) cons
             return a.match < b.match;
         if (a.other != b.other)
             return b.other;
+        if (a.weight != b.weight)
+            return a.weight > b.weight;
         const Cold &x = m_cold[size_t(a.id)], &y = m_cold[size_t(b.id)];
-        if (x.weight != y.weight)
-            return x.weight > y.weight;
         if (const int c = x.spelling.compare(y.spelling))
             return c < 0;
         if (const int c = x.name.compare(y.name))

@@ -86,7 +86,7 @@ public:
 
     int size() const { return int(m_entries.size()); }
     QString name(int id) const { return m_cold[size_t(id)].name; }
-    qint64 weight(int id) const { return m_cold[size_t(id)].weight; }
+    qint64 weight(int id) const { return m_entries[size_t(id)].weight; }
     NameKind kind() const { return m_kind; }
 
     // The best `limit` candidates for what is typed (nothing for an empty text); `total` receives
@@ -94,29 +94,37 @@ public:
     QList<Candidate> find(const QString &typed, int limit = 50, int *total = nullptr) const;
 
 private:
-    struct Entry {           // what every keystroke reads
-        quint64 letters = 0;  // the letters and digits in any reading of any character
-        quint64 initials = 0; // the first letters of the readings
+    struct Entry {             // what every keystroke reads
+        quint64 letters = 0;    // the letters and digits in any reading of any character
+        quint64 initials = 0;   // the first letters of the readings
+        quint64 keyLetters = 0; // the letters and digits of the extra keys
+        qint64 weight = 0;
         quint32 unitBegin = 0;
+        quint32 keyBegin = 0;
         quint16 unitCount = 0;
-        bool hasKeys = false;
+        quint8 keyCount = 0;
+        bool keysOther = false; // an extra key holds characters other than letters and digits
     };
     struct UnitRec {
         char32_t ch = 0;
         quint32 readingBegin = 0;
         quint32 readingCount = 0;
     };
+    struct Key {
+        quint32 offset = 0; // in m_keyText: normalized, UTF-8
+        quint32 size = 0;
+    };
     struct Cold {
         QString name;
         QByteArray spelling;
-        QStringList keys;
-        qint64 weight = 0;
     };
 
     NameKind m_kind;
     std::vector<Entry> m_entries;
     std::vector<UnitRec> m_units;
     std::vector<quint16> m_readings; // syllable numbers, each unit's shown reading first
+    std::vector<Key> m_keys;
+    std::vector<char> m_keyText;
     std::vector<Cold> m_cold;
 
     struct Query; // one typed text, prepared for the scan
