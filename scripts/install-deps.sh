@@ -23,8 +23,9 @@ PACKAGES=(
   # the shared server engine: the client library, and a server the tests start a throwaway
   # cluster of (citext comes with the server package)
   libpq-dev postgresql postgresql-contrib
-  # the Unihan readings the pinyin table is generated from at build time (not needed at run time)
-  unicode-data
+  # the pinyin lookup's reading table, generated at build time from the Unicode Han database
+  # (Unihan_Readings.txt.bz2, read through libbz2)
+  unicode-data libbz2-dev
 )
 
 missing=()
