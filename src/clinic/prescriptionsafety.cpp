@@ -63,6 +63,14 @@ QStringList PrescriptionSafety::findings(db::Session &s, const QString &caseNumb
     return herbs::check(*book, in);
 }
 
+QStringList PrescriptionSafety::incompatiblePairs(const QString &prescription) const
+{
+    const herbs::RuleBook *book = herbs::programRules();
+    if (!book || trimSpaces(prescription).isEmpty())
+        return {};
+    return herbs::incompatibilities(*book, prescription, m_names);
+}
+
 QString PrescriptionSafety::question(const QStringList &findings)
 {
     return QStringLiteral("处方检查发现：\r\n") + findings.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n仍然保存吗？");

@@ -28,6 +28,13 @@ public:
     // The findings for a visit about to be saved, one line each; empty when there is nothing to
     // say or the rule table is off. The patient's sex is read from the register. Throws DbError.
     QStringList findings(db::Session &s, const QString &caseNumber, const QString &prescription) const;
+    // The incompatible pairs (十八反, 十九畏) the prescription holds, one line each as the save
+    // check words them; none when the rule table is off. Shown while the prescription is composed.
+    QStringList incompatiblePairs(const QString &prescription) const;
+    // The drug list as read by load(): names and units.
+    const QStringList &drugNames() const { return m_names; }
+    const QHash<QString, QString> &units() const { return m_units; }
+
     // The question that lists the findings.
     static QString question(const QStringList &findings);
 

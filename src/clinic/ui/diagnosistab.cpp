@@ -2,6 +2,7 @@
 #include "core/modutarnxt.h"
 
 #include "clinic/ui/entryboxes.h"
+#include "clinic/ui/herbquickbox.h"
 #include "clinic/ui/tabkit.h"
 #include "db/error.h"
 #include "core/messages.h"
@@ -115,6 +116,13 @@ DiagnosisTab::DiagnosisTab(QWidget *caseNumberBox, QWidget *parent) : QWidget(pa
     LisYpfl->setItemDelegate(new MarkedHerbs(LisYpfl));
     LabYckc = named(new QLabel, QStringLiteral("LabYckc"));
     LabYckc->setWordWrap(true);
+    quick = named(new HerbQuickBox, QStringLiteral("HerbQuickBox"));
+    quick->setLogic(&m_quick);
+    quick->setMarker([this](const QString &herb) { return quickMark(herb); });
+    LabCfjj = named(new QLabel, QStringLiteral("LabCfjj"));
+    LabCfjj->setWordWrap(true);
+    LabCfjj->setStyleSheet(QStringLiteral("color: #c00000"));
+    LabCfjj->hide();
     CmdZdzl = named(new QPushButton(QStringLiteral("保存")), QStringLiteral("CmdZdzl"));
     CmdZdde = named(new QPushButton(QStringLiteral("打印处方")), QStringLiteral("CmdZdde"));
     CmdPrbl = named(new QPushButton(QStringLiteral("打印病历")), QStringLiteral("CmdPrbl"));
@@ -147,6 +155,10 @@ DiagnosisTab::DiagnosisTab(QWidget *caseNumberBox, QWidget *parent) : QWidget(pa
     connect(LisYpfl, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *) { LisYpfl_DblClick(); });
     connect(LisYpsl, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *) { LisYpsl_DblClick(); });
     connect(LisYpfl, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) { showStockOf(item); });
+    connect(quick, &HerbQuickBox::chosen, this, &DiagnosisTab::appendPick);
+    connect(quick, &HerbQuickBox::current, this,
+            [this](const QString &herb) { LabYckc->setText(herb.isEmpty() ? QString() : m_safety.stockLine(herb)); });
+    connect(memo[2], &QPlainTextEdit::textChanged, this, &DiagnosisTab::showPairs);
     connect(CheFzbz, &QCheckBox::clicked, this, &DiagnosisTab::CheFzbz_Click);
     connect(CmdZdzl, &QPushButton::clicked, this, &DiagnosisTab::CmdZdzl_Click);
 }
@@ -183,7 +195,14 @@ void DiagnosisTab::layOut()
     g->addLayout(vitals, 2, 2, 1, 2);
     for (int i = 0; i < 4; ++i) {
         g->addWidget(Lab1[7 + i], 3 + i, 0);
-        g->addWidget(memo[i], 3 + i, 1, 1, 3);
+        if (i != 2) {
+            g->addWidget(memo[i], 3 + i, 1, 1, 3);
+            continue;
+        }
+        auto *prescription = new QVBoxLayout;
+        prescription->addWidget(memo[i], 1);
+        prescription->addWidget(LabCfjj);
+        g->addLayout(prescription, 3 + i, 1, 1, 3);
     }
     auto *follow = new QHBoxLayout;
     follow->addWidget(CheFzbz);
@@ -192,6 +211,7 @@ void DiagnosisTab::layOut()
     g->addLayout(follow, 7, 1, 1, 3);
 
     auto *picks = new QVBoxLayout;
+    picks->addWidget(quick);
     picks->addWidget(CboYpfl);
     auto *lists = new QHBoxLayout;
     lists->addWidget(LisYpfl, 2);
@@ -268,8 +288,9 @@ void DiagnosisTab::setEntriesVisible(bool visible)
     for (QWidget *w : Lab1)
         w->setVisible(visible);
     for (QWidget *w : std::initializer_list<QWidget *>{CmdCkba, CmdZdzl, CmdPrbl, CmdZdde, CboZdks, CboYpfl, LisYpfl,
-                                                       LisYpsl, CheFzbz, LabYckc})
+                                                       LisYpsl, CheFzbz, LabYckc, quick})
         w->setVisible(visible);
+    LabCfjj->setVisible(visible && !LabCfjj->text().isEmpty());
 }
 
 void DiagnosisTab::QpZdzl()
@@ -340,6 +361,7 @@ void DiagnosisTab::loadStockOutlook()
     try {
         auto s = Modutarnxt::clinicStore().open();
         m_safety.load(s, QDate::currentDate());
+        m_quick.setDrugs(m_safety.drugNames(), m_safety.units(), HerbQuick::prescribedCounts(s, m_safety.drugNames()));
     } catch (const DbError &) {
         // The outlook only informs; a visit is entered and saved without it.
     }
@@ -405,13 +427,43 @@ void DiagnosisTab::LisYpsl_DblClick()
     const QString name = herb ? trimSpaces(herb->text()) : QString();
     if (name.isEmpty())
         return;
+    appendPick(name, dose->text());
+}
+
+void DiagnosisTab::appendPick(const QString &herb, const QString &dose)
+{
     try {
         auto s = Modutarnxt::clinicStore().open();
-        if (const auto pick = herbPickText(s, name, dose->text()))
+        if (const auto pick = herbPickText(s, herb, dose))
             TxtStb1[4].setText(TxtStb1[4].text() + *pick);
     } catch (const DbError &e) {
         reportDbError(e, false);
     }
+}
+
+void DiagnosisTab::showPairs()
+{
+    const QStringList pairs = m_safety.incompatiblePairs(TxtStb1[4].text());
+    LabCfjj->setText(pairs.join(u'\n'));
+    LabCfjj->setVisible(!pairs.isEmpty() && memo[2]->isVisible());
+}
+
+// After a candidate of the quick box: out of stock or expired, and the herbs of the prescription
+// it is incompatible with.
+QString DiagnosisTab::quickMark(const QString &herb) const
+{
+    QStringList marks;
+    switch (m_safety.mark(herb)) {
+    case StockMark::None: break;
+    case StockMark::OutOfStock: marks << QStringLiteral("缺货"); break;
+    case StockMark::Expired: marks << QStringLiteral("过期"); break;
+    }
+    const QString text = TxtStb1[4].text();
+    const QStringList before = m_safety.incompatiblePairs(text);
+    for (const QString &pair : m_safety.incompatiblePairs(text + herb + QStringLiteral("1，")))
+        if (!before.contains(pair))
+            marks << QStringLiteral("⚠ ") + pair;
+    return marks.join(QStringLiteral("  "));
 }
 
 void DiagnosisTab::CheFzbz_Click()

@@ -2,6 +2,7 @@
 // Tab 1 of the outpatient window, "门诊诊断": one visit of one patient - department, date,
 // doctor, vital signs, history, plan, the prescription composed by typing or picking herbs,
 // directions for use and the follow-up - with its checks and its save.
+#include "clinic/herbquick.h"
 #include "clinic/prescriptionsafety.h"
 #include "clinic/visitentry.h"
 
@@ -19,6 +20,7 @@ class QPushButton;
 
 namespace qh::clinic::ui {
 
+class HerbQuickBox;
 class MaskBox;
 class MemoBox;
 template <class Field> class EnterChain;
@@ -59,6 +61,11 @@ public:
     QCheckBox *CheFzbz;
     // Beside the pick list: the stock of the herb under the cursor (not a described control).
     QLabel *LabYckc;
+    // Above the pick lists: the quick herb box (pinyin initials, then the dose); under the
+    // prescription: the incompatible pairs it holds, shown as soon as they are there (not
+    // described controls; unused, they change nothing).
+    HerbQuickBox *quick;
+    QLabel *LabCfjj;
     QPushButton *CmdZdzl;
     QPushButton *CmdZdde;
     QPushButton *CmdPrbl;
@@ -97,8 +104,13 @@ private:
     void loadStockOutlook();
     void markHerbs();
     void showStockOf(const QListWidgetItem *item);
+    // Appends what a picked herb and dose add to the prescription (the pick lists and the quick box).
+    void appendPick(const QString &herb, const QString &dose);
+    void showPairs();
+    QString quickMark(const QString &herb) const;
 
     PrescriptionSafety m_safety;
+    HerbQuick m_quick;
     QWidget *m_caseNumberBox;
     std::unique_ptr<EnterChain<VisitField>> m_enter;
 };
