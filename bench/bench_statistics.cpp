@@ -107,21 +107,21 @@ Sums sumsOf(const Statistics &st)
     Sums out;
     for (const MonthFigures &m : st.months) {
         const QString k = statistics::monthText(m.month);
-        out[k + u" visits"] = m.visits;
-        out[k + u" patients"] = m.patients;
-        out[k + u" new"] = m.newPatients;
-        out[k + u" revenue"] = m.revenue.units();
-        out[k + u" closed"] = m.closed;
-        out[k + u" cost"] = m.closed ? m.cost.units() : 0;
+        out[k + QStringLiteral(" visits")] = m.visits;
+        out[k + QStringLiteral(" patients")] = m.patients;
+        out[k + QStringLiteral(" new")] = m.newPatients;
+        out[k + QStringLiteral(" revenue")] = m.revenue.units();
+        out[k + QStringLiteral(" closed")] = m.closed;
+        out[k + QStringLiteral(" cost")] = m.closed ? m.cost.units() : 0;
     }
     for (const GroupFigures &g : st.doctors)
-        out[u"doctor " + g.name] = g.visits;
+        out[QStringLiteral("doctor ") + g.name] = g.visits;
     for (const GroupFigures &g : st.departments)
-        out[u"department " + g.name] = g.visits;
+        out[QStringLiteral("department ") + g.name] = g.visits;
     for (const HerbFigures &h : st.herbs) {
-        out[u"herb " + h.name + u" quantity"] = h.quantity.units();
-        out[u"herb " + h.name + u" revenue"] = h.revenue.units();
-        out[u"herb " + h.name + u" cost"] = h.cost.units();
+        out[QStringLiteral("herb ") + h.name + QStringLiteral(" quantity")] = h.quantity.units();
+        out[QStringLiteral("herb ") + h.name + QStringLiteral(" revenue")] = h.revenue.units();
+        out[QStringLiteral("herb ") + h.name + QStringLiteral(" cost")] = h.cost.units();
     }
     return out;
 }
@@ -135,7 +135,7 @@ Sums plainStatements(db::Session &s, const MonthRange &range)
     {
         auto q = s.query(QStringLiteral("select substr(blsj, 1, 7), count(*) from hzzdzl where blsj >= ? and blsj < ? group by 1"), from, to);
         while (q.next())
-            out[q.text(0) + u" visits"] = q.int64(1);
+            out[q.text(0) + QStringLiteral(" visits")] = q.int64(1);
     }
     for (auto [field, what] : {std::pair{"zdys", "doctor "}, std::pair{"blkb", "department "}}) {
         auto q = s.query(QStringLiteral("select %1, count(*) from hzzdzl where blsj >= ? and blsj < ? group by 1").arg(QLatin1String(field)),
@@ -150,22 +150,22 @@ Sums plainStatements(db::Session &s, const MonthRange &range)
                                         "where v.blsj >= ? and v.blsj < ? group by 1"),
                          from, to);
         while (q.next()) {
-            out[q.text(0) + u" patients"] = q.int64(1);
-            out[q.text(0) + u" new"] = q.int64(2);
+            out[q.text(0) + QStringLiteral(" patients")] = q.int64(1);
+            out[q.text(0) + QStringLiteral(" new")] = q.int64(2);
         }
     }
     {
         auto q = s.query(QStringLiteral("select substr(crsj, 1, 7), sum(xsje) from yccrtb where crsj >= ? and crsj < ? and ywzy = ? group by 1"),
                          from, to, dispensing);
         while (q.next())
-            out[q.text(0) + u" revenue"] = q.int64(1);
+            out[q.text(0) + QStringLiteral(" revenue")] = q.int64(1);
     }
     {
         auto q = s.query(QStringLiteral("select ycbm, sum(cksl), sum(xsje) from yccrtb where crsj >= ? and crsj < ? and ywzy = ? group by 1"),
                          from, to, dispensing);
         while (q.next()) {
-            out[u"herb " + q.text(0) + u" quantity"] = q.int64(1);
-            out[u"herb " + q.text(0) + u" revenue"] = q.int64(2);
+            out[QStringLiteral("herb ") + q.text(0) + QStringLiteral(" quantity")] = q.int64(1);
+            out[QStringLiteral("herb ") + q.text(0) + QStringLiteral(" revenue")] = q.int64(2);
         }
     }
     // A month is closed when it has no pending issue (and a closing after it: here every
@@ -178,7 +178,7 @@ Sums plainStatements(db::Session &s, const MonthRange &range)
                          from, to);
         while (q.next()) {
             closed[q.text(0)] = q.int64(1) == 0 && q.int64(2) > 0;
-            out[q.text(0) + u" closed"] = closed[q.text(0)];
+            out[q.text(0) + QStringLiteral(" closed")] = closed[q.text(0)];
         }
     }
     {
@@ -187,8 +187,8 @@ Sums plainStatements(db::Session &s, const MonthRange &range)
                          from, to, dispensing);
         while (q.next()) {
             const qint64 cost = closed[q.text(1)] ? q.int64(2) : 0;
-            out[u"herb " + q.text(0) + u" cost"] += cost;
-            out[q.text(1) + u" cost"] += cost;
+            out[QStringLiteral("herb ") + q.text(0) + QStringLiteral(" cost")] += cost;
+            out[q.text(1) + QStringLiteral(" cost")] += cost;
         }
     }
     return out;

@@ -222,7 +222,7 @@ Layout drawColumns(QPainter &p, const QRectF &area, const ColumnChart &chart, co
     // The columns, stacked from the axis up.
     const double slot = plot.width() / n;
     const double width = slot * 0.7;
-    std::vector<double> tops(std::size_t(n));
+    std::vector<double> tops(static_cast<std::size_t>(n), 0.0);
     for (int i = 0; i < n; ++i) {
         const double x = plot.left() + i * slot + (slot - width) / 2;
         double base = plot.bottom();

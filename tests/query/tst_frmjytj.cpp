@@ -61,8 +61,9 @@ void fill(test::TempClinic &clinic)
     visit("000003", "2024-04-30 17:00:00", "李明德");
     const auto dispense = [&s](const char *when, const char *herb, const char *amount) {
         s.exec(QStringLiteral("insert into yccrtb(crsj, ycbm, ywzy, blhm, blks, rksl, rkje, cksl, ckje, xsje) "
-                              "values(?, ?, ?, '000001', '内科', 0, 0, 9, 0, ?)"),
-               QString::fromLatin1(when), QString::fromUtf8(herb), stock::SummaryDispensing, *Money::parse(QString::fromLatin1(amount)));
+                              "values(?, ?, ?, '000001', '内科', 0, 0, ?, 0, ?)"),
+               QString::fromLatin1(when), QString::fromUtf8(herb), stock::SummaryDispensing, Money::fromInt(9),
+               *Money::parse(QString::fromLatin1(amount)));
     };
     dispense("2024-03-05 09:30:00", "甘草", "12.50");
     dispense("2024-03-06 09:30:00", "黄芪", "30.01");
