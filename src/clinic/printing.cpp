@@ -351,6 +351,8 @@ QString writePdf(const QString &path, const QPageSize &size, const QString &titl
     return {};
 }
 
+} // namespace
+
 PrintResult printDocument(const QString &what, const QPageSize &size, const QString &pdfPath, PagePrinter *printer,
                           const std::function<void(QPainter &)> &draw)
 {
@@ -374,8 +376,6 @@ PrintResult printDocument(const QString &what, const QPageSize &size, const QStr
     result.pdfPath = pdfPath;
     return result;
 }
-
-} // namespace
 
 QString writeCaseRecordPdf(const CaseRecordText &t, const QString &path)
 {

@@ -154,6 +154,11 @@ struct PrintResult {
 PrintResult printCaseRecordPage(const CaseRecordText &t, PagePrinter *printer);
 PrintResult printPrescriptionPage(const PrescriptionText &t, PagePrinter *printer);
 
+// One page of any document (what: its title) drawn by draw: to the printer, or without one
+// (nullptr) written as a PDF at pdfPath.
+PrintResult printDocument(const QString &what, const QPageSize &size, const QString &pdfPath, PagePrinter *printer,
+                          const std::function<void(QPainter &)> &draw);
+
 // The notice that tells where the PDF of a document ("门诊病案", "处方笺") was written.
 QString pdfNotice(const QString &what, const QString &pdfPath, bool opened);
 

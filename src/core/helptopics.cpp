@@ -117,6 +117,28 @@ QString drugListTopic()
     });
 }
 
+QString statisticsTopic()
+{
+    return compose({
+        {QString(),
+         {QStringLiteral("此功能按月统计就诊人次、就诊人数（初诊和复诊）、处方收入、出库成本和药材用量。在“起始月份”和“截止月份”中按"
+                         "“年-月”的格式输入要统计的月份，每项输入完毕按回车键，再按“统计”键，统计结果在下面的四个窗口标签中显示。"
+                         "一次最多统计240个月。"),
+          QStringLiteral("月度图表：每月的初诊、复诊人数和处方收入的柱形图，鼠标移到柱上即显示该月的数值。月度明细：每月的就诊人次、"
+                         "就诊人数、初诊人数、复诊人数、处方收入、出库成本和毛利。药材排行：按处方收入、出库数量或出库成本排在前20位的"
+                         "药材，其余药材合为“其他”一行。医师科室：各诊断医师和诊断科室的就诊人次及占比。")}},
+        {QStringLiteral("统计口径："),
+         {QStringLiteral("就诊人次是诊断记录的条数；就诊人数按病历编号计，同一患者一个月内多次就诊只计一人；患者第一次就诊所在的月份计为"
+                         "初诊，以后各月计为复诊。处方收入是业务摘要为“处方收款出库”的药品出库记录的收款金额之和，与“药材库存查询”中"
+                         "药品出库统计表同一时间的收款金额相符。"),
+          QStringLiteral("出库成本在药品结帐时才计算，所以只统计已经结帐的月份：某月的出库记录全部计算了成本，并且在该月或以后结过帐，"
+                         "该月即为已结帐；未结帐的月份不计出库成本和毛利。")}},
+        {QStringLiteral("导出和打印："),
+         {QStringLiteral("按“导出”键将统计表和图表写入电子表格，存放在“我的文档”中；按“打印”键将统计图打印出来，没有打印机时存为"
+                         "PDF文件。按“清屏”键清除统计结果，按“退出”键关闭本窗口。")}},
+    });
+}
+
 QString usersTopic()
 {
     return QStringLiteral("保存：登录新的用户姓名及密码；\n"
@@ -140,6 +162,8 @@ QString helpTopicText(const QString &code)
         return drugListTopic();
     if (code == QLatin1String("MM"))
         return usersTopic();
+    if (code == QLatin1String("JYTJ"))
+        return statisticsTopic();
     return {};
 }
 

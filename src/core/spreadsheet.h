@@ -18,7 +18,8 @@
 // Cells are kept row by row in ascending order and handed to the file in that order, so a sheet
 // written top to bottom costs no sorting. A long report streams instead of building the sheet
 // in memory: Spreadsheet::streamingTo(path) hands each row to the file as soon as a later row
-// is written, and finish() completes the file.
+// is written, and finish() completes the file. addChart places a native chart over cells of the
+// sheet (columns or bars), written with the workbook.
 //
 //   auto sheet = qh::Spreadsheet::streamingTo(path);
 //   sheet.setText("a2", "时间");
@@ -55,6 +56,29 @@ QString columnLetters(int col);
 // Limits of the file format.
 inline constexpr int SheetMaxRows = 1048576;
 inline constexpr int SheetMaxCols = 16384;
+
+// A native chart of the workbook over cells of its sheet: the categories in one column, each
+// series' values in another, over the same rows; its top-left corner on a cell. The texts take
+// the sheet's font.
+struct SheetChart {
+    enum class Kind {
+        Columns,        // vertical columns, one series beside the other
+        StackedColumns, // the series stacked
+        Bars,           // horizontal bars, the first row on top
+    };
+    struct Series {
+        QString name;
+        int col = 0;        // 1-based
+        quint32 rgb = 0;    // fill 0xRRGGBB; 0 for the spreadsheet's own
+    };
+    Kind kind = Kind::Columns;
+    QString title;
+    int firstRow = 0, lastRow = 0; // 1-based
+    int categoryCol = 0;
+    std::vector<Series> series;
+    int row = 1, col = 1;          // the cell under the top-left corner
+    int widthPx = 480, heightPx = 288;
+};
 
 class Spreadsheet {
 public:
@@ -111,6 +135,11 @@ public:
     void autoFitColumn(int col);
     // The width a saved file will carry for the column; nothing when it keeps the default.
     std::optional<double> columnWidth(int col) const;
+
+    // Adds a chart, written with the workbook (by save or finish). A chart without series or
+    // with a cell outside the sheet throws DbError(err::Misuse).
+    void addChart(const SheetChart &chart);
+    const std::vector<SheetChart> &charts() const { return m_charts; }
 
     // Reading back what was written.
     Value value(int row, int col) const;
@@ -172,6 +201,8 @@ private:
     int m_lastFormatIndex = 0;
     QString m_fontName = QStringLiteral("Calibri");
     double m_fontSize = 11;
+
+    std::vector<SheetChart> m_charts;
 
     // Streaming state: the rows up to m_flushedThrough are in the file already.
     std::unique_ptr<Writer> m_writer;

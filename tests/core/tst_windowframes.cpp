@@ -8,6 +8,7 @@
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
 #include "maint/ui/Frmmmwh.h"
+#include "query/ui/FrmJytj.h"
 #include "stock/ui/FrmYcck.h"
 #include "stock/ui/Frmycjj.h"
 #include "stock/ui/Frmycrk.h"
@@ -45,6 +46,7 @@ private slots:
         stock::ui::registerDrugListWindow();
         stock::ui::registerStockMovementWindows();
         stock::ui::registerChargingWindow();
+        query::ui::registerStatisticsWindow();
     }
 
     void closedByTheFrameOrTheExitCommand_data()
@@ -56,6 +58,7 @@ private slots:
         QTest::newRow("charging") << "YcqkXs" << "CmdExit";
         QTest::newRow("drug list") << "YcqkWh" << "";
         QTest::newRow("users") << "xtwh1" << "CmdExit";
+        QTest::newRow("statistics") << "Jytj" << "CmdExit";
         QTest::newRow("setup (no close box)") << "Xpict" << "CmdOext";
     }
 

@@ -1,0 +1,402 @@
+#include "query/statistics.h"
+
+#include "base/textutil.h"
+#include "stock/posting.h"
+
+#include <QHash>
+#include <algorithm>
+
+namespace qh::query {
+
+int MonthRange::count() const
+{
+    if (!first.isValid() || !last.isValid() || last < first)
+        return 0;
+    return (last.year() - first.year()) * 12 + last.month() - first.month() + 1;
+}
+
+bool Statistics::isEmpty() const
+{
+    return std::all_of(months.begin(), months.end(), [](const MonthFigures &m) { return m.visits == 0 && m.dispensings == 0; });
+}
+
+int Statistics::visits() const
+{
+    int n = 0;
+    for (const MonthFigures &m : months)
+        n += m.visits;
+    return n;
+}
+
+Money Statistics::revenue() const
+{
+    Money t;
+    for (const MonthFigures &m : months)
+        t += m.revenue;
+    return t;
+}
+
+int Statistics::closedMonths() const
+{
+    return int(std::count_if(months.begin(), months.end(), [](const MonthFigures &m) { return m.closed; }));
+}
+
+Money Statistics::closedRevenue() const
+{
+    Money t;
+    for (const MonthFigures &m : months)
+        if (m.closed)
+            t += m.revenue;
+    return t;
+}
+
+Money Statistics::cost() const
+{
+    Money t;
+    for (const MonthFigures &m : months)
+        if (m.closed)
+            t += m.cost;
+    return t;
+}
+
+std::vector<HerbFigures> Statistics::ranking(HerbOrder order, int top) const
+{
+    const auto measure = [order](const HerbFigures &h) {
+        switch (order) {
+        case HerbOrder::Quantity: return h.quantity;
+        case HerbOrder::Revenue: return h.revenue;
+        case HerbOrder::Cost: return h.cost;
+        }
+        return Money();
+    };
+    std::vector<const HerbFigures *> sorted;
+    sorted.reserve(herbs.size());
+    for (const HerbFigures &h : herbs)
+        if (order != HerbOrder::Cost || !h.cost.isZero())
+            sorted.push_back(&h);
+    std::sort(sorted.begin(), sorted.end(), [&measure](const HerbFigures *a, const HerbFigures *b) {
+        const Money ma = measure(*a), mb = measure(*b);
+        return ma != mb ? ma > mb : a->name < b->name;
+    });
+    std::vector<HerbFigures> out;
+    const std::size_t shown = std::min(sorted.size(), std::size_t(std::max(0, top)));
+    for (std::size_t i = 0; i < shown; ++i)
+        out.push_back(*sorted[i]);
+    if (sorted.size() > shown) {
+        HerbFigures rest;
+        rest.name = statistics::OtherHerbs;
+        rest.other = true;
+        rest.herbs = 0;
+        for (std::size_t i = shown; i < sorted.size(); ++i) {
+            rest.quantity += sorted[i]->quantity;
+            rest.revenue += sorted[i]->revenue;
+            rest.cost += sorted[i]->cost;
+            ++rest.herbs;
+        }
+        out.push_back(rest);
+    }
+    return out;
+}
+
+namespace statistics {
+
+namespace {
+
+constexpr int MonthChars = 7; // "yyyy-mm"
+
+// The month of a stored date text "yyyy-MM-dd HH:mm:ss" as months since year 0, or -1.
+int monthNumber(const QString &stored)
+{
+    if (stored.size() < MonthChars)
+        return -1;
+    const QChar *c = stored.constData();
+    int year = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (!c[i].isDigit())
+            return -1;
+        year = year * 10 + c[i].digitValue();
+    }
+    if (c[4] != u'-' || !c[5].isDigit() || !c[6].isDigit())
+        return -1;
+    const int month = c[5].digitValue() * 10 + c[6].digitValue();
+    return month >= 1 && month <= 12 ? year * 12 + month - 1 : -1;
+}
+
+int monthNumber(const QDate &d) { return d.year() * 12 + d.month() - 1; }
+
+// Groups texts by their key, keeping the first spelling met as the name shown.
+class Groups {
+public:
+    int indexOf(const QString &name)
+    {
+        // Consecutive rows often repeat a name: the last one is compared first.
+        if (!m_names.isEmpty() && name == m_lastRaw)
+            return m_lastIndex;
+        const QString key = groupKey(name);
+        auto it = m_index.constFind(key);
+        int index;
+        if (it == m_index.constEnd()) {
+            index = int(m_names.size());
+            m_index.insert(key, index);
+            m_names.push_back(key.isEmpty() ? Unnamed : trimSpaces(name));
+        } else {
+            index = *it;
+        }
+        m_lastRaw = name;
+        m_lastIndex = index;
+        return index;
+    }
+    const QStringList &names() const { return m_names; }
+    int size() const { return int(m_names.size()); }
+
+private:
+    QHash<QString, int> m_index;
+    QStringList m_names;
+    QString m_lastRaw;
+    int m_lastIndex = -1;
+};
+
+// Visits per group and month, sorted into the shown order.
+std::vector<GroupFigures> groupFigures(const Groups &groups, const std::vector<int> &counts, int months)
+{
+    std::vector<GroupFigures> out(std::size_t(groups.size()));
+    for (int g = 0; g < groups.size(); ++g) {
+        GroupFigures &f = out[std::size_t(g)];
+        f.name = groups.names()[g];
+        f.perMonth.assign(counts.begin() + std::ptrdiff_t(g) * months, counts.begin() + std::ptrdiff_t(g + 1) * months);
+        for (int v : f.perMonth)
+            f.visits += v;
+    }
+    std::sort(out.begin(), out.end(), [](const GroupFigures &a, const GroupFigures &b) {
+        return a.visits != b.visits ? a.visits > b.visits : a.name < b.name;
+    });
+    return out;
+}
+
+void countVisits(db::Session &s, const MonthRange &range, Statistics &st)
+{
+    const int months = range.count();
+    const int first = monthNumber(range.first);
+
+    // Each case's first visit, over every visit before the range's end. The index on (case,
+    // department, time) holds both fields, so the engine reads it instead of the visits.
+    Groups cases;
+    std::vector<int> firstVisit; // per case: month number of its first visit
+    {
+        db::Statement q = s.query(QStringLiteral("select blbm, blsj from hzzdzl indexed by zdbmi where blsj < ?"), range.end());
+        while (q.next()) {
+            const int m = monthNumber(q.text(1));
+            if (m < 0)
+                continue;
+            const int c = cases.indexOf(q.text(0));
+            if (c == int(firstVisit.size()))
+                firstVisit.push_back(m);
+            else if (m < firstVisit[std::size_t(c)])
+                firstVisit[std::size_t(c)] = m;
+        }
+    }
+
+    Groups doctors, departments;
+    std::vector<int> byDoctor, byDepartment;
+    std::vector<qint64> seen; // case x months + month, one per visit of the range
+    db::Statement q =
+        s.query(QStringLiteral("select blbm, blsj, blkb, zdys from hzzdzl where blsj >= ? and blsj < ?"), range.first, range.end());
+    const auto add = [months](std::vector<int> &counts, int group, int month) {
+        if (counts.size() < std::size_t(group + 1) * std::size_t(months))
+            counts.resize(std::size_t(group + 1) * std::size_t(months), 0);
+        ++counts[std::size_t(group) * std::size_t(months) + std::size_t(month)];
+    };
+    while (q.next()) {
+        const int m = monthNumber(q.text(1)) - first;
+        if (m < 0 || m >= months)
+            continue;
+        ++st.months[std::size_t(m)].visits;
+        add(byDepartment, departments.indexOf(q.text(2)), m);
+        add(byDoctor, doctors.indexOf(q.text(3)), m);
+        seen.push_back(qint64(cases.indexOf(q.text(0))) * months + m);
+    }
+    byDoctor.resize(std::size_t(doctors.size()) * std::size_t(months), 0);
+    byDepartment.resize(std::size_t(departments.size()) * std::size_t(months), 0);
+    st.doctors = groupFigures(doctors, byDoctor, months);
+    st.departments = groupFigures(departments, byDepartment, months);
+
+    // Distinct cases per month: a case is new in the month of its first visit.
+    std::sort(seen.begin(), seen.end());
+    seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
+    qint64 lastCase = -1;
+    for (qint64 key : seen) {
+        const qint64 c = key / months;
+        const int m = int(key % months);
+        MonthFigures &f = st.months[std::size_t(m)];
+        ++f.patients;
+        const bool fresh = std::size_t(c) < firstVisit.size() && firstVisit[std::size_t(c)] == first + m;
+        if (fresh)
+            ++f.newPatients;
+        if (c != lastCase) {
+            ++st.patients;
+            if (std::size_t(c) < firstVisit.size() && firstVisit[std::size_t(c)] >= first)
+                ++st.newPatients;
+            lastCase = c;
+        }
+    }
+    for (MonthFigures &f : st.months)
+        f.returningPatients = f.patients - f.newPatients;
+}
+
+void countMovements(db::Session &s, const MonthRange &range, Statistics &st)
+{
+    const int months = range.count();
+    const int first = monthNumber(range.first);
+    Groups herbs;
+    std::vector<Money> quantity, revenue, cost; // cost per herb and month
+    std::vector<int> costed(std::size_t(months), 0);
+
+    db::Statement q = s.query(QStringLiteral("select crsj, ywzy, ycbm, cksl, ckje, xsje from yccrtb where crsj >= ? and crsj < ?"),
+                              range.first, range.end());
+    const QString dispensing = stock::SummaryDispensing;
+    while (q.next()) {
+        const int m = monthNumber(q.text(0)) - first;
+        if (m < 0 || m >= months)
+            continue;
+        MonthFigures &f = st.months[std::size_t(m)];
+        const Money cksl = q.money(3), ckje = q.money(4);
+        if (!cksl.isZero()) {
+            if (ckje.isZero())
+                ++f.pendingIssues;
+            else
+                ++costed[std::size_t(m)];
+        }
+        if (q.text(1) != dispensing)
+            continue;
+        const Money xsje = q.money(5);
+        ++f.dispensings;
+        f.revenue += xsje;
+        f.cost += ckje;
+        const int h = herbs.indexOf(q.text(2));
+        if (h == int(quantity.size())) {
+            quantity.emplace_back();
+            revenue.emplace_back();
+            cost.resize(cost.size() + std::size_t(months));
+        }
+        quantity[std::size_t(h)] += cksl;
+        revenue[std::size_t(h)] += xsje;
+        cost[std::size_t(h) * std::size_t(months) + std::size_t(m)] += ckje;
+    }
+
+    // A month is closed when none of its issues is pending and some closing ran after it: a
+    // costed issue in it or in a later month (asked of the months after the range only when
+    // it decides).
+    bool later = false;
+    bool askedBeyond = false;
+    for (int m = months - 1; m >= 0; --m) {
+        MonthFigures &f = st.months[std::size_t(m)];
+        later = later || costed[std::size_t(m)] > 0;
+        if (!later && f.pendingIssues == 0 && !askedBeyond) {
+            askedBeyond = true;
+            later = s.scalarInt(QStringLiteral("select count(*) from (select 1 from yccrtb where crsj >= ? and cksl <> 0 "
+                                               "and ckje <> 0 limit 1) t"),
+                                range.end())
+                > 0;
+        }
+        f.closed = f.pendingIssues == 0 && later;
+    }
+
+    st.herbs.resize(std::size_t(herbs.size()));
+    for (int h = 0; h < herbs.size(); ++h) {
+        HerbFigures &f = st.herbs[std::size_t(h)];
+        f.name = herbs.names()[h];
+        f.quantity = quantity[std::size_t(h)];
+        f.revenue = revenue[std::size_t(h)];
+        for (int m = 0; m < months; ++m)
+            if (st.months[std::size_t(m)].closed)
+                f.cost += cost[std::size_t(h) * std::size_t(months) + std::size_t(m)];
+    }
+    std::sort(st.herbs.begin(), st.herbs.end(), [](const HerbFigures &a, const HerbFigures &b) { return a.name < b.name; });
+}
+
+} // namespace
+
+QString groupKey(const QString &name)
+{
+    QString key = trimSpaces(name);
+    bool upper = false;
+    for (QChar c : key)
+        upper = upper || (c >= u'A' && c <= u'Z');
+    if (!upper)
+        return key;
+    for (QChar &c : key)
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    return key;
+}
+
+QString monthText(const QDate &month) { return month.toString(QStringLiteral("yyyy-MM")); }
+
+std::optional<QDate> parseMonthText(const QString &text)
+{
+    const QString t = toHalfWidth(text);
+    if (t.size() != MonthChars || t[4] != u'-')
+        return std::nullopt;
+    for (int i : {0, 1, 2, 3, 5, 6})
+        if (t[i] < u'0' || t[i] > u'9')
+            return std::nullopt;
+    const int year = t.left(4).toInt(), month = t.mid(5, 2).toInt();
+    if (year < 1753 || month < 1 || month > 12) // the dates the stored texts can hold
+        return std::nullopt;
+    return QDate(year, month, 1);
+}
+
+MonthInput Qpcls(const QDate &today)
+{
+    const QDate last(today.year(), today.month(), 1);
+    return {monthText(last.addMonths(-11)), monthText(last)};
+}
+
+Verdict<StatisticsField> checkFromOnEnter(const QString &from)
+{
+    if (!parseMonthText(from))
+        return refusal(QStringLiteral("起始月份输入错误"), StatisticsField::MasQsyf, Select::head(MonthChars));
+    return {};
+}
+
+Verdict<StatisticsField> checkToOnEnter(const QString &to)
+{
+    if (!parseMonthText(to))
+        return refusal(QStringLiteral("截止月份输入错误"), StatisticsField::MasJsyf, Select::head(MonthChars));
+    return {};
+}
+
+std::variant<MonthRange, Refusal<StatisticsField>> checkRange(const QString &from, const QString &to)
+{
+    if (auto r = checkFromOnEnter(from))
+        return *r;
+    if (auto r = checkToOnEnter(to))
+        return *r;
+    const MonthRange range{*parseMonthText(from), *parseMonthText(to)};
+    if (range.last < range.first)
+        return refusal(QStringLiteral("截止月份不能早于起始月份"), StatisticsField::MasJsyf, Select::head(MonthChars));
+    if (range.count() > MaxMonths)
+        return refusal(QStringLiteral("统计范围不能超过%1个月").arg(MaxMonths), StatisticsField::MasQsyf,
+                       Select::head(MonthChars));
+    return range;
+}
+
+Statistics compute(db::Session &s, const MonthRange &range)
+{
+    Statistics st;
+    st.range = range;
+    const int months = range.count();
+    st.months.resize(std::size_t(months));
+    for (int m = 0; m < months; ++m)
+        st.months[std::size_t(m)].month = range.month(m);
+    if (months == 0)
+        return st;
+    countVisits(s, range, st);
+    countMovements(s, range, st);
+    return st;
+}
+
+QString noDataMessage() { return QStringLiteral("统计月份内没有就诊和处方收款记录"); }
+
+} // namespace statistics
+} // namespace qh::query
