@@ -4,7 +4,7 @@
 // "save as formula" in the diagnosis tab: list, find, add, change, delete, the import of the
 // shipped classical formulas. No widgets.
 //
-//   auto s = Modutarnxt::clinicStore().open();     // the window's session for this action
+//   db::Session &s = ...;                          // the window's session for this action
 //   clinic::Formulas formulas(s);
 //   const FormulaAnswer a = formulas.add(entry, Modutarnxt::CurrentUser);
 //   if (a.refusal) ...                              // show it, focus a.refusal->field
