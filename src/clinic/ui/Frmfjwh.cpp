@@ -18,6 +18,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -76,7 +77,9 @@ Frmfjwh::Frmfjwh(QWidget *parent) : QWidget(parent)
     MSFGridFjmc->setWordWrap(false);
     const int cjk = fontMetrics().horizontalAdvance(QChar(0x4E2D));
     MSFGridFjmc->setColumnWidth(0, cjk * 9 + 12);
-    MSFGridFjmc->setMinimumWidth(cjk * 15 + 24);
+    // The longest classical names (nine characters) and "金匮要略" whole, beside the scroll bar.
+    MSFGridFjmc->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MSFGridFjmc->setMinimumWidth(cjk * 15 + 24 + MSFGridFjmc->verticalScrollBar()->sizeHint().width());
 
     TxtFjmc = box(this, "TxtFjmc", Formulas::NameMax);
     TxtFjly = box(this, "TxtFjly", Formulas::SourceMax);
@@ -140,7 +143,7 @@ Frmfjwh::Frmfjwh(QWidget *parent) : QWidget(parent)
     auto *outer = new QVBoxLayout(this);
     outer->addLayout(body, 1);
     outer->addLayout(buttons);
-    resize(cjk * 62, cjk * 40);
+    resize(sizeHint());
 
     setTabOrder(TxtFjmc, TxtFjly);
     setTabOrder(TxtFjly, TxtFjgc);
@@ -177,6 +180,12 @@ Frmfjwh::Frmfjwh(QWidget *parent) : QWidget(parent)
 }
 
 Frmfjwh::~Frmfjwh() = default;
+
+QSize Frmfjwh::sizeHint() const
+{
+    const int cjk = fontMetrics().horizontalAdvance(QChar(0x4E2D));
+    return QSize(cjk * 64, cjk * 40).expandedTo(minimumSizeHint());
+}
 
 QWidget *Frmfjwh::widgetOf(FormulaField field) const
 {

@@ -48,6 +48,9 @@ public:
     // The stored name of the formula shown, "" while a new one is entered.
     const QString &shownName() const { return m_shown; }
     QWidget *widgetOf(FormulaField field) const;
+    // The window's own size (the main area sizes its frame by this): the memo boxes' default
+    // hints alone would make it taller than a 1024 x 768 screen.
+    QSize sizeHint() const override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
