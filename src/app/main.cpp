@@ -5,6 +5,7 @@
 #include "core/ui/startup.h"
 #include "core/ui/uikit.h"
 #include "clinic/ui/FrmZymz.h"
+#include "clinic/ui/Frmfjwh.h"
 #include "maint/datacopy.h"
 #include "maint/servermove.h"
 #include "maint/ui/Frmcopy.h"
@@ -48,6 +49,7 @@ int main(int argc, char *argv[])
     qh::maint::ui::registerCopyWindow();
     qh::clinic::ui::registerOutpatientWindow();
     qh::stock::ui::registerDrugListWindow();
+    qh::clinic::ui::registerFormulaWindow();
     qh::stock::ui::registerStockMovementWindows();
     qh::stock::ui::registerChargingWindow();
     qh::stock::ui::registerStockQueryWindow();

@@ -139,6 +139,27 @@ QString statisticsTopic()
     });
 }
 
+QString formulasTopic()
+{
+    return compose({
+        {QString(),
+         {QStringLiteral("方剂维护用于登录诊所常用的方剂：经方、本诊所的协定方以及其它方剂。窗口左边是方剂表（方剂名称和出处），"
+                         "右边是所选方剂的名称、出处、组成、功用、主治、用法和备注。")}},
+        {QStringLiteral("新增与保存："),
+         {QStringLiteral("按“新增”键清空右边各项，输入方剂名称、出处和组成等内容后按“保存”键保存。方剂名称和组成必须输入，方剂名称"
+                         "不能与已有的方剂重复。组成按处方的写法输入，如“麻黄9克，桂枝6克，杏仁9克，炙甘草3克”，保存时标点按处方的"
+                         "规则整理，开处方时调用的方剂与手写的处方按同一方法检查。"),
+          QStringLiteral("在方剂表中点选一个方剂，右边显示它的内容，修改后按“保存”键保存修改，方剂名称也可以修改。")}},
+        {QStringLiteral("删除："),
+         {QStringLiteral("在方剂表中选择要删除的方剂，按“删除”键，确认后删除。")}},
+        {QStringLiteral("导入经方："),
+         {QStringLiteral("程序自带《伤寒论》《金匮要略》常用经方。按“导入经方”键，方剂表中没有的经方即被导入，出处为书名；方剂表中"
+                         "已有同名方剂的（无论是否改动过），一律保留原样，不会被覆盖。导入完毕显示导入的首数和保留的首数。"),
+          QStringLiteral("自带经方的剂量是按古今折算得出的参考量，请医师斟酌修改。")}},
+        {QString(), {QStringLiteral("按“退出”键关闭本窗口。")}},
+    });
+}
+
 QString usersTopic()
 {
     return QStringLiteral("保存：登录新的用户姓名及密码；\n"
@@ -160,6 +181,8 @@ QString helpTopicText(const QString &code)
         return stockQueryTopic();
     if (code == QLatin1String("BM"))
         return drugListTopic();
+    if (code == QLatin1String("FJ"))
+        return formulasTopic();
     if (code == QLatin1String("MM"))
         return usersTopic();
     if (code == QLatin1String("JYTJ"))

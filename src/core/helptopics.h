@@ -4,7 +4,7 @@
 
 namespace qh {
 
-// "MZ", "F-D", "YCKC", "BM", "MM", "JYTJ"; an unknown code gives "".
+// "MZ", "F-D", "YCKC", "BM", "FJ", "MM", "JYTJ"; an unknown code gives "".
 QString helpTopicText(const QString &code);
 
 } // namespace qh

@@ -16,6 +16,18 @@ bool prescriptionNames(const QString &prescription, const QString &herb)
     return !name.isEmpty() && trimSpaces(prescription).contains(name);
 }
 
+const QStringList &doseUnits()
+{
+    static const QStringList units{QStringLiteral("毫克"), QStringLiteral("千克"), QStringLiteral("毫升"),
+                                   QStringLiteral("克"),   QStringLiteral("升"),   QStringLiteral("枚"),
+                                   QStringLiteral("个"),   QStringLiteral("片"),   QStringLiteral("粒"),
+                                   QStringLiteral("只"),   QStringLiteral("条"),   QStringLiteral("支"),
+                                   QStringLiteral("钱"),   QStringLiteral("两"),   QStringLiteral("袋"),
+                                   QStringLiteral("包"),   QStringLiteral("丸"),   QStringLiteral("mg"),
+                                   QStringLiteral("kg"),   QStringLiteral("ml"),   QStringLiteral("g")};
+    return units;
+}
+
 NameFinder::NameFinder(const QStringList &names) { add(names); }
 
 void NameFinder::add(const QStringList &names)
@@ -34,8 +46,28 @@ void NameFinder::add(const QStringList &names)
 
 namespace {
 
+bool isLatinLetter(QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+
+// The unit at from (blanks before it allowed), as written; "" when none.
+QString unitAt(const QString &text, qsizetype from)
+{
+    qsizetype i = from;
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    for (const QString &u : doseUnits()) {
+        const QStringView written = QStringView(text).mid(i, u.size());
+        if (written.compare(u, Qt::CaseInsensitive) != 0)
+            continue;
+        const qsizetype end = i + u.size();
+        if (isLatinLetter(u.at(0)) && end < text.size() && isLatinLetter(text.at(end)))
+            continue;
+        return written.toString();
+    }
+    return {};
+}
+
 // The dose written right after a name: blanks, a number, an optional unit.
-std::optional<Money> doseAt(const QString &text, qsizetype from)
+void readDose(const QString &text, qsizetype from, Mention &m)
 {
     qsizetype i = from;
     while (i < text.size() && text.at(i).isSpace())
@@ -44,8 +76,10 @@ std::optional<Money> doseAt(const QString &text, qsizetype from)
     while (i < text.size() && (text.at(i).isDigit() || text.at(i) == u'.'))
         ++i;
     if (i == start)
-        return std::nullopt;
-    return Money::parse(text.mid(start, i - start));
+        return;
+    m.dose = Money::parse(text.mid(start, i - start));
+    if (m.dose)
+        m.unit = unitAt(text, i);
 }
 
 } // namespace
@@ -71,7 +105,9 @@ QList<Mention> NameFinder::find(const QString &original) const
             ++i;
             continue;
         }
-        out.append({*hit, i, doseAt(text, i + hit->size())});
+        Mention m{*hit, i, std::nullopt, {}};
+        readDose(text, i + hit->size(), m);
+        out.append(m);
         i += hit->size();
     }
     return out;

@@ -24,11 +24,18 @@ struct Mention {
     QString name;              // the name as found (a drug-list or rule name)
     qsizetype position = 0;    // where it starts in the text
     std::optional<Money> dose; // "黄芪15克", "黄芪 １５ g", "黄芪15.5克"
+    QString unit;              // the unit written right after the dose, half-width as written
+                               // ("克", "g", "枚", "mL"); "" when there is none or no dose
 };
+
+// The units known after a dose (none begins another): 克 g 毫克 mg 千克 kg 毫升 ml 升 枚 个 片 粒
+// 只 条 支 钱 两 袋 包 丸.
+const QStringList &doseUnits();
 
 // Finds the known names in a text. At each place the longest known name wins and the scan
 // goes on after it, so a name inside a longer one ("贝母" in "浙贝母", "附子" in "白附子") is not
-// reported again. Full-width digits, points and units count as their ASCII forms.
+// reported again. Full-width digits, points and units count as their ASCII forms. A unit is one
+// of doseUnits() (Latin letters in either case, not followed by another Latin letter).
 class NameFinder {
 public:
     explicit NameFinder(const QStringList &names = {});

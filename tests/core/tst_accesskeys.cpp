@@ -1,6 +1,7 @@
 // Every access key of every task window presses its own button while the window is open in the
 // main area: the main window's menus, which are off then, take none of them.
 #include "clinic/ui/FrmZymz.h"
+#include "clinic/ui/Frmfjwh.h"
 #include "core/modutarnxt.h"
 #include "core/ui/MDIFtarn.h"
 #include "core/ui/taskwindows.h"
@@ -66,6 +67,7 @@ private slots:
         maint::ui::registerCopyWindow();
         clinic::ui::registerOutpatientWindow();
         stock::ui::registerDrugListWindow();
+        clinic::ui::registerFormulaWindow();
         stock::ui::registerStockMovementWindows();
         stock::ui::registerChargingWindow();
         stock::ui::registerStockQueryWindow();
@@ -76,7 +78,7 @@ private slots:
     void everyAccessKeyPressesItsButton_data()
     {
         QTest::addColumn<QString>("item");
-        for (const char *item : {"sad", "ycrc", "YcqkXs", "YcqkCk", "ZdblCx", "Yckc", "Jytj", "xtwh1", "cc", "YcqkWh", "Xpict"})
+        for (const char *item : {"sad", "ycrc", "YcqkXs", "YcqkCk", "ZdblCx", "Yckc", "Jytj", "xtwh1", "cc", "YcqkWh", "FjWh", "Xpict"})
             QTest::newRow(item) << QString::fromLatin1(item);
     }
 

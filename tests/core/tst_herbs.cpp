@@ -30,13 +30,17 @@ private slots:
     void findsNamesAndDoses_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("expected"); // name=dose or name
-        QTest::newRow("appended lines") << QStringLiteral("黄芪15克，当归10克，") << QStringList{"黄芪=15", "当归=10"};
+        QTest::addColumn<QStringList>("expected"); // name=dose unit, or name
+        QTest::newRow("appended lines") << QStringLiteral("黄芪15克，当归10克，") << QStringList{"黄芪=15克", "当归=10克"};
         QTest::newRow("full-width digits and unit") << QStringLiteral("黄芪１５ｇ 当归 ９．５ 克")
-                                                    << QStringList{"黄芪=15", "当归=9.5"};
+                                                    << QStringList{"黄芪=15g", "当归=9.5克"};
         QTest::newRow("no dose") << QStringLiteral("黄芪、当归各适量") << QStringList{"黄芪", "当归"};
-        QTest::newRow("longer name wins") << QStringLiteral("浙贝母10克 白附子3克") << QStringList{"浙贝母=10", "白附子=3"};
-        QTest::newRow("name inside another is not found twice") << QStringLiteral("人参叶6克") << QStringList{"人参叶=6"};
+        QTest::newRow("longer name wins") << QStringLiteral("浙贝母10克 白附子3克") << QStringList{"浙贝母=10克", "白附子=3克"};
+        QTest::newRow("name inside another is not found twice") << QStringLiteral("人参叶6克") << QStringList{"人参叶=6克"};
+        QTest::newRow("units as written") << QStringLiteral("黄芪3枚，当归1.5mL，人参200MG，附子6片，贝母500毫克")
+                                          << QStringList{"黄芪=3枚", "当归=1.5mL", "人参=200MG", "附子=6片", "贝母=500毫克"};
+        QTest::newRow("no unit, or a word that is none") << QStringLiteral("黄芪15，当归10gm，人参3剂")
+                                                         << QStringList{"黄芪=15", "当归=10", "人参=3"};
     }
     void findsNamesAndDoses()
     {
@@ -46,7 +50,7 @@ private slots:
                       QStringLiteral("附子"), QStringLiteral("白附子"), QStringLiteral("人参"), QStringLiteral("人参叶")});
         QStringList got;
         for (const Mention &m : f.find(text))
-            got << (m.dose ? m.name + u'=' + m.dose->toPlain() : m.name);
+            got << (m.dose ? m.name + u'=' + m.dose->toPlain() + m.unit : m.name);
         QCOMPARE(got, expected);
     }
 

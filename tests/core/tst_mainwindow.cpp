@@ -92,7 +92,8 @@ private slots:
                                                QStringLiteral("Jytj=经营统计")}));
         QCOMPARE(items(w.xtwh),
                  (QStringList{QStringLiteral("xtwh1=系统启动密码维护"), QStringLiteral("cc=系统数据备份/恢复"),
-                              QStringLiteral("Xline1=-"), QStringLiteral("YcqkWh=药品名称编码"), QStringLiteral("Xline2=-"),
+                              QStringLiteral("Xline1=-"), QStringLiteral("YcqkWh=药品名称编码"), QStringLiteral("FjWh=方剂维护"),
+                              QStringLiteral("Xline2=-"),
                               QStringLiteral("Ypjz=药品结帐"), QStringLiteral("Xline3=-"),
                               QStringLiteral("Xpict=更换系统背景")}));
         for (QMenu *m : {w.ZymzZd, w.ycrk, w.zycxll, w.xtwh})

@@ -3,6 +3,7 @@
 // and so does its exit command, exactly once each time.
 #include "core/modutarnxt.h"
 #include "base/textutil.h"
+#include "clinic/ui/Frmfjwh.h"
 #include "core/ui/FrmJczl.h"
 #include "core/ui/MDIFtarn.h"
 #include "core/ui/taskwindows.h"
@@ -44,6 +45,7 @@ private slots:
     {
         maint::ui::registerUserWindow();
         stock::ui::registerDrugListWindow();
+        clinic::ui::registerFormulaWindow();
         stock::ui::registerStockMovementWindows();
         stock::ui::registerChargingWindow();
         query::ui::registerStatisticsWindow();
@@ -57,6 +59,7 @@ private slots:
         QTest::newRow("other stock-out") << "YcqkCk" << "CmdExit";
         QTest::newRow("charging") << "YcqkXs" << "CmdExit";
         QTest::newRow("drug list") << "YcqkWh" << "";
+        QTest::newRow("formulas") << "FjWh" << "CmdExit";
         QTest::newRow("users") << "xtwh1" << "CmdExit";
         QTest::newRow("statistics") << "Jytj" << "CmdExit";
         QTest::newRow("setup (no close box)") << "Xpict" << "CmdOext";

@@ -1,5 +1,6 @@
-// Every window of the stock, login, setup and user menus is wide enough, at the default font,
+// Every window of the stock, login, setup, user and formula menus is wide enough, at the default font,
 // for what its boxes may hold and for the headers and typical values of its grids.
+#include "clinic/ui/Frmfjwh.h"
 #include "core/modutarnxt.h"
 #include "core/ui/FrmJczl.h"
 #include "core/ui/MDIFtarn.h"
@@ -64,6 +65,7 @@ private slots:
         QTest::newRow("Frmmmwh") << Make([] { return new maint::ui::Frmmmwh; });
         QTest::newRow("frmLogin") << Make([] { return new ui::frmLogin; });
         QTest::newRow("FrmJczl") << Make([] { return new ui::FrmJczl; });
+        QTest::newRow("Frmfjwh") << Make([] { return new clinic::ui::Frmfjwh; });
     }
 
     void everyBoxAndColumnIsWideEnough()

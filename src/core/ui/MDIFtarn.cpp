@@ -82,6 +82,7 @@ MDIFtarn::MDIFtarn(QWidget *parent) : QMainWindow(parent)
     addItem(xtwh, QStringLiteral("cc"), QStringLiteral("系统数据备份/恢复"));
     addSeparator(xtwh, QStringLiteral("Xline1"));
     addItem(xtwh, QStringLiteral("YcqkWh"), QStringLiteral("药品名称编码"));
+    addItem(xtwh, QStringLiteral("FjWh"), QStringLiteral("方剂维护"));
     addSeparator(xtwh, QStringLiteral("Xline2"));
     addItem(xtwh, QStringLiteral("Ypjz"), QStringLiteral("药品结帐"));
     addSeparator(xtwh, QStringLiteral("Xline3"));
