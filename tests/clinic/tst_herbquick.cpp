@@ -240,6 +240,72 @@ private slots:
         QVERIFY(!pairs->isVisible());
         delete w;
     }
+
+    // The register's filter narrows the tree while typing; Enter on the one case left shows it as
+    // a click on the tree does; an empty filter is the whole tree again.
+    void patientFilter_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("initials") << "zs" << QStringList{QStringLiteral("A0001")};
+        QTest::newRow("surname read as a surname") << "sm" << QStringList{QStringLiteral("A0003")};
+        QTest::newRow("characters") << "李" << QStringList{QStringLiteral("A0002")};
+        QTest::newRow("digits of the telephone") << "1111" << QStringList{QStringLiteral("A0001")};
+        QTest::newRow("digits of the case number") << "0002" << QStringList{QStringLiteral("A0002")};
+        QTest::newRow("nothing matches") << "qqq" << QStringList{};
+        QTest::newRow("empty: the whole tree") << ""
+                                               << QStringList{QStringLiteral("A0001"), QStringLiteral("A0002"), QStringLiteral("A0003")};
+    }
+    void patientFilter()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, shown);
+        test::TempClinic clinic;
+        const struct {
+            const char *number, *name, *tel;
+        } cases[] = {{"A0001", "张三", "13800001111"}, {"A0002", "李四", "13900002222"}, {"A0003", "单明", "13700003333"}};
+        for (const auto &c : cases) {
+            CaseRecord r = checkorder::goodCase();
+            r.blbm = QString::fromUtf8(c.number);
+            r.blxm = QString::fromUtf8(c.name);
+            r.blte = QString::fromUtf8(c.tel);
+            saveCase(test::OneAction().s(), r, QStringLiteral("管理员"));
+        }
+        test::RecordingMessages rec;
+        QPointer<FrmZymz> w = new FrmZymz;
+        w->show();
+        auto *filter = w->findChild<QLineEdit *>(QStringLiteral("TxtHzcz"));
+        QVERIFY(filter);
+        filter->setFocus();
+        for (QChar c : typed) {
+            if (c.unicode() < 128) {
+                QTest::keyClicks(filter, QString(c));
+            } else { // Chinese comes committed by the input method, without key presses
+                QInputMethodEvent commit;
+                commit.setCommitString(QString(c));
+                QApplication::sendEvent(filter, &commit);
+            }
+        }
+        QStringList visible;
+        QTreeWidgetItem *root = w->TreeView1->topLevelItem(0);
+        for (int i = 0; i < root->childCount(); ++i)
+            if (!root->child(i)->isHidden())
+                visible << root->child(i)->text(0);
+        QCOMPARE(visible, shown);
+        QTest::keyClick(filter, Qt::Key_Return);
+        if (shown.size() == 1 && !typed.isEmpty()) {
+            QCOMPARE(w->TxtBlbh->text(), shown.first());
+            QCOMPARE(w->TreeView1->currentItem()->text(0), shown.first());
+        } else {
+            QVERIFY(w->TxtHzxm->text().isEmpty()); // no case shown
+        }
+        filter->clear();
+        int all = 0;
+        for (int i = 0; i < root->childCount(); ++i)
+            all += root->child(i)->isHidden() ? 0 : 1;
+        QCOMPARE(all, 3);
+        delete w;
+    }
 };
 
 QTEST_MAIN(TstHerbQuick)

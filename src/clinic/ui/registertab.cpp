@@ -88,6 +88,10 @@ RegisterTab::RegisterTab(MemoBox *notes, QWidget *parent) : QWidget(parent), m_n
                                                        CboHzzy, TxtHzdz, TxtHzdw, TxtMail, TxtTele})
         tint(w);
 
+    TxtHzcz = named(new QLineEdit, "TxtHzcz");
+    TxtHzcz->setPlaceholderText(QStringLiteral("姓名拼音/病历号/电话"));
+    TxtHzcz->setMaxLength(20);
+    TxtHzcz->installEventFilter(this);
     TreeView1 = named(new QTreeWidget, "TreeView1");
     TreeView1->setHeaderLabel(QStringLiteral("患者病历号码"));
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -145,6 +149,7 @@ RegisterTab::RegisterTab(MemoBox *notes, QWidget *parent) : QWidget(parent), m_n
     m_noSpace = {TxtBlbh, TxtHzxm, CboHzzy, CboHzzy->lineEdit(), TxtHzdz, TxtHzdw, TxtMail, TxtTele, MaskCzsj};
 
     connect(TreeView1, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) { TreeView1_Click(item); });
+    connect(TxtHzcz, &QLineEdit::textChanged, this, &RegisterTab::filterTree);
     connect(CmdHzbc, &QPushButton::clicked, this, &RegisterTab::CmdHzbc_Click);
 }
 
@@ -217,7 +222,10 @@ void RegisterTab::layOut()
     right->addWidget(MSFGrid, 1);
 
     auto *row = new QHBoxLayout(this);
-    row->addWidget(TreeView1, 1);
+    auto *tree = new QVBoxLayout;
+    tree->addWidget(TxtHzcz);
+    tree->addWidget(TreeView1, 1);
+    row->addLayout(tree, 1);
     row->addLayout(right, 3);
 
     QWidget::setTabOrder(TxtBlbh, TxtHzxm);
@@ -260,6 +268,10 @@ bool RegisterTab::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
+        if (watched == TxtHzcz && qh::ui::isEnterKey(key)) {
+            showFiltered();
+            return true;
+        }
         if (qh::ui::isEnterKey(key))
             return m_enter->enter(watched);
         if (key->key() == Qt::Key_Space && m_noSpace.contains(watched))
@@ -346,7 +358,58 @@ void RegisterTab::QpHzzl()
             nodes << new CaseNode(number, ++ordinal);
         root->addChildren(nodes);
         root->setExpanded(true);
+        m_filter.forget();
+        filterTree();
     }
+}
+
+void RegisterTab::filterTree()
+{
+    QTreeWidgetItem *root = TreeView1->topLevelItem(0);
+    const QString typed = TxtHzcz->text().trimmed();
+    QSet<QString> shown;
+    if (!typed.isEmpty()) {
+        try {
+            if (!m_filter.loaded()) {
+                auto s = Modutarnxt::clinicStore().open();
+                m_filter.load(s);
+            }
+        } catch (const DbError &) {
+            return; // the tree stays whole; the next action reports a database that cannot be used
+        }
+        const QStringList found = m_filter.matches(typed);
+        shown = QSet<QString>(found.begin(), found.end());
+    }
+    TreeView1->setUpdatesEnabled(false);
+    for (int i = 0; i < root->childCount(); ++i) {
+        QTreeWidgetItem *node = root->child(i);
+        const bool hide = !typed.isEmpty() && !shown.contains(node->text(0));
+        if (node->isHidden() != hide)
+            node->setHidden(hide);
+    }
+    TreeView1->setUpdatesEnabled(true);
+}
+
+// Enter in the filter: the selected case when it is shown, else the only one shown.
+void RegisterTab::showFiltered()
+{
+    QTreeWidgetItem *root = TreeView1->topLevelItem(0);
+    QTreeWidgetItem *pick = TreeView1->currentItem();
+    if (!pick || pick->parent() != root || pick->isHidden()) {
+        pick = nullptr;
+        for (int i = 0; i < root->childCount(); ++i) {
+            if (root->child(i)->isHidden())
+                continue;
+            if (pick)
+                return; // more than one: the user chooses in the tree
+            pick = root->child(i);
+        }
+    }
+    if (!pick || TxtHzcz->text().trimmed().isEmpty())
+        return;
+    TreeView1->setCurrentItem(pick);
+    TreeView1->scrollToItem(pick);
+    TreeView1_Click(pick);
 }
 
 void RegisterTab::TreeView1_Click(QTreeWidgetItem *item)

@@ -2,6 +2,7 @@
 // Tab 0 of the outpatient window, "门诊病案": the patient case register - the tree of case
 // numbers, one patient's case record, the patient's visits, and the commands that lead to the
 // other tabs (handled by the host window FrmZymz).
+#include "clinic/patientfilter.h"
 #include "clinic/caseregister.h"
 
 #include <QWidget>
@@ -39,6 +40,9 @@ public:
     QLineEdit *TxtHzdw;
     MailBox *TxtMail;
     QLineEdit *TxtTele;
+    // Above the tree (not a described control): narrows the tree to the cases whose name, case
+    // number or telephone matches what is typed; Enter shows the one match as a click does.
+    QLineEdit *TxtHzcz;
     QTreeWidget *TreeView1;
     QTableWidget *MSFGrid;
     QPushButton *CmdHzbc;
@@ -63,10 +67,13 @@ protected:
 
 private:
     void TreeView1_Click(QTreeWidgetItem *item);
+    void filterTree();
+    void showFiltered();
     void CmdHzbc_Click();
     void layOut();
 
     MemoBox *m_notes;
+    PatientFilter m_filter;
     std::unique_ptr<EnterChain<CaseField>> m_enter;
     QList<QObject *> m_noSpace;
 };
