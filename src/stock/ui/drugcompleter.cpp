@@ -1,0 +1,252 @@
+#include "stock/ui/drugcompleter.h"
+
+#include "core/modutarnxt.h"
+#include "core/ui/uikit.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTableWidget>
+
+namespace qh::stock::ui {
+
+namespace {
+
+constexpr int ShownRows = 8;   // rows visible at once; more scroll
+constexpr int FoundRows = 50;  // rows the list holds at most
+
+// A price as the list shows it: two decimals, more only when the price has them.
+QString priceShown(Money p) { return p.roundedEven(2) == p ? p.toDisplay(2) : p.toPlain(); }
+
+} // namespace
+
+DrugCompleter::DrugCompleter(QLineEdit *box, QWidget *window) : QObject(box), m_box(box), m_window(window)
+{
+    m_list = new QTableWidget(0, 4, window);
+    m_list->setObjectName(QStringLiteral("LstYcbm"));
+    m_list->setHorizontalHeaderLabels(
+        {QStringLiteral("药材名称"), QStringLiteral("编码"), QStringLiteral("单位"), QStringLiteral("单价(元)")});
+    m_list->horizontalHeaderItem(3)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_list->horizontalHeader()->setSectionsClickable(false);
+    m_list->horizontalHeader()->setHighlightSections(false);
+    m_list->verticalHeader()->hide();
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setWordWrap(false);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A click on the list leaves the focus in the box: the list's focus is the box's.
+    m_list->setFocusPolicy(Qt::ClickFocus);
+    m_list->setFocusProxy(box);
+    m_list->setToolTip(QStringLiteral("回车或单击选用；Esc 关闭"));
+    m_list->hide();
+
+    connect(box, &QLineEdit::textEdited, this, &DrugCompleter::offer);
+    // Any other change of the text (cleared, filled by the window) closes the list.
+    connect(box, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (text != m_shownFor)
+            hide();
+    });
+    connect(m_list, &QTableWidget::cellClicked, this, [this](int row, int) { choose(row); });
+    box->installEventFilter(this);
+    window->installEventFilter(this);
+}
+
+void DrugCompleter::setPrescription(const QString &prescription) { m_lookup.preferPrescription(prescription); }
+
+bool DrugCompleter::isShown() const { return m_list->isVisible(); }
+
+const LookupDrug &DrugCompleter::drugAt(int row) const { return m_lookup.drug(m_rows.at(row)); }
+
+bool DrugCompleter::ensureRead()
+{
+    if (!m_stale && m_version == drugListVersion())
+        return true;
+    const quint64 version = drugListVersion();
+    try {
+        auto s = Modutarnxt::clinicStore().open();
+        m_lookup.setDrugs(DrugLookup::read(s));
+    } catch (const DbError &) {
+        return false; // no list; the box's own Enter reports what is wrong with the store
+    }
+    m_version = version;
+    m_stale = false;
+    return true;
+}
+
+void DrugCompleter::offer(const QString &typed)
+{
+    if (!ensureRead() || !m_lookup.offers(typed)) {
+        hide();
+        return;
+    }
+    m_rows.clear();
+    // Only drugs whose code fits the box: a longer one could not be typed there either.
+    for (int index : m_lookup.find(typed, -1)) {
+        if (m_lookup.drug(index).code.size() > m_box->maxLength())
+            continue;
+        m_rows << index;
+        if (m_rows.size() == FoundRows)
+            break;
+    }
+    if (m_rows.isEmpty()) {
+        hide();
+        return;
+    }
+    m_list->setUpdatesEnabled(false);
+    m_list->clearContents();
+    m_list->setRowCount(int(m_rows.size()));
+    QFont bold = m_list->font();
+    bold.setBold(true);
+    for (int r = 0; r < m_rows.size(); ++r) {
+        const LookupDrug &d = m_lookup.drug(m_rows[r]);
+        const QString cells[4] = {d.name, d.code, d.unit, priceShown(d.price)};
+        for (int c = 0; c < 4; ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            item->setTextAlignment((c == 3 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+            if (m_lookup.preferred(m_rows[r])) {
+                item->setFont(bold); // a herb of the visit's prescription
+                item->setToolTip(QStringLiteral("处方中的药材"));
+            }
+            m_list->setItem(r, c, item);
+        }
+    }
+    m_list->setCurrentCell(0, 0);
+    m_list->setUpdatesEnabled(true);
+    m_shownFor = typed;
+    place();
+    m_list->show();
+    m_list->raise();
+}
+
+void DrugCompleter::hide()
+{
+    m_shownFor.clear();
+    if (m_list->isVisible())
+        m_list->hide();
+}
+
+void DrugCompleter::place()
+{
+    m_list->resizeColumnsToContents();
+    const QFontMetrics fm(m_list->font());
+    const int gap = fm.horizontalAdvance(QChar(0x4E2D)); // room on both sides of a cell's text
+    int width = 2 * m_list->frameWidth();
+    for (int c = 0; c < m_list->columnCount(); ++c) {
+        m_list->setColumnWidth(c, m_list->columnWidth(c) + gap);
+        width += m_list->columnWidth(c);
+    }
+    const int rowHeight = m_list->verticalHeader()->defaultSectionSize();
+    const int header = m_list->horizontalHeader()->sizeHint().height();
+    const int frame = 2 * m_list->frameWidth();
+    int rows = qMin(int(m_rows.size()), ShownRows);
+    const QRect box(m_box->mapTo(m_window, QPoint(0, 0)), m_box->size());
+    const int below = m_window->height() - box.bottom() - 1;
+    const int above = box.top();
+    const auto heightOf = [&](int n) { return header + n * rowHeight + frame; };
+    bool down = heightOf(rows) <= below || below >= above;
+    const int room = down ? below : above;
+    while (rows > 1 && heightOf(rows) > room)
+        --rows;
+    if (rows < m_rows.size())
+        width += m_list->verticalScrollBar()->sizeHint().width();
+    width = qMin(width, m_window->width());
+    const int height = qMin(heightOf(rows), qMax(room, heightOf(1)));
+    const int x = qBound(0, box.left(), qMax(0, m_window->width() - width));
+    const int y = down ? box.bottom() + 1 : box.top() - height;
+    m_list->setGeometry(x, y, width, height);
+}
+
+void DrugCompleter::moveCurrent(int by)
+{
+    const int row = qBound(0, m_list->currentRow() + by, m_list->rowCount() - 1);
+    m_list->setCurrentCell(row, 0);
+    m_list->scrollToItem(m_list->item(row, 0));
+}
+
+bool DrugCompleter::enterOnList()
+{
+    const int row = m_list->currentRow();
+    if (row < 0) {
+        hide();
+        return false;
+    }
+    // A code the store knows goes the box's own way, also when the list was read before it
+    // was added at another workstation.
+    try {
+        auto s = Modutarnxt::clinicStore().open();
+        if (DrugLookup::storeHasCode(s, m_box->text())) {
+            hide();
+            markStale();
+            return false;
+        }
+    } catch (const DbError &) {
+        hide();
+        return false; // the box's own Enter reports the failure
+    }
+    choose(row);
+    return true;
+}
+
+void DrugCompleter::choose(int row)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    const QString code = drugAt(row).code;
+    hide();
+    m_box->setText(code);
+    // Enter in the box, as the user presses it after typing the code.
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(m_box, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(m_box, &release);
+}
+
+bool DrugCompleter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window) {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::WindowActivate:
+            markStale();
+            break;
+        case QEvent::Hide:
+        case QEvent::WindowDeactivate:
+            hide();
+            break;
+        case QEvent::Resize:
+            if (isShown())
+                place();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+    if (watched != m_box)
+        return false;
+    if (event->type() == QEvent::FocusOut) {
+        hide();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress || !isShown())
+        return false;
+    auto *k = static_cast<QKeyEvent *>(event);
+    switch (k->key()) {
+    case Qt::Key_Down: moveCurrent(1); return true;
+    case Qt::Key_Up: moveCurrent(-1); return true;
+    case Qt::Key_PageDown: moveCurrent(ShownRows); return true;
+    case Qt::Key_PageUp: moveCurrent(-ShownRows); return true;
+    case Qt::Key_Escape: hide(); return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: hide(); return false;
+    default: break;
+    }
+    if (qh::ui::isEnterKey(k))
+        return enterOnList();
+    return false;
+}
+
+} // namespace qh::stock::ui
