@@ -71,6 +71,8 @@ bool DrugCompleter::ensureRead()
     } catch (const DbError &) {
         return false; // no list; the box's own Enter reports what is wrong with the store
     }
+    m_plainWidths.assign(size_t(m_lookup.size()), {-1, -1, -1, -1});
+    m_boldWidths = m_plainWidths;
     m_version = version;
     m_stale = false;
     return true;
@@ -100,10 +102,20 @@ void DrugCompleter::offer(const QString &typed)
     m_list->setRowCount(int(m_rows.size()));
     QFont bold = m_list->font();
     bold.setBold(true);
+    const QFontMetrics plainMetrics(m_list->font()), boldMetrics(bold);
+    int widths[4] = {};
+    for (int c = 0; c < 4; ++c)
+        widths[c] = m_list->horizontalHeader()->sectionSizeHint(c);
     for (int r = 0; r < m_rows.size(); ++r) {
         const LookupDrug &d = m_lookup.drug(m_rows[r]);
         const QString cells[4] = {d.name, d.code, d.unit, priceShown(d.price)};
+        const bool preferred = m_lookup.preferred(m_rows[r]);
+        // A text's width is worked out once per drug and font: the widths are most of a keystroke.
+        std::array<int, 4> &known = (preferred ? m_boldWidths : m_plainWidths)[size_t(m_rows[r])];
         for (int c = 0; c < 4; ++c) {
+            if (known[size_t(c)] < 0)
+                known[size_t(c)] = (preferred ? boldMetrics : plainMetrics).horizontalAdvance(cells[c]);
+            widths[c] = qMax(widths[c], known[size_t(c)]);
             auto *item = new QTableWidgetItem(cells[c]);
             item->setTextAlignment((c == 3 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
             if (m_lookup.preferred(m_rows[r])) {
@@ -113,6 +125,10 @@ void DrugCompleter::offer(const QString &typed)
             m_list->setItem(r, c, item);
         }
     }
+    // Each column as wide as its widest text, with room on both sides.
+    const int gap = plainMetrics.horizontalAdvance(QChar(0x4E2D));
+    for (int c = 0; c < 4; ++c)
+        m_list->setColumnWidth(c, widths[c] + gap);
     m_list->setCurrentCell(0, 0);
     m_list->setUpdatesEnabled(true);
     m_shownFor = typed;
@@ -130,14 +146,9 @@ void DrugCompleter::hide()
 
 void DrugCompleter::place()
 {
-    m_list->resizeColumnsToContents();
-    const QFontMetrics fm(m_list->font());
-    const int gap = fm.horizontalAdvance(QChar(0x4E2D)); // room on both sides of a cell's text
     int width = 2 * m_list->frameWidth();
-    for (int c = 0; c < m_list->columnCount(); ++c) {
-        m_list->setColumnWidth(c, m_list->columnWidth(c) + gap);
+    for (int c = 0; c < m_list->columnCount(); ++c)
         width += m_list->columnWidth(c);
-    }
     const int rowHeight = m_list->verticalHeader()->defaultSectionSize();
     const int header = m_list->horizontalHeader()->sizeHint().height();
     const int frame = 2 * m_list->frameWidth();

@@ -18,6 +18,9 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
+#include <vector>
+
 class QLineEdit;
 class QTableWidget;
 class QWidget;
@@ -63,7 +66,8 @@ private:
     DrugLookup m_lookup;
     QList<int> m_rows; // drug indexes of the rows shown
     QString m_shownFor; // the box's text the rows were found for
-    QString m_prescription;
+    // The widths of each drug's four texts, plain and bold (-1: not worked out yet).
+    std::vector<std::array<int, 4>> m_plainWidths, m_boldWidths;
     quint64 m_version = 0;
     bool m_stale = true;
 };
