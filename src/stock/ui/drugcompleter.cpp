@@ -36,6 +36,8 @@ DrugCompleter::DrugCompleter(QLineEdit *box, QWidget *window) : QObject(box), m_
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setWordWrap(false);
+    m_list->verticalHeader()->setMinimumSectionSize(1);
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 8);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // A click on the list leaves the focus in the box: the list's focus is the box's.
     m_list->setFocusPolicy(Qt::ClickFocus);
@@ -52,6 +54,12 @@ DrugCompleter::DrugCompleter(QLineEdit *box, QWidget *window) : QObject(box), m_
     connect(m_list, &QTableWidget::cellClicked, this, [this](int row, int) { choose(row); });
     box->installEventFilter(this);
     window->installEventFilter(this);
+}
+
+DrugCompleter::~DrugCompleter()
+{
+    // The list may belong to the main window (see offer); it goes with the box.
+    delete m_list.data();
 }
 
 void DrugCompleter::setPrescription(const QString &prescription) { m_lookup.preferPrescription(prescription); }
@@ -96,6 +104,17 @@ void DrugCompleter::offer(const QString &typed)
     if (m_rows.isEmpty()) {
         hide();
         return;
+    }
+    // The list lies over the top-level window (the main window around the main area), so it
+    // is not cut off by a low task window; it follows the box when a window around it moves.
+    QWidget *host = m_box->window();
+    if (m_list->parentWidget() != host) {
+        m_list->setParent(host);
+        for (QWidget *w = m_box->parentWidget(); w; w = w->parentWidget()) {
+            w->installEventFilter(this);
+            if (w == host)
+                break;
+        }
     }
     m_list->setUpdatesEnabled(false);
     m_list->clearContents();
@@ -153,8 +172,9 @@ void DrugCompleter::place()
     const int header = m_list->horizontalHeader()->sizeHint().height();
     const int frame = 2 * m_list->frameWidth();
     int rows = qMin(int(m_rows.size()), ShownRows);
-    const QRect box(m_box->mapTo(m_window, QPoint(0, 0)), m_box->size());
-    const int below = m_window->height() - box.bottom() - 1;
+    QWidget *host = m_list->parentWidget();
+    const QRect box(m_box->mapTo(host, QPoint(0, 0)), m_box->size());
+    const int below = host->height() - box.bottom() - 1;
     const int above = box.top();
     const auto heightOf = [&](int n) { return header + n * rowHeight + frame; };
     bool down = heightOf(rows) <= below || below >= above;
@@ -163,9 +183,9 @@ void DrugCompleter::place()
         --rows;
     if (rows < m_rows.size())
         width += m_list->verticalScrollBar()->sizeHint().width();
-    width = qMin(width, m_window->width());
+    width = qMin(width, host->width());
     const int height = qMin(heightOf(rows), qMax(room, heightOf(1)));
-    const int x = qBound(0, box.left(), qMax(0, m_window->width() - width));
+    const int x = qBound(0, box.left(), qMax(0, host->width() - width));
     const int y = down ? box.bottom() + 1 : box.top() - height;
     m_list->setGeometry(x, y, width, height);
 }
@@ -227,17 +247,16 @@ bool DrugCompleter::eventFilter(QObject *watched, QEvent *event)
         case QEvent::WindowDeactivate:
             hide();
             break;
-        case QEvent::Resize:
-            if (isShown())
-                place();
-            break;
         default:
             break;
         }
+    }
+    if (watched != m_box) {
+        // A window around the box moved or changed its size: the list goes with the box.
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && isShown())
+            place();
         return false;
     }
-    if (watched != m_box)
-        return false;
     if (event->type() == QEvent::FocusOut) {
         hide();
         return false;

@@ -16,13 +16,14 @@
 #include "stock/druglookup.h"
 
 #include <QObject>
+#include <QTableWidget>
+#include <QPointer>
 #include <QString>
 
 #include <array>
 #include <vector>
 
 class QLineEdit;
-class QTableWidget;
 class QWidget;
 
 namespace qh::stock::ui {
@@ -30,16 +31,18 @@ namespace qh::stock::ui {
 class DrugCompleter : public QObject {
     Q_OBJECT
 public:
-    // The list is a child of window (the task window) and is placed under box, or above it
-    // when the window has no room below. Create it after the window's own key handling of the
+    // The list is placed under box, or above it when there is no room below, over the
+    // top-level window that holds box (the main window when the task window is in the main
+    // area). window is the task window: its showing and activation read the list again. Create it after the window's own key handling of the
     // box is in place: it sees the box's keys first.
     DrugCompleter(QLineEdit *box, QWidget *window);
+    ~DrugCompleter() override;
 
     // The herbs the prescription text names come first (the charging window's visit);
     // an empty text: no preference.
     void setPrescription(const QString &prescription);
 
-    QTableWidget *list() const { return m_list; }
+    QTableWidget *list() const { return m_list.data(); }
     bool isShown() const;
     // The drug of a row of the list.
     const LookupDrug &drugAt(int row) const;
@@ -62,7 +65,7 @@ private:
 
     QLineEdit *m_box;
     QWidget *m_window;
-    QTableWidget *m_list;
+    QPointer<QTableWidget> m_list;
     DrugLookup m_lookup;
     QList<int> m_rows; // drug indexes of the rows shown
     QString m_shownFor; // the box's text the rows were found for
