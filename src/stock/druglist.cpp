@@ -2,6 +2,7 @@
 
 #include "db/session.h"
 #include "base/textutil.h"
+#include "stock/druglookup.h"
 
 namespace qh::stock::druglist {
 
@@ -166,6 +167,8 @@ DrugAnswer checkedWrite(const db::Store &store, DrugEntry &e, DrugField focusAft
     } catch (const DbError &err) {
         return failed(err);
     }
+    // The other windows' lookups read the list again before their next use.
+    drugListChanged();
     return succeeded(focusAfter);
 }
 

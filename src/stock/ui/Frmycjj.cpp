@@ -6,6 +6,7 @@
 #include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
+#include "stock/ui/drugcompleter.h"
 #include "stock/ui/movementwindow.h"
 
 #include <QApplication>
@@ -132,6 +133,8 @@ Frmycjj::Frmycjj(QWidget *parent) : QWidget(parent)
                        static_cast<QWidget *>(Txtycbm), static_cast<QWidget *>(Txtycmc), static_cast<QWidget *>(TxtYcjl)})
         w->installEventFilter(this);
     SSTab1->tabBar()->installEventFilter(this);
+    // After the keys above: the list sees the code box's keys first.
+    m_completer = new DrugCompleter(Txtycbm, this);
 
     // Enter: the box, the check (its texts in the logic), where the focus goes when it passes.
     m_enter = {
@@ -205,6 +208,7 @@ bool Frmycjj::Qpcls()
     CboZdks->addItems(depts);
     CboZdks->setCurrentIndex(-1);
     m_diagnosis.reset();
+    m_completer->setPrescription({});
     LabPwjj->clear();
     LabPwjj->hide();
     TxtBlhm->clear();
@@ -265,6 +269,7 @@ void Frmycjj::forgetVisit()
         return;
     // The prescription and the lines checked against it go with the visit.
     m_diagnosis.reset();
+    m_completer->setPrescription({});
     LabPwjj->clear();
     LabPwjj->hide();
     TxtCfnr->clear();
@@ -341,6 +346,7 @@ ChargeVerdict Frmycjj::onDateEnter()
             return *refused;
         m_diagnosis = std::get<ChargeDiagnosis>(r);
         TxtCfnr->setPlainText(m_diagnosis->prescription);
+        m_completer->setPrescription(m_diagnosis->prescription);
         showIncompatibilities(s);
         SSTab1->setCurrentIndex(1);
     } catch (const DbError &e) {

@@ -19,6 +19,8 @@ class QTableWidget;
 
 namespace qh::stock::ui {
 
+class DrugCompleter;
+
 class Frmycjj : public QWidget {
     Q_OBJECT
 public:
@@ -48,6 +50,8 @@ public:
     // case number, department and date were not edited since.
     const std::optional<ChargeDiagnosis> &visit() const { return m_diagnosis; }
     QWidget *widgetOf(ChargeField field) const;
+    // The completion list of the code box: the herbs of the visit's prescription first.
+    DrugCompleter *codeCompleter() const { return m_completer; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -82,6 +86,7 @@ private:
     std::vector<EnterStep> m_enter;
     QList<ChargeLine> m_lines;
     std::optional<ChargeDiagnosis> m_diagnosis;
+    DrugCompleter *m_completer = nullptr;
     int ycjlhs = 0;
     bool m_closing = false;
     ClearOnReturn m_clearOnActivate{false};

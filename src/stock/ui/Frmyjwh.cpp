@@ -123,12 +123,25 @@ Frmyjwh::Frmyjwh(QWidget *parent) : QWidget(parent)
     entries->setColumnStretch(1, 1);
     entries->setColumnStretch(3, 1);
 
+    TxtYpsx = box(this, "TxtYpsx", druglist::NameMax);
+    TxtYpsx->setFocusPolicy(Qt::ClickFocus); // not in the Tab chain of the entries
+    TxtYpsx->setClearButtonEnabled(true);
+    TxtYpsx->setToolTip(QStringLiteral("输入药名的拼音首字母、汉字或编码，表格只显示找到的药品"));
+    LabYpsx = new QLabel(this);
+    LabYpsx->setObjectName(QStringLiteral("LabYpsx"));
+    auto *filter = new QHBoxLayout;
+    filter->addWidget(label(QStringLiteral("筛选&F"), TxtYpsx));
+    filter->addWidget(TxtYpsx, 1);
+    filter->addWidget(LabYpsx, 1);
+    Txtycbm->setToolTip(QStringLiteral("编码为空时，按 → 键采用按药名拼音首字母建议的编码"));
+
     auto *buttons = new QHBoxLayout;
     for (QPushButton *b : {CmdSave, Cmdedit, CmdMcxg, CmdBmxg, Cmddele, CmdQcls, CmdExit, Command1})
         buttons->addWidget(b);
 
     auto *main = new QVBoxLayout(this);
     main->addLayout(entries);
+    main->addLayout(filter);
     main->addWidget(MSFGridBmmc, 1);
     main->addLayout(buttons);
     resize(MSFGridBmmc->minimumWidth() + 24, 560);
@@ -164,6 +177,11 @@ Frmyjwh::Frmyjwh(QWidget *parent) : QWidget(parent)
          Select::none()},
     };
 
+    TxtYpsx->installEventFilter(this);
+    connect(TxtYpsx, &QLineEdit::textChanged, this, &Frmyjwh::filterGrid);
+    connect(Txtycmc, &QLineEdit::textChanged, this, &Frmyjwh::suggestCode);
+    connect(Txtycbm, &QLineEdit::textChanged, this, &Frmyjwh::suggestCode);
+
     connect(MSFGridBmmc, &QTableWidget::cellClicked, this, [this](int row, int) { pickRow(row); });
     connect(CmdSave, &QPushButton::clicked, this, &Frmyjwh::CmdSave_Click);
     connect(Cmdedit, &QPushButton::clicked, this, &Frmyjwh::Cmdedit_Click);
@@ -179,6 +197,7 @@ Frmyjwh::Frmyjwh(QWidget *parent) : QWidget(parent)
 
 void Frmyjwh::Qpcls()
 {
+    TxtYpsx->clear();
     Txtycbm->clear();
     Txtycmc->clear();
     TxtJldw->clear();
@@ -187,6 +206,7 @@ void Frmyjwh::Qpcls()
     CboYplb->setEditText(QString());
     MSFGridBmmc->horizontalHeader()->setFixedHeight(RowHeight);
     MSFGridBmmc->setRowCount(0);
+    m_lookup.setDrugs({});
     try {
         YplbAdd();
         GridBmmcAdd();
@@ -194,6 +214,8 @@ void Frmyjwh::Qpcls()
         qh::ui::setMousePointer(qh::ui::PointerArrow);
         msg::info(shortReport(e));
     }
+    filterGrid();
+    suggestCode();
     qh::ui::setMousePointer(qh::ui::PointerArrow);
 }
 
@@ -216,6 +238,11 @@ void Frmyjwh::GridBmmcAdd()
         auto s = Modutarnxt::clinicStore().open();
         return druglist::GridBmmcAdd(s);
     }();
+    std::vector<LookupDrug> drugs;
+    drugs.reserve(rows.size());
+    for (const DrugListRow &d : rows)
+        drugs.push_back({d.code, d.name, d.unit, d.price});
+    m_lookup.setDrugs(std::move(drugs));
     if (rows.empty())
         return;
     // One read, then the items in one pass without repainting in between: a long list fills at once.
@@ -254,6 +281,35 @@ void Frmyjwh::pickRow(int row)
     CboYplb->setEditText(cell(4));
     CboYplb->lineEdit()->selectAll();
     CboYplb->setFocus();
+}
+
+void Frmyjwh::filterGrid()
+{
+    const QString typed = TxtYpsx->text();
+    const int rows = MSFGridBmmc->rowCount();
+    const bool all = pinyin::normalize(typed).isEmpty();
+    std::vector<bool> shown(size_t(rows), all);
+    if (!all) {
+        // The grid's rows are the lookup's drugs, in the same order.
+        for (int index : m_lookup.find(typed, -1))
+            if (index < rows)
+                shown[size_t(index)] = true;
+    }
+    int count = 0;
+    for (int r = 0; r < rows; ++r) {
+        MSFGridBmmc->setRowHidden(r, !shown[size_t(r)]);
+        count += shown[size_t(r)] ? 1 : 0;
+    }
+    LabYpsx->setText(count == rows ? QStringLiteral("共 %1 种药品").arg(rows)
+                                   : QStringLiteral("找到 %1 种，共 %2 种药品").arg(count).arg(rows));
+}
+
+void Frmyjwh::suggestCode()
+{
+    m_suggestion = m_lookup.suggestCode(Txtycmc->text(), druglist::CodeMax);
+    const QString placeholder = m_suggestion.isEmpty() ? QString() : m_suggestion + QStringLiteral("（按 → 采用）");
+    if (Txtycbm->placeholderText() != placeholder)
+        Txtycbm->setPlaceholderText(placeholder);
 }
 
 // ---- entries ----------------------------------------------------------------------------
@@ -340,8 +396,26 @@ bool Frmyjwh::enterPressed(QObject *box)
 
 bool Frmyjwh::eventFilter(QObject *watched, QEvent *e)
 {
+    if (e->type() == QEvent::KeyPress && watched == TxtYpsx) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        if (!qh::ui::isEnterKey(k))
+            return false;
+        // Enter in the filter: the first drug shown, as a click on it.
+        for (int r = 0; r < MSFGridBmmc->rowCount(); ++r)
+            if (!MSFGridBmmc->isRowHidden(r)) {
+                pickRow(r);
+                break;
+            }
+        return true;
+    }
     if (e->type() == QEvent::KeyPress) {
         auto *k = static_cast<QKeyEvent *>(e);
+        // The Right arrow in the empty code box takes the suggested code.
+        if (watched == Txtycbm && k->key() == Qt::Key_Right && !(k->modifiers() & ~Qt::KeypadModifier)
+            && Txtycbm->text().isEmpty() && !m_suggestion.isEmpty()) {
+            Txtycbm->setText(m_suggestion);
+            return true;
+        }
         if (k->key() == Qt::Key_Space || k->text() == QStringLiteral(" ") || k->text() == QStringLiteral("\u3000"))
             return true; // no blanks are typed into these boxes
         if (qh::ui::isEnterKey(k)

@@ -1,7 +1,15 @@
 #pragma once
 // The drug code and price window "药品价格维护": enter, change, delete and export the drugs of
 // the clinic's drug list. The checks and the database work are in stock/druglist.h.
+//
+// Besides: a filter box over the grid (TxtYpsx, reached by a click or Alt+F, not by Tab) narrows
+// the grid to the drugs the typed pinyin, characters or code find (stock/druglookup.h); empty, it
+// shows all; Enter in it takes the first row shown as a click would. A new drug's name typed
+// while the code box is empty shows the code its initials make as the code box's placeholder;
+// the Right arrow key in the empty code box takes it. Nothing else changes: the grid is cleared
+// of the filter whenever the window clears, and the export writes the whole list.
 #include "stock/druglist.h"
+#include "stock/druglookup.h"
 
 #include <QWidget>
 
@@ -42,6 +50,12 @@ public:
     QPushButton *CmdQcls;
     QPushButton *CmdExit;
     QPushButton *Command1;
+    QLineEdit *TxtYpsx; // the grid's filter
+    QLabel *LabYpsx;    // how many drugs it shows
+
+    // The code suggested for the name in the name box ("" when none): what the code box's
+    // placeholder shows.
+    QString suggestedCode() const { return m_suggestion; }
 
     QWidget *widgetOf(DrugField field) const;
 
@@ -68,6 +82,8 @@ private:
     void YplbAdd();
     void GridBmmcAdd();
     void pickRow(int row);
+    void filterGrid();
+    void suggestCode();
     void runCommand(DrugAnswer (*command)(const db::Store &, DrugEntry &));
 
     void CmdSave_Click();
@@ -80,6 +96,8 @@ private:
     void Command1_Click();
 
     std::vector<EnterStep> m_enter;
+    DrugLookup m_lookup; // the grid's rows, in their order
+    QString m_suggestion;
     bool m_placed = false;
     bool m_skipActivation = false;
 };

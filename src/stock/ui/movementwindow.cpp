@@ -4,6 +4,7 @@
 #include "core/ui/refuse.h"
 #include "core/ui/taskwindows.h"
 #include "core/ui/uikit.h"
+#include "stock/ui/drugcompleter.h"
 
 #include <QApplication>
 #include <utility>
@@ -118,6 +119,8 @@ void MovementWindow::buildForm(std::initializer_list<std::pair<const char *, QLi
         Q_ASSERT(edit);
         m_enter.push_back({edit, move.box, widgetOf(move.next), move.select});
     }
+    // After the keys above: the list sees the code box's keys first.
+    m_completer = new DrugCompleter(code, this);
 
     connect(CmdSave, &QPushButton::clicked, this, &MovementWindow::CmdSave_Click);
     connect(CmdQcls, &QPushButton::clicked, this, &MovementWindow::CmdQcls_Click);

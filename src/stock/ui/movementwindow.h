@@ -21,6 +21,8 @@ class QKeyEvent;
 
 namespace qh::stock::ui {
 
+class DrugCompleter;
+
 // Whether a task window should clear itself when it becomes active again after losing the
 // activation to newActive: yes for another window of the program, no for its own message
 // boxes and dialogs or another program.
@@ -56,6 +58,8 @@ public:
     void Qpcls();
     // The widget of a control the logic names.
     virtual QWidget *widgetOf(StockField field) const = 0;
+    // The completion list of the code box (drugs found by their names' pinyin).
+    DrugCompleter *codeCompleter() const { return m_completer; }
 
 protected:
     MovementWindow(QWidget *parent, std::unique_ptr<EntryLogic> logic);
@@ -69,7 +73,7 @@ protected:
     // Creates the buttons after the boxes (so the tab order runs through the boxes first),
     // lays the labelled boxes out four to a row with the buttons beside them, takes the keys
     // of every box and builds the Enter table from the logic's chain. A changed code (typed or
-    // pasted) empties the name.
+    // pasted) empties the name. The code box gets the completion list (drugcompleter.h).
     void buildForm(std::initializer_list<std::pair<const char *, QLineEdit *>> boxes, QLineEdit *code, QLineEdit *name);
 
     // Whether the box takes the space key (none does unless a window says so).
@@ -104,6 +108,7 @@ private:
     std::vector<EnterStep> m_enter;
     QLineEdit *m_code = nullptr;
     QLineEdit *m_name = nullptr;
+    DrugCompleter *m_completer = nullptr;
     ClearOnReturn m_clearOnActivate{true};
     bool m_placed = false;
 };
