@@ -210,7 +210,6 @@ void countVisits(db::Session &s, const MonthRange &range, Statistics &st)
     // The engine groups along the index, so one row per case comes back, with the row keys of
     // its visits in the range (see rowSpan); spellings the engine keeps apart and the program
     // joins (blanks around) are merged here.
-    CpuT tm;
     Groups cases;
     std::vector<int> firstVisit; // per case: month number of its first visit
     std::optional<std::pair<qint64, qint64>> span;
