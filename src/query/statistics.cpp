@@ -124,23 +124,49 @@ int monthNumber(const QString &stored)
 
 int monthNumber(const QDate &d) { return d.year() * 12 + d.month() - 1; }
 
+// The month number of a stored date field, computed by the engine (both dialects).
+QString monthOf(const char *field)
+{
+    const QString f = QLatin1String(field);
+    return QStringLiteral("cast(substr(%1, 1, 4) as integer) * 12 + cast(substr(%1, 6, 2) as integer) - 1").arg(f);
+}
+
+// The row keys of the rows whose date lies in the range, read from the index on the date
+// alone; nothing when there is none. The program writes visits and movements as they happen,
+// so a range's rows lie together in the table and reading the span of their keys reads little
+// else; rows written out of order are still inside the span, and the month read with each row
+// decides.
+std::optional<std::pair<qint64, qint64>> rowSpan(db::Session &s, const QString &sql, const MonthRange &range)
+{
+    db::Statement q = s.query(sql, range.first, range.end());
+    if (!q.next() || q.isNull(0))
+        return std::nullopt;
+    return std::pair{q.int64(0), q.int64(1)};
+}
+
 // Groups texts by their key, keeping the first spelling met as the name shown.
 class Groups {
 public:
     int indexOf(const QString &name)
     {
-        // Consecutive rows often repeat a name: the last one is compared first.
+        // Consecutive rows often repeat a name: the last one is compared first, then the
+        // spellings met before; only a new spelling is trimmed and folded.
         if (!m_names.isEmpty() && name == m_lastRaw)
             return m_lastIndex;
-        const QString key = groupKey(name);
-        auto it = m_index.constFind(key);
         int index;
-        if (it == m_index.constEnd()) {
-            index = int(m_names.size());
-            m_index.insert(key, index);
-            m_names.push_back(key.isEmpty() ? Unnamed : trimSpaces(name));
+        if (const auto raw = m_raw.constFind(name); raw != m_raw.constEnd()) {
+            index = *raw;
         } else {
-            index = *it;
+            const QString key = groupKey(name);
+            auto it = m_index.constFind(key);
+            if (it == m_index.constEnd()) {
+                index = int(m_names.size());
+                m_index.insert(key, index);
+                m_names.push_back(key.isEmpty() ? Unnamed : trimSpaces(name));
+            } else {
+                index = *it;
+            }
+            m_raw.insert(name, index);
         }
         m_lastRaw = name;
         m_lastIndex = index;
@@ -150,7 +176,8 @@ public:
     int size() const { return int(m_names.size()); }
 
 private:
-    QHash<QString, int> m_index;
+    QHash<QString, int> m_index; // by key
+    QHash<QString, int> m_raw;   // by spelling
     QStringList m_names;
     QString m_lastRaw;
     int m_lastIndex = -1;
@@ -180,11 +207,21 @@ void countVisits(db::Session &s, const MonthRange &range, Statistics &st)
 
     // Each case's first visit, over every visit before the range's end. The index on (case,
     // department, time) holds both fields, so the engine reads it instead of the visits.
+    // The engine groups along the index, so one row per case comes back, with the row keys of
+    // its visits in the range (see rowSpan); spellings the engine keeps apart and the program
+    // joins (blanks around) are merged here.
     Groups cases;
     std::vector<int> firstVisit; // per case: month number of its first visit
+    std::optional<std::pair<qint64, qint64>> span;
     {
-        db::Statement q = s.query(QStringLiteral("select blbm, blsj from hzzdzl indexed by zdbmi where blsj < ?"), range.end());
+        db::Statement q = s.query(QStringLiteral("select blbm, min(blsj), min(case when blsj >= ? then rowid end), "
+                                                 "max(case when blsj >= ? then rowid end) "
+                                                 "from hzzdzl indexed by zdbmi where blsj < ? group by blbm"),
+                                  range.first, range.first, range.end());
         while (q.next()) {
+            if (!q.isNull(2))
+                span = span ? std::pair{std::min(span->first, q.int64(2)), std::max(span->second, q.int64(3))}
+                            : std::pair{q.int64(2), q.int64(3)};
             const int m = monthNumber(q.text(1));
             if (m < 0)
                 continue;
@@ -199,15 +236,17 @@ void countVisits(db::Session &s, const MonthRange &range, Statistics &st)
     Groups doctors, departments;
     std::vector<int> byDoctor, byDepartment;
     std::vector<qint64> seen; // case x months + month, one per visit of the range
-    db::Statement q =
-        s.query(QStringLiteral("select blbm, blsj, blkb, zdys from hzzdzl where blsj >= ? and blsj < ?"), range.first, range.end());
+    if (!span)
+        return;
+    db::Statement q = s.query(QStringLiteral("select blbm, %1, blkb, zdys from hzzdzl where rowid >= ? and rowid <= ?").arg(monthOf("blsj")),
+                              span->first, span->second);
     const auto add = [months](std::vector<int> &counts, int group, int month) {
         if (counts.size() < std::size_t(group + 1) * std::size_t(months))
             counts.resize(std::size_t(group + 1) * std::size_t(months), 0);
         ++counts[std::size_t(group) * std::size_t(months) + std::size_t(month)];
     };
     while (q.next()) {
-        const int m = monthNumber(q.text(1)) - first;
+        const int m = q.integer(1) - first;
         if (m < 0 || m >= months)
             continue;
         ++st.months[std::size_t(m)].visits;
@@ -251,11 +290,14 @@ void countMovements(db::Session &s, const MonthRange &range, Statistics &st)
     std::vector<Money> quantity, revenue, cost; // cost per herb and month
     std::vector<int> costed(std::size_t(months), 0);
 
-    db::Statement q = s.query(QStringLiteral("select crsj, ywzy, ycbm, cksl, ckje, xsje from yccrtb where crsj >= ? and crsj < ?"),
-                              range.first, range.end());
-    const QString dispensing = stock::SummaryDispensing;
+    const auto span =
+        rowSpan(s, QStringLiteral("select min(rowid), max(rowid) from yccrtb indexed by ycrci where crsj >= ? and crsj < ?"), range);
+    db::Statement q = s.query(QStringLiteral("select %1, case when ywzy = ? then 1 else 0 end, ycbm, cksl, ckje, xsje from yccrtb "
+                                             "where rowid >= ? and rowid <= ?")
+                                  .arg(monthOf("crsj")),
+                              stock::SummaryDispensing, span ? span->first : 0, span ? span->second : -1);
     while (q.next()) {
-        const int m = monthNumber(q.text(0)) - first;
+        const int m = q.integer(0) - first;
         if (m < 0 || m >= months)
             continue;
         MonthFigures &f = st.months[std::size_t(m)];
@@ -266,7 +308,7 @@ void countMovements(db::Session &s, const MonthRange &range, Statistics &st)
             else
                 ++costed[std::size_t(m)];
         }
-        if (q.text(1) != dispensing)
+        if (q.integer(1) == 0)
             continue;
         const Money xsje = q.money(5);
         ++f.dispensings;
