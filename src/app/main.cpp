@@ -10,6 +10,7 @@
 #include "maint/ui/Frmcopy.h"
 #include "maint/ui/Frmmmwh.h"
 #include "core/modutarnxt.h"
+#include "query/ui/FrmFzsf.h"
 #include "query/ui/FrmMzfd.h"
 #include "stock/ui/Frmycjj.h"
 #include "stock/ui/closingcommand.h"
@@ -51,6 +52,7 @@ int main(int argc, char *argv[])
     qh::stock::ui::registerChargingWindow();
     qh::stock::ui::registerStockQueryWindow();
     qh::query::ui::registerRecordQueryWindow();
+    qh::query::ui::registerFollowUpWindow();
     qh::stock::ui::registerClosingCommand();
     // (further registrations of the other subsystems go here)
 

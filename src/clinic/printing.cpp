@@ -316,7 +316,7 @@ void drawPrescription(QPainter &painter, const PrescriptionText &t)
 
 namespace {
 
-// Writes one page to a PDF: first into a new file under a random name beside it (see
+// Writes a document to a PDF: first into a new file under a random name beside it (see
 // DocumentFile), then in its place, so a failed write never leaves half a file under the
 // document's name and a link planted in the folder is never written through.
 QString writePdf(const QString &path, const QPageSize &size, const QString &title,
@@ -351,6 +351,8 @@ QString writePdf(const QString &path, const QPageSize &size, const QString &titl
     return {};
 }
 
+} // namespace
+
 PrintResult printDocument(const QString &what, const QPageSize &size, const QString &pdfPath, PagePrinter *printer,
                           const std::function<void(QPainter &)> &draw)
 {
@@ -374,8 +376,6 @@ PrintResult printDocument(const QString &what, const QPageSize &size, const QStr
     result.pdfPath = pdfPath;
     return result;
 }
-
-} // namespace
 
 QString writeCaseRecordPdf(const CaseRecordText &t, const QString &path)
 {

@@ -4,7 +4,7 @@
 
 namespace qh {
 
-// "MZ", "F-D", "YCKC", "BM", "MM"; an unknown code gives "".
+// "MZ", "F-D", "YCKC", "FZSF", "BM", "MM"; an unknown code gives "".
 QString helpTopicText(const QString &code);
 
 } // namespace qh

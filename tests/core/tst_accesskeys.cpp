@@ -6,6 +6,7 @@
 #include "core/ui/taskwindows.h"
 #include "maint/ui/Frmcopy.h"
 #include "maint/ui/Frmmmwh.h"
+#include "query/ui/FrmFzsf.h"
 #include "query/ui/FrmMzfd.h"
 #include "stock/ui/Frmycjj.h"
 #include "stock/ui/Frmyckc.h"
@@ -69,12 +70,13 @@ private slots:
         stock::ui::registerChargingWindow();
         stock::ui::registerStockQueryWindow();
         query::ui::registerRecordQueryWindow();
+        query::ui::registerFollowUpWindow();
     }
 
     void everyAccessKeyPressesItsButton_data()
     {
         QTest::addColumn<QString>("item");
-        for (const char *item : {"sad", "ycrc", "YcqkXs", "YcqkCk", "ZdblCx", "Yckc", "xtwh1", "cc", "YcqkWh", "Xpict"})
+        for (const char *item : {"sad", "ycrc", "YcqkXs", "YcqkCk", "ZdblCx", "Yckc", "Fzsf", "xtwh1", "cc", "YcqkWh", "Xpict"})
             QTest::newRow(item) << QString::fromLatin1(item);
     }
 
