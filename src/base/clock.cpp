@@ -9,6 +9,7 @@ namespace qh::clock {
 
 namespace {
 double g_scale = 1.0;
+QDate g_today; // set by a test; invalid: the system's date
 }
 
 void setScale(double s) { g_scale = s < 0 ? 0 : s; }
@@ -26,5 +27,8 @@ void pause(int milliseconds)
             QThread::msleep(qMin<qint64>(10, total - t.elapsed()));
     } while (t.elapsed() < total);
 }
+
+QDate today() { return g_today.isValid() ? g_today : QDate::currentDate(); }
+void setToday(const QDate &day) { g_today = day; }
 
 } // namespace qh::clock

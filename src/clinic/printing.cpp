@@ -316,7 +316,7 @@ void drawPrescription(QPainter &painter, const PrescriptionText &t)
 
 namespace {
 
-// Writes one page to a PDF: first into a new file under a random name beside it (see
+// Writes a document to a PDF: first into a new file under a random name beside it (see
 // DocumentFile), then in its place, so a failed write never leaves half a file under the
 // document's name and a link planted in the folder is never written through.
 QString writePdf(const QString &path, const QPageSize &size, const QString &title,

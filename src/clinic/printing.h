@@ -149,6 +149,12 @@ struct PrintResult {
     QString failure;      // its description
 };
 
+// A document of the size to the printer, or without one (nullptr) written as a PDF at pdfPath;
+// what names it (the print job's title). draw paints the first page and, for a document of
+// several pages, starts each further one with the device's newPage() (QPagedPaintDevice).
+PrintResult printDocument(const QString &what, const QPageSize &size, const QString &pdfPath, PagePrinter *printer,
+                          const std::function<void(QPainter &)> &draw);
+
 // One page of the document to the printer, or without one (nullptr) written as the PDF described
 // above.
 PrintResult printCaseRecordPage(const CaseRecordText &t, PagePrinter *printer);

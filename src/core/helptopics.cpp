@@ -95,6 +95,24 @@ QString stockQueryTopic()
     });
 }
 
+QString followUpTopic()
+{
+    return compose({
+        {QString(),
+         {QStringLiteral("此功能列出需要复诊的患者：窗口上方显示今日、本周到期的复诊人数和逾期未复诊的人数。用鼠标点击“今日”、"
+                         "“本周”或“逾期”，表格中即列出该组的复诊资料；要查看某一时间段的复诊，请输入起始时间和截止时间（按"
+                         "“年-月-日”的格式），在截止时间中按回车键或按“查询”键。"),
+          QStringLiteral("本周是指本日所在的一周，从星期一到星期日。逾期是指复诊时间已过（在本日以前），而该患者自复诊时间起"
+                         "（含复诊当日）没有任何诊断记录；患者复诊后，其记录自动从逾期中去掉。"),
+          QStringLiteral("表格按复诊时间排列，列出病历编号、患者姓名、性别、年龄、联系电话，以及预约复诊的那次诊断的科室、"
+                         "医师、诊断时间和治疗方案的第一行。“状态”一栏中，“逾期”表示尚未复诊，“已复诊”表示患者已经来诊。"),
+          QStringLiteral("在表格中选中一行按回车键，或用鼠标双击该行，系统即打开门诊处方管理窗口，显示该患者的病案资料和历次"
+                         "诊断记录，可以直接为患者登录新的诊断。回到本窗口时，列表自动重新读取。"),
+          QStringLiteral("按“打印”键将表格中的病历编号、患者姓名、联系电话和复诊时间打印出来（没有打印机时保存为PDF文件，存放在"
+                         "“我的文档”中）；按“生成表格”键将表格内容写入电子表格文件，存放在“我的文档”中。按“退出”键关闭本窗口。")}},
+    });
+}
+
 QString drugListTopic()
 {
     return compose({
@@ -186,6 +204,8 @@ QString helpTopicText(const QString &code)
         return queryTopic();
     if (code == QLatin1String("YCKC"))
         return stockQueryTopic();
+    if (code == QLatin1String("FZSF"))
+        return followUpTopic();
     if (code == QLatin1String("BM"))
         return drugListTopic();
     if (code == QLatin1String("FJ"))

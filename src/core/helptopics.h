@@ -4,7 +4,11 @@
 
 namespace qh {
 
+<<<<<<< HEAD
 // "MZ", "F-D", "YCKC", "BM", "FJ", "MM", "JYTJ"; an unknown code gives "".
+=======
+// "MZ", "F-D", "YCKC", "FZSF", "BM", "MM"; an unknown code gives "".
+>>>>>>> h-worklist
 QString helpTopicText(const QString &code);
 
 } // namespace qh

@@ -16,7 +16,8 @@ public:
     // The printer's name, for the failure message.
     virtual QString name() const = 0;
     // One page of the size (portrait, no margins, painter in the device's units with the page's
-    // size in millimetres known to the drawing). Empty result: printed; otherwise the failure.
+    // size in millimetres known to the drawing), or several when draw starts further pages with
+    // the device's newPage(). Empty result: printed; otherwise the failure.
     virtual QString printPage(const QPageSize &size, const QString &title,
                               const std::function<void(QPainter &)> &draw) = 0;
 };

@@ -88,8 +88,13 @@ private slots:
                                              QStringLiteral("YcqkCk=药品其它出库"), QStringLiteral("Yline1=-"),
                                              QStringLiteral("YckcPd=药品库存盘点")}));
         QCOMPARE(items(w.zycxll), (QStringList{QStringLiteral("ZdblCx=门诊资料查询"), QStringLiteral("Fline2=-"),
+<<<<<<< HEAD
                                                QStringLiteral("Yckc=药材库存查询"), QStringLiteral("Fline4=-"),
                                                QStringLiteral("Jytj=经营统计")}));
+=======
+                                               QStringLiteral("Yckc=药材库存查询"), QStringLiteral("Fline3=-"),
+                                               QStringLiteral("Fzsf=复诊随访")}));
+>>>>>>> h-worklist
         QCOMPARE(items(w.xtwh),
                  (QStringList{QStringLiteral("xtwh1=系统启动密码维护"), QStringLiteral("cc=系统数据备份/恢复"),
                               QStringLiteral("Xline1=-"), QStringLiteral("YcqkWh=药品名称编码"), QStringLiteral("FjWh=方剂维护"),
@@ -397,6 +402,8 @@ private slots:
                                 "修改：修改系统中已有用户的密码，修改时必须输入正确旧密码后才能对新密码进行保存；\n"
                                 "删除：删除系统中的用户和更改用户名称，使用此键，删除时同样要求输入旧密码。\n\n"
                                 "    切记，在删除或修改用户密码时，用户无法对其他用户密码和用户名称进行删除或修改。"));
+        // The worklist's topic says what "this week" is.
+        QVERIFY(helpTopicText(QStringLiteral("FZSF")).contains(QStringLiteral("本周是指本日所在的一周，从星期一到星期日。")));
         QVERIFY(helpTopicText(QStringLiteral("XX")).isEmpty());
         QVERIFY(helpTopicText(QString()).isEmpty());
     }

@@ -197,6 +197,16 @@ void FrmZymz::MSFGrid_Click(int row)
     SSTab1->setCurrentIndex(1);
 }
 
+void FrmZymz::openCase(const QString &caseNumber)
+{
+    if (SSTab1->currentIndex() == 1)
+        CmdCkba_Click();
+    else if (SSTab1->currentIndex() == 2)
+        CmdBack_Click();
+    SSTab1->setCurrentIndex(0);
+    reg->openCase(caseNumber);
+}
+
 void FrmZymz::CmdCkba_Click()
 {
     QpZdzl();

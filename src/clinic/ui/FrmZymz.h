@@ -111,6 +111,10 @@ public:
     VisitRecord visitFromBoxes() const { return diag->visitFromBoxes(); }
     void visitToBoxes(const VisitRecord &v) { diag->visitToBoxes(v); }
 
+    // Another window's way to a patient: back on the register tab (as its 返回首页 buttons leave
+    // the other two), then the case as a click on it in the tree shows it.
+    void openCase(const QString &caseNumber);
+
     // Printing of the case record, the prescription slip and the notes summary.
     void printCaseRecord();
     void printPrescription();

@@ -112,6 +112,12 @@ PrintResult PrintPrescription(const QString &unit, const QString &caseNumber, co
         PrescriptionText{unit, caseNumber, name, sex, age, date, doctor, prescription, directions, department});
 }
 
+PrintResult PrintDocument(const QString &what, const QPageSize &size, const QString &pdfPath,
+                          const std::function<void(QPainter &)> &draw)
+{
+    return shown(what, printDocument(what, size, pdfPath, target(), draw));
+}
+
 QString PrintTextInWord(const QString &text, const QString &documentName)
 {
     const TextDocument doc = writeTextDocument(text, documentName);

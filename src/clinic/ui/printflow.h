@@ -40,6 +40,10 @@ PrintResult PrintPrescription(const QString &unit, const QString &caseNumber, co
                               const QString &doctor, const QString &prescription,
                               const QString &directions, const QString &department);
 
+// A document the caller draws (see printDocument), likewise; what names it in the notice.
+PrintResult PrintDocument(const QString &what, const QPageSize &size, const QString &pdfPath,
+                          const std::function<void(QPainter &)> &draw);
+
 // The text as a fresh word-processor document: written, put on the clipboard and opened.
 // Failures give the numbered message. Returns the document's path ("" when not written).
 QString PrintTextInWord(const QString &text, const QString &documentName = QStringLiteral("文本"));

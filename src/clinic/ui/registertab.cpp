@@ -4,6 +4,7 @@
 #include "clinic/ui/mailbox.h"
 #include "clinic/ui/tabkit.h"
 #include "clinic/visitentry.h"
+#include "base/textutil.h"
 #include "db/error.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
@@ -417,7 +418,28 @@ void RegisterTab::TreeView1_Click(QTreeWidgetItem *item)
     clearGrid();
     if (!item || !item->parent())
         return;
-    const QString number = item->text(0);
+    showCase(item->text(0));
+}
+
+void RegisterTab::openCase(const QString &caseNumber)
+{
+    const QString number = trimSpaces(caseNumber);
+    QTreeWidgetItem *root = TreeView1->topLevelItem(0);
+    for (int i = 0; root && i < root->childCount(); ++i) {
+        QTreeWidgetItem *node = root->child(i);
+        if (node->text(0).compare(number, Qt::CaseInsensitive) == 0) { // case numbers compare as the database does
+            TreeView1->setCurrentItem(node);
+            TreeView1->scrollToItem(node);
+            break;
+        }
+    }
+    TreeView1->setFocus(Qt::OtherFocusReason);
+    clearGrid();
+    showCase(number);
+}
+
+void RegisterTab::showCase(const QString &number)
+{
     try {
         const auto record = [&] {
             auto s = Modutarnxt::clinicStore().open();

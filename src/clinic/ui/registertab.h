@@ -61,14 +61,21 @@ public:
     CaseRecord caseFromBoxes() const;
     void caseToBoxes(const CaseRecord &r);
     QWidget *widgetOf(CaseField f) const;
+    // The case as a click on its number in the tree shows it: its node selected and focused, its
+    // record in the boxes, its visits in the grid (or the tree click's message).
+    void openCase(const QString &caseNumber);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void TreeView1_Click(QTreeWidgetItem *item);
+<<<<<<< HEAD
     void filterTree();
     void showFiltered();
+=======
+    void showCase(const QString &number);
+>>>>>>> h-worklist
     void CmdHzbc_Click();
     void layOut();
 

@@ -1,0 +1,229 @@
+// The follow-up worklist on a large practice: 100,000 patients with 1,000,000 visits made by the
+// demo-data tool, about a third of the patients with a follow-up. The follow-ups are then
+// written again in a shuffled order, as the program writes them (one with each saved visit,
+// in no order of case number), and the month with the most due days is listed:
+//   - the logic: the counts of today, this week and the overdue, and the month's rows;
+//   - the window: the range typed, "查询" pressed, the first screen of the grid drawn;
+//   - the overdue list alone (every follow-up due before today probed for a later visit).
+// The anchor is the naive statements run in the same program: a plain join in the follow-ups'
+// stored order, the later visits counted by a correlated subquery on the days of both texts,
+// and one count statement per group.
+//
+// QINGHE_BENCH_ROOT names a data folder to keep the practice in: the first run fills it with
+// qinghe-demodata (--patients 100000 --visits 1000000, a few minutes) and shuffles the
+// follow-ups, later runs find both there. Without it the tool fills a temporary folder each run.
+#include "base/clock.h"
+#include "base/textutil.h"
+#include "core/modutarnxt.h"
+#include "db/session.h"
+#include "query/followups.h"
+#include "query/ui/FrmFzsf.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+
+using namespace qh;
+using namespace qh::query;
+
+namespace {
+
+const QDate Today = QDate::currentDate();
+DaySpan g_month;
+qsizetype g_monthRows = 0;
+
+// The follow-ups again in a random order of case numbers (rows as the program leaves them: one
+// a case, written when its visit is saved).
+void shuffleFollowUps(db::Session &s)
+{
+    struct Row {
+        QString blbm, blkb;
+        QDateTime blsj;
+        QDate blfz;
+        QString zdys;
+    };
+    std::vector<Row> rows;
+    {
+        auto st = s.query(QStringLiteral("select blbm, blkb, blsj, blfz, zdys from fzzl"));
+        while (st.next())
+            rows.push_back({st.text(0), st.text(1), *st.dateTime(2), *st.date(3), st.text(4)});
+    }
+    QRandomGenerator rng(11);
+    std::shuffle(rows.begin(), rows.end(), rng);
+    db::Transaction t(s);
+    s.exec(QStringLiteral("delete from fzzl"));
+    auto ins = s.prepare(QStringLiteral("insert into fzzl(blbm, blkb, blsj, blfz, zdys) values(?, ?, ?, ?, ?)"));
+    for (const Row &r : rows) {
+        ins.reset();
+        ins.bindAll(r.blbm, r.blkb, r.blsj, r.blfz, r.zdys);
+        ins.run();
+    }
+    t.commit();
+}
+
+bool prepareData()
+{
+    static QTemporaryDir tmp;
+    QString root = qEnvironmentVariable("QINGHE_BENCH_ROOT");
+    if (root.isEmpty())
+        root = tmp.path();
+    Modutarnxt::SystemRoot = root;
+    const QString marker = root + QStringLiteral("/followups-shuffled");
+    if (!QFile::exists(Modutarnxt::databasePath())) {
+        const QString failed = test::makeDemoClinic(QStringLiteral(QINGHE_DEMODATA), root,
+                                                    {QStringLiteral("--patients"), QStringLiteral("100000"), QStringLiteral("--visits"),
+                                                     QStringLiteral("1000000"), QStringLiteral("--dispense"), QStringLiteral("2")});
+        if (!failed.isEmpty()) {
+            fprintf(stderr, "%s\n", qPrintable(failed));
+            return false;
+        }
+    }
+    if (!QFile::exists(Modutarnxt::databasePath()))
+        return false;
+    auto s = Modutarnxt::clinicStore().open();
+    if (!QFile::exists(marker)) {
+        shuffleFollowUps(s);
+        QFile f(marker);
+        if (!f.open(QIODevice::WriteOnly))
+            return false;
+    }
+    // The month with the most due days.
+    qint64 best = -1;
+    for (int m = 0; m < 24; ++m) {
+        const DaySpan month = monthOf(Today.addMonths(-m));
+        const qint64 n = s.scalarInt(QStringLiteral("select count(*) from fzzl where blfz >= ? and blfz < ?"), dbDate(month.first),
+                                     dbDate(month.last.addDays(1)));
+        if (n > best) {
+            best = n;
+            g_month = month;
+        }
+    }
+    fprintf(stderr, "%lld visits, %lld follow-ups; the month %s has %lld\n",
+            s.scalarInt(QStringLiteral("select count(*) from hzzdzl")), s.scalarInt(QStringLiteral("select count(*) from fzzl")),
+            qPrintable(dateText(g_month.first)), best);
+    return best > 0;
+}
+
+// ---- the anchor
+
+const QString NaiveLater =
+    QStringLiteral("(select count(*) from hzzdzl v where v.blbm = f.blbm and date(v.blsj) >= date(f.blfz))");
+
+struct Naive {
+    FollowUpCounts counts;
+    qsizetype rows = 0;
+};
+
+Naive naiveMonth()
+{
+    auto s = Modutarnxt::clinicStore().open();
+    Naive n;
+    const DaySpan week = weekOf(Today);
+    n.counts.today = s.scalarInt(QStringLiteral("select count(*) from fzzl where date(blfz) = ?"), dateText(Today));
+    n.counts.week = s.scalarInt(QStringLiteral("select count(*) from fzzl where date(blfz) between ? and ?"), dateText(week.first),
+                                dateText(week.last));
+    n.counts.overdue = s.scalarInt(QStringLiteral("select count(*) from fzzl f where date(f.blfz) < ? and %1 = 0").arg(NaiveLater),
+                                   dateText(Today));
+    auto st = s.query(QStringLiteral("select f.blfz, f.blbm, b.blxm, b.blxb, b.blnl, b.blte, h.blkb, h.zdys, h.blsj, h.blfa, %1 "
+                                     "from fzzl f join hzblzl b on b.blbm = f.blbm "
+                                     "join hzzdzl h on h.blbm = f.blbm and h.blkb = f.blkb and h.blsj = f.blsj "
+                                     "where date(f.blfz) between ? and ? order by f.blfz, f.blbm")
+                          .arg(NaiveLater),
+                      dateText(g_month.first), dateText(g_month.last));
+    while (st.next()) {
+        for (int c = 0; c < 11; ++c)
+            benchmark::DoNotOptimize(st.text(c));
+        ++n.rows;
+    }
+    return n;
+}
+
+FollowUpCounts g_counts;
+
+void BM_NaiveMonth(benchmark::State &state)
+{
+    Naive n;
+    for (auto _ : state)
+        n = naiveMonth();
+    state.counters["rows"] = double(n.rows);
+    state.counters["overdue"] = double(n.counts.overdue);
+    if (n.counts != g_counts || n.rows != g_monthRows)
+        state.SkipWithError("the naive statements found other rows");
+}
+
+// ---- the program
+
+void BM_Month(benchmark::State &state)
+{
+    Worklist w;
+    for (auto _ : state) {
+        auto s = Modutarnxt::clinicStore().open();
+        w = FollowUps::read(s, Today, FollowUpGroup::Range, g_month);
+    }
+    state.counters["rows"] = double(w.rows.size());
+    state.counters["overdue"] = double(w.counts.overdue);
+}
+
+void BM_WindowMonth(benchmark::State &state)
+{
+    ui::FrmFzsf w;
+    w.resize(960, 560);
+    w.show();
+    QCoreApplication::processEvents();
+    w.MasQssj->setText(dateText(g_month.first));
+    w.MasJssj->setText(dateText(g_month.last));
+    for (auto _ : state) {
+        w.CmdSeek->click();
+        w.MSFGridFzsf->repaint();
+        QCoreApplication::processEvents();
+    }
+    state.counters["rows"] = double(w.rows().size());
+    if (qsizetype(w.rows().size()) != g_monthRows)
+        state.SkipWithError("the window listed other rows");
+}
+
+void BM_Overdue(benchmark::State &state)
+{
+    Worklist w;
+    for (auto _ : state) {
+        auto s = Modutarnxt::clinicStore().open();
+        w = FollowUps::read(s, Today, FollowUpGroup::Overdue);
+    }
+    state.counters["rows"] = double(w.rows.size());
+}
+
+BENCHMARK(BM_NaiveMonth)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Month)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_WindowMonth)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_Overdue)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (!prepareData()) {
+        fprintf(stderr, "no demo data\n");
+        return 1;
+    }
+    {
+        auto s = Modutarnxt::clinicStore().open();
+        const Worklist w = FollowUps::read(s, Today, FollowUpGroup::Range, g_month);
+        g_counts = w.counts;
+        g_monthRows = qsizetype(w.rows.size());
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
