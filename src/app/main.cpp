@@ -11,11 +11,8 @@
 #include "maint/ui/Frmcopy.h"
 #include "maint/ui/Frmmmwh.h"
 #include "core/modutarnxt.h"
-<<<<<<< HEAD
 #include "query/ui/FrmJytj.h"
-=======
 #include "query/ui/FrmFzsf.h"
->>>>>>> h-worklist
 #include "query/ui/FrmMzfd.h"
 #include "stock/ui/Frmycjj.h"
 #include "stock/ui/closingcommand.h"
@@ -58,11 +55,8 @@ int main(int argc, char *argv[])
     qh::stock::ui::registerChargingWindow();
     qh::stock::ui::registerStockQueryWindow();
     qh::query::ui::registerRecordQueryWindow();
-<<<<<<< HEAD
     qh::query::ui::registerStatisticsWindow();
-=======
     qh::query::ui::registerFollowUpWindow();
->>>>>>> h-worklist
     qh::stock::ui::registerClosingCommand();
     // (further registrations of the other subsystems go here)
 

@@ -4,11 +4,7 @@
 
 namespace qh {
 
-<<<<<<< HEAD
-// "MZ", "F-D", "YCKC", "BM", "FJ", "MM", "JYTJ"; an unknown code gives "".
-=======
-// "MZ", "F-D", "YCKC", "FZSF", "BM", "MM"; an unknown code gives "".
->>>>>>> h-worklist
+// "MZ", "F-D", "YCKC", "FZSF", "BM", "FJ", "MM", "JYTJ"; an unknown code gives "".
 QString helpTopicText(const QString &code);
 
 } // namespace qh

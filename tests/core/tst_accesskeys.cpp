@@ -7,11 +7,8 @@
 #include "core/ui/taskwindows.h"
 #include "maint/ui/Frmcopy.h"
 #include "maint/ui/Frmmmwh.h"
-<<<<<<< HEAD
 #include "query/ui/FrmJytj.h"
-=======
 #include "query/ui/FrmFzsf.h"
->>>>>>> h-worklist
 #include "query/ui/FrmMzfd.h"
 #include "stock/ui/Frmycjj.h"
 #include "stock/ui/Frmyckc.h"
@@ -76,21 +73,14 @@ private slots:
         stock::ui::registerChargingWindow();
         stock::ui::registerStockQueryWindow();
         query::ui::registerRecordQueryWindow();
-<<<<<<< HEAD
         query::ui::registerStatisticsWindow();
-=======
         query::ui::registerFollowUpWindow();
->>>>>>> h-worklist
     }
 
     void everyAccessKeyPressesItsButton_data()
     {
         QTest::addColumn<QString>("item");
-<<<<<<< HEAD
-        for (const char *item : {"sad", "ycrc", "YcqkXs", "YcqkCk", "ZdblCx", "Yckc", "Jytj", "xtwh1", "cc", "YcqkWh", "FjWh", "Xpict"})
-=======
-        for (const char *item : {"sad", "ycrc", "YcqkXs", "YcqkCk", "ZdblCx", "Yckc", "Fzsf", "xtwh1", "cc", "YcqkWh", "Xpict"})
->>>>>>> h-worklist
+        for (const char *item : {"sad", "ycrc", "YcqkXs", "YcqkCk", "ZdblCx", "Yckc", "Fzsf", "Jytj", "xtwh1", "cc", "YcqkWh", "FjWh", "Xpict"})
             QTest::newRow(item) << QString::fromLatin1(item);
     }
 

@@ -88,13 +88,8 @@ private slots:
                                              QStringLiteral("YcqkCk=药品其它出库"), QStringLiteral("Yline1=-"),
                                              QStringLiteral("YckcPd=药品库存盘点")}));
         QCOMPARE(items(w.zycxll), (QStringList{QStringLiteral("ZdblCx=门诊资料查询"), QStringLiteral("Fline2=-"),
-<<<<<<< HEAD
-                                               QStringLiteral("Yckc=药材库存查询"), QStringLiteral("Fline4=-"),
-                                               QStringLiteral("Jytj=经营统计")}));
-=======
                                                QStringLiteral("Yckc=药材库存查询"), QStringLiteral("Fline3=-"),
-                                               QStringLiteral("Fzsf=复诊随访")}));
->>>>>>> h-worklist
+                                               QStringLiteral("Fzsf=复诊随访"), QStringLiteral("Jytj=经营统计")}));
         QCOMPARE(items(w.xtwh),
                  (QStringList{QStringLiteral("xtwh1=系统启动密码维护"), QStringLiteral("cc=系统数据备份/恢复"),
                               QStringLiteral("Xline1=-"), QStringLiteral("YcqkWh=药品名称编码"), QStringLiteral("FjWh=方剂维护"),

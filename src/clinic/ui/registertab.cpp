@@ -424,6 +424,7 @@ void RegisterTab::TreeView1_Click(QTreeWidgetItem *item)
 void RegisterTab::openCase(const QString &caseNumber)
 {
     const QString number = trimSpaces(caseNumber);
+    TxtHzcz->clear(); // the whole tree, so the case's node is shown
     QTreeWidgetItem *root = TreeView1->topLevelItem(0);
     for (int i = 0; root && i < root->childCount(); ++i) {
         QTreeWidgetItem *node = root->child(i);

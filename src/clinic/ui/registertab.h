@@ -70,12 +70,9 @@ protected:
 
 private:
     void TreeView1_Click(QTreeWidgetItem *item);
-<<<<<<< HEAD
     void filterTree();
     void showFiltered();
-=======
     void showCase(const QString &number);
->>>>>>> h-worklist
     void CmdHzbc_Click();
     void layOut();
 

@@ -74,13 +74,9 @@ MDIFtarn::MDIFtarn(QWidget *parent) : QMainWindow(parent)
     addItem(zycxll, QStringLiteral("ZdblCx"), QStringLiteral("门诊资料查询"));
     addSeparator(zycxll, QStringLiteral("Fline2"));
     addItem(zycxll, QStringLiteral("Yckc"), QStringLiteral("药材库存查询"));
-<<<<<<< HEAD
-    addSeparator(zycxll, QStringLiteral("Fline4"));
-    addItem(zycxll, QStringLiteral("Jytj"), QStringLiteral("经营统计"));
-=======
     addSeparator(zycxll, QStringLiteral("Fline3"));
     addItem(zycxll, QStringLiteral("Fzsf"), QStringLiteral("复诊随访"));
->>>>>>> h-worklist
+    addItem(zycxll, QStringLiteral("Jytj"), QStringLiteral("经营统计"));
 
     xtwh = addTopMenu(QStringLiteral("xtwh"), QStringLiteral("系统维护&W"));
     addItem(xtwh, QStringLiteral("xtwh1"), QStringLiteral("系统启动密码维护"));
