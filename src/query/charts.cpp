@@ -324,7 +324,8 @@ Layout drawBars(QPainter &p, const QRectF &area, const BarChart &chart, const Fa
 
     const double left = area.left() + nameWidth + gap;
     const double right = area.right() - valueWidth - gap;
-    const double plotBottom = area.bottom() - th - gap;
+    // Rows at most a few lines of text tall: a short ranking keeps its bars thin, the axis under them.
+    const double plotBottom = std::min(area.bottom() - th - gap, top + n * th * 2.4);
     // As many steps as let the tick labels stand apart.
     Axis axis;
     QStringList ticks;

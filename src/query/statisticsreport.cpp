@@ -96,9 +96,11 @@ charts::BarChart herbChart(const Statistics &st, HerbOrder order)
 
 QString summaryText(const Statistics &st)
 {
-    QString t = QStringLiteral("就诊%1人次，%2人（初诊%3人，复诊%4人）；处方收入%5元。")
+    // A patient new in one month and back in a later one is new over the range: the months'
+    // returning patients are in the monthly figures, not here.
+    QString t = QStringLiteral("就诊%1人次，%2人，其中初诊%3人；处方收入%4元。")
                     .arg(charts::countText(st.visits()), charts::countText(st.patients), charts::countText(st.newPatients),
-                         charts::countText(st.returningPatients()), st.revenue().toDisplay());
+                         st.revenue().toDisplay());
     const int closed = st.closedMonths();
     if (closed == 0)
         return t + QStringLiteral("所选月份尚未结帐，出库成本在结帐后统计。");

@@ -4,6 +4,7 @@
 #include "clinic/printing.h"
 #include "query/charts.h"
 
+#include <QDir>
 #include <QFontDatabase>
 #include <QImage>
 #include <QPainter>
@@ -151,6 +152,9 @@ private slots:
             l = charts::drawColumns(p, QRectF(QPointF(0, 0), QSizeF(size)), chart, printFace());
         }
         const QString overlap = overlapOf(l, QRectF(QPointF(0, 0), QSizeF(size)));
+        // QINGHE_SCREENSHOTS=<folder>: the drawings as images, to look at.
+        if (const QString shots = qEnvironmentVariable("QINGHE_SCREENSHOTS"); !shots.isEmpty())
+            image.save(QDir(shots).filePath(QStringLiteral("columns-%1.png").arg(QString::fromLatin1(QTest::currentDataTag()))));
         QVERIFY2(overlap.isEmpty(), qPrintable(overlap));
         QVERIFY(!l.labels.empty()); // the title at least
         if (n == 0) {
@@ -230,6 +234,8 @@ private slots:
             l = charts::drawBars(p, QRectF(QPointF(0, 0), QSizeF(size)), chart, printFace());
         }
         const QString overlap = overlapOf(l, QRectF(QPointF(0, 0), QSizeF(size)));
+        if (const QString shots = qEnvironmentVariable("QINGHE_SCREENSHOTS"); !shots.isEmpty())
+            image.save(QDir(shots).filePath(QStringLiteral("bars-%1.png").arg(QString::fromLatin1(QTest::currentDataTag()))));
         QVERIFY2(overlap.isEmpty(), qPrintable(overlap));
         QCOMPARE(int(l.marks.size()), rows);
         if (rows == 0)
