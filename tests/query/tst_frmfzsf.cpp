@@ -271,6 +271,7 @@ private slots:
         QCOMPARE(z->SSTab1->currentIndex(), 1); // one click only chooses the row
         QTest::mouseDClick(w->MSFGridFzsf->viewport(), Qt::LeftButton, {}, cellCentre(w->MSFGridFzsf, 0));
         QCOMPARE(z->SSTab1->currentIndex(), 0);
+        QVERIFY(z->CmdZdzl->isHidden()); // the diagnosis left as its 返回首页 leaves it
         QCOMPARE(z->TxtBlbh->text(), QStringLiteral("000004"));
         QCOMPARE(z->TxtHzxm->text(), QStringLiteral("赵六"));
         QCOMPARE(z->MSFGrid->rowCount(), 1);
