@@ -31,6 +31,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 namespace qh::query::ui {
 
@@ -144,6 +145,16 @@ FrmFzsf::FrmFzsf(QWidget *parent) : QWidget(parent)
     MSFGridFzsf->setSelectionMode(QAbstractItemView::SingleSelection);
     MSFGridFzsf->setWordWrap(false);
     MSFGridFzsf->setTabKeyNavigation(false);
+    // The short columns as wide as what they hold (widened further for longer texts and their
+    // headers when a list is shown); the plan takes the rest, so the grid needs no sideways scroll.
+    const QFontMetrics fm(MSFGridFzsf->font());
+    const QString typical[] = {QStringLiteral("8888-88-88"), QStringLiteral("8888888888"), QStringLiteral("中中中"),
+                               QStringLiteral("中"), QStringLiteral("88"), QStringLiteral("88888888888"),
+                               QStringLiteral("中中中中"), QStringLiteral("中中中"), QStringLiteral("8888-88-88"),
+                               QStringLiteral("中中中")};
+    for (int c = 0; c < int(std::size(typical)); ++c)
+        MSFGridFzsf->setColumnWidth(c, fm.horizontalAdvance(typical[c]) + 16);
+    MSFGridFzsf->setMinimumHeight(RowHeight * 12);
     qh::ui::widenColumnsToContent(MSFGridFzsf, ShortColumns);
 
     LabJlsl = new QLabel(this);
@@ -206,6 +217,8 @@ FrmFzsf::FrmFzsf(QWidget *parent) : QWidget(parent)
 }
 
 FrmFzsf::~FrmFzsf() = default;
+
+QSize FrmFzsf::sizeHint() const { return {960, 560}; } // inside a 1024 x 768 screen's main window
 
 const std::vector<FollowUpRow> &FrmFzsf::rows() const { return m_model->rows(); }
 

@@ -25,6 +25,7 @@ class FrmFzsf : public QWidget {
 public:
     explicit FrmFzsf(QWidget *parent = nullptr);
     ~FrmFzsf() override;
+    QSize sizeHint() const override;
 
     QLabel *LabTjsl;       // the counts
     QRadioButton *OptJrfz; // 今日
