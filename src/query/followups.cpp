@@ -7,9 +7,9 @@
 #include <QDir>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QRegularExpression>
 #include <algorithm>
 #include <iterator>
+#include <limits>
 
 namespace qh::query {
 
@@ -17,12 +17,35 @@ namespace {
 
 constexpr int Ten = 10; // the places of a date box
 
-// The case has a visit on or after the due day (any time of that day). The follow-ups are read
-// through their unique index (case number, department, visit time), so these probes, like the
-// lookups of the patient and of the visit, go through the visits' index (case number first) in
-// its own order: each index page is read once, not once for every follow-up that needs it.
-const QString Returned = QStringLiteral(
-    "exists (select 1 from hzzdzl v where v.blbm = f.blbm and v.blsj >= date(f.blfz))");
+// The follow-ups a statement reads (alias f, fday the due day's date): taken from the table in
+// one pass (the due day has no index) and sorted in the order of their unique index (case
+// number, department, visit time), so that the lookups of patient and visit and the probes for
+// a later visit walk the patients' and the visits' indexes in their own order, each page once,
+// instead of once for every follow-up that needs it. The case numbers are sorted as lower()
+// folds them, which is how the index compares them (ASCII letters ignoring case) but keeps the
+// engine from walking that index with a lookup of every row instead of one pass and a sort.
+// The limit (bound to NoLimit) keeps the sorted rows a query of their own: the engine would
+// otherwise merge them into the join and drop their order.
+QString sortedFollowUps(const QString &condition)
+{
+    return QStringLiteral("(select blbm, blkb, blsj, blfz, zdys, date(blfz) as fday from fzzl where %1 "
+                          "order by lower(blbm), blkb, blsj limit ?) f")
+        .arg(condition);
+}
+constexpr qint64 NoLimit = std::numeric_limits<qint64>::max();
+
+// The case has a visit on or after the due day (any time of that day).
+const QString Returned = QStringLiteral("exists (select 1 from hzzdzl v where v.blbm = f.blbm and v.blsj >= f.fday)");
+
+// The day of a stored date text "yyyy-MM-dd HH:mm:ss", read without the parser and the time
+// zone that a date-time takes.
+QDate dayOf(const QString &stored)
+{
+    if (stored.size() < 10)
+        return {};
+    return QDate(QStringView(stored).left(4).toInt(), QStringView(stored).mid(5, 2).toInt(),
+                 QStringView(stored).mid(8, 2).toInt());
+}
 
 bool rowBefore(const FollowUpRow &a, const FollowUpRow &b)
 {
@@ -30,8 +53,8 @@ bool rowBefore(const FollowUpRow &a, const FollowUpRow &b)
         return a.due < b.due;
     if (const int c = a.blbm.compare(b.blbm, Qt::CaseInsensitive); c != 0)
         return c < 0;
-    if (a.visit != b.visit)
-        return a.visit < b.visit;
+    if (a.visitTime != b.visitTime)
+        return a.visitTime < b.visitTime;
     return a.dept.compare(b.dept, Qt::CaseInsensitive) < 0;
 }
 
@@ -90,15 +113,12 @@ FollowUpCounts FollowUps::counts(db::Session &s, const QDate &today)
     const QDate tomorrow = today.addDays(1);
     // One pass over the follow-ups due up to the end of the week; the probe for a later visit
     // runs only for those due before today.
-    // The follow-ups come from a subquery in the index's order (an aggregate's subquery with an
-    // order is not merged into it), so the index is the one the engine walks.
     auto st = s.query(QStringLiteral("select coalesce(sum(case when f.blfz >= ? and f.blfz < ? then 1 else 0 end), 0), "
                                      "coalesce(sum(case when f.blfz >= ? then 1 else 0 end), 0), "
-                                     "coalesce(sum(case when f.blfz >= ? then 0 when %1 then 0 else 1 end), 0) "
-                                     "from (select blbm, blfz from fzzl indexed by fzbmi where blfz < ? "
-                                     "order by blbm, blkb, blsj) f")
-                          .arg(Returned),
-                      dbDate(today), dbDate(tomorrow), dbDate(week.first), dbDate(today), dbDate(week.last.addDays(1)));
+                                     "coalesce(sum(case when f.blfz >= ? then 0 when %1 then 0 else 1 end), 0) from %2")
+                          .arg(Returned, sortedFollowUps(QStringLiteral("blfz < ?"))),
+                      dbDate(today), dbDate(tomorrow), dbDate(week.first), dbDate(today), dbDate(week.last.addDays(1)),
+                      NoLimit);
     FollowUpCounts c;
     if (st.next()) {
         c.today = st.int64(0);
@@ -108,37 +128,33 @@ FollowUpCounts FollowUps::counts(db::Session &s, const QDate &today)
     return c;
 }
 
-Worklist FollowUps::read(db::Session &s, const QDate &today, FollowUpGroup group, const DaySpan &range)
+std::vector<FollowUpRow> FollowUps::list(db::Session &s, const QDate &today, FollowUpGroup group, const DaySpan &range)
 {
-    Worklist w;
-    w.counts = counts(s, today);
     const DaySpan span = spanOf(group, today, range);
     const bool overdue = group == FollowUpGroup::Overdue;
     // An overdue follow-up has no later visit by its condition; any other is probed only when
     // due today or before.
-    const QString returned = overdue ? QStringLiteral("0") : QStringLiteral("case when f.blfz >= ? then 0 when %1 then 1 else 0 end").arg(Returned);
-    const QString where = overdue ? QStringLiteral("where f.blfz < ? and not %1").arg(Returned)
-                                  : QStringLiteral("where f.blfz >= ? and f.blfz < ?");
+    const QString returned =
+        overdue ? QStringLiteral("0") : QStringLiteral("case when f.blfz >= ? then 0 when %1 then 1 else 0 end").arg(Returned);
     auto st = s.prepare(QStringLiteral("select f.blfz, f.blbm, f.blkb, f.blsj, coalesce(h.zdys, f.zdys), b.blxm, b.blxb, "
-                                       "b.blnl, b.blte, h.blfa, %1 "
-                                       "from fzzl f indexed by fzbmi "
+                                       "b.blnl, b.blte, h.blfa, %1 from %2 "
                                        "left join hzblzl b on b.blbm = f.blbm "
-                                       "left join hzzdzl h on h.blbm = f.blbm and h.blkb = f.blkb and h.blsj = f.blsj %2 "
-                                       "order by f.blbm, f.blkb, f.blsj") // the index's order; the rows are sorted below
-                            .arg(returned, where));
-    if (overdue) {
-        st.bind(1, dbDate(today));
-    } else {
-        st.bind(1, dbDate(today.addDays(1)));
-        st.bind(2, dbDate(span.first));
-        st.bind(3, dbDate(span.last.addDays(1)));
-    }
+                                       "left join hzzdzl h on h.blbm = f.blbm and h.blkb = f.blkb and h.blsj = f.blsj%3")
+                            .arg(returned,
+                                 sortedFollowUps(overdue ? QStringLiteral("blfz < ?") : QStringLiteral("blfz >= ? and blfz < ?")),
+                                 overdue ? QStringLiteral(" where not ") + Returned : QString()));
+    if (overdue)
+        st.bindAll(dbDate(today), NoLimit);
+    else
+        st.bindAll(dbDate(today.addDays(1)), dbDate(span.first), dbDate(span.last.addDays(1)), NoLimit);
+    std::vector<FollowUpRow> rows;
     while (st.next()) {
         FollowUpRow r;
-        r.due = st.date(0).value_or(QDate());
+        r.due = dayOf(st.text(0));
         r.blbm = st.text(1);
         r.dept = st.text(2);
-        r.visit = st.dateTime(3).value_or(QDateTime());
+        r.visitTime = st.text(3);
+        r.visitDay = dayOf(r.visitTime);
         r.doctor = st.text(4);
         r.name = st.text(5);
         r.sex = st.text(6);
@@ -146,10 +162,15 @@ Worklist FollowUps::read(db::Session &s, const QDate &today, FollowUpGroup group
         r.telephone = trimSpaces(st.text(8));
         r.plan = firstLine(st.text(9));
         r.returned = st.integer(10) != 0;
-        w.rows.push_back(std::move(r));
+        rows.push_back(std::move(r));
     }
-    std::sort(w.rows.begin(), w.rows.end(), rowBefore);
-    return w;
+    std::sort(rows.begin(), rows.end(), rowBefore);
+    return rows;
+}
+
+Worklist FollowUps::read(db::Session &s, const QDate &today, FollowUpGroup group, const DaySpan &range)
+{
+    return {counts(s, today), list(s, today, group, range)};
 }
 
 QString FollowUps::countsText(const FollowUpCounts &c)
@@ -183,10 +204,15 @@ QString FollowUps::periodText(FollowUpGroup group, const QDate &today, const Day
 
 QString FollowUps::firstLine(const QString &text)
 {
-    static const QRegularExpression breaks(QStringLiteral("[\\r\\n]"));
-    for (const QString &line : text.split(breaks, Qt::SkipEmptyParts))
-        if (const QString t = trimSpaces(line); !t.isEmpty())
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype end = from;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        if (const QString t = trimSpaces(text.mid(from, end - from)); !t.isEmpty())
             return t;
+        from = end + 1;
+    }
     return {};
 }
 
@@ -200,7 +226,7 @@ QStringList FollowUps::columnHeaders()
 QStringList FollowUps::cells(const FollowUpRow &r, const QDate &today)
 {
     return {dateText(r.due), r.blbm,   r.name, r.sex, r.age, r.telephone, r.dept, r.doctor,
-            r.visit.isValid() ? dateText(r.visit.date()) : QString(), stateText(r, today), r.plan};
+            r.visitDay.isValid() ? dateText(r.visitDay) : QString(), stateText(r, today), r.plan};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -296,8 +322,8 @@ QString FollowUps::writeWorkbook(const std::vector<FollowUpRow> &rows, const QSt
                 sheet.setDate(row, 1, r.due);
             else if (c == 4 && !r.age.isEmpty())
                 sheet.setNumber(row, 5, r.age.toDouble());
-            else if (c == 8 && r.visit.isValid())
-                sheet.setDate(row, 9, r.visit.date());
+            else if (c == 8 && r.visitDay.isValid())
+                sheet.setDate(row, 9, r.visitDay);
             else if (!texts.at(c).isEmpty())
                 sheet.setText(row, c + 1, texts.at(c));
         }

@@ -50,7 +50,8 @@ struct FollowUpRow {
     QString name, sex, age, telephone; // of the patient; "" when the case has no patient record
     QString dept;                // the visit that set the follow-up: department, doctor, time
     QString doctor;
-    QDateTime visit;             // as stored (its key in hzzdzl)
+    QString visitTime;           // as stored, "yyyy-MM-dd HH:mm:ss" (its key in hzzdzl)
+    QDate visitDay;
     QString plan;                // the first line of that visit's plan
     bool returned = false;       // due today or before, and the case has a visit on or after the due day
 };
@@ -91,11 +92,13 @@ public:
     // The days a group takes as of today (Overdue: the days before today, first invalid).
     static DaySpan spanOf(FollowUpGroup group, const QDate &today, const DaySpan &range = {});
 
-    // The counts as of today and the rows of the group (Range: the due days of range).
-    // Throws DbError.
-    static Worklist read(db::Session &s, const QDate &today, FollowUpGroup group, const DaySpan &range = {});
-    // The counts alone. Throws DbError.
+    // The rows of a group as of today (Range: the due days of range). Throws DbError.
+    static std::vector<FollowUpRow> list(db::Session &s, const QDate &today, FollowUpGroup group,
+                                         const DaySpan &range = {});
+    // The counts of today, this week and the overdue. Throws DbError.
     static FollowUpCounts counts(db::Session &s, const QDate &today);
+    // Both. Throws DbError.
+    static Worklist read(db::Session &s, const QDate &today, FollowUpGroup group, const DaySpan &range = {});
 
     // "今日 3　本周 12　逾期 5" (ideographic spaces between the groups).
     static QString countsText(const FollowUpCounts &c);

@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(FollowUps::cells(r, today),
                  (QStringList{"2024-03-08", "b2", "王五", "男", "67", "0571-8888", "内科", "王淑华", "2024-03-01", "",
                               "平肝潜阳，"}));
-        QCOMPARE(r.visit, at("2024-03-01 09:30"));
+        QCOMPARE(r.visitTime, QStringLiteral("2024-03-01 09:30:00"));
         QCOMPARE(w.rows[1].dept, QStringLiteral("儿科"));
         const FollowUpRow &orphan = w.rows[3];
         QCOMPARE(FollowUps::cells(orphan, today),

@@ -30,6 +30,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 namespace qh::query::ui {
 
 // The list's model: the rows of one read, shown as the logic gives their cells.
@@ -142,6 +145,16 @@ FrmFzsf::FrmFzsf(QWidget *parent) : QWidget(parent)
     MSFGridFzsf->setSelectionMode(QAbstractItemView::SingleSelection);
     MSFGridFzsf->setWordWrap(false);
     MSFGridFzsf->setTabKeyNavigation(false);
+    // The short columns as wide as what they hold (widened further for longer texts and their
+    // headers when a list is shown); the plan takes the rest, so the grid needs no sideways scroll.
+    const QFontMetrics fm(MSFGridFzsf->font());
+    const QString typical[] = {QStringLiteral("8888-88-88"), QStringLiteral("8888888888"), QStringLiteral("中中中"),
+                               QStringLiteral("中"), QStringLiteral("88"), QStringLiteral("88888888888"),
+                               QStringLiteral("中中中中"), QStringLiteral("中中中"), QStringLiteral("8888-88-88"),
+                               QStringLiteral("中中中")};
+    for (int c = 0; c < int(std::size(typical)); ++c)
+        MSFGridFzsf->setColumnWidth(c, fm.horizontalAdvance(typical[c]) + 16);
+    MSFGridFzsf->setMinimumHeight(RowHeight * 12);
     qh::ui::widenColumnsToContent(MSFGridFzsf, ShortColumns);
 
     LabJlsl = new QLabel(this);
@@ -205,6 +218,8 @@ FrmFzsf::FrmFzsf(QWidget *parent) : QWidget(parent)
 
 FrmFzsf::~FrmFzsf() = default;
 
+QSize FrmFzsf::sizeHint() const { return {960, 560}; } // inside a 1024 x 768 screen's main window
+
 const std::vector<FollowUpRow> &FrmFzsf::rows() const { return m_model->rows(); }
 
 QWidget *FrmFzsf::widgetOf(FollowUpField field) const
@@ -228,14 +243,17 @@ void FrmFzsf::Qpcls()
     load(FollowUpGroup::Today, month);
 }
 
-bool FrmFzsf::load(FollowUpGroup group, const DaySpan &range)
+bool FrmFzsf::load(FollowUpGroup group, const DaySpan &range, bool withCounts)
 {
     const QDate today = qh::clock::today();
-    Worklist w;
+    std::vector<FollowUpRow> rows;
+    FollowUpCounts counts;
     try {
         qh::ui::BusyPointer busy;
         auto s = Modutarnxt::clinicStore().open();
-        w = FollowUps::read(s, today, group, range);
+        if (withCounts)
+            counts = FollowUps::counts(s, today);
+        rows = FollowUps::list(s, today, group, range);
     } catch (const DbError &e) {
         msg::info(shortReport(e));
         return false;
@@ -246,12 +264,13 @@ bool FrmFzsf::load(FollowUpGroup group, const DaySpan &range)
     m_range = range;
     m_today = today;
     const int current = MSFGridFzsf->currentIndex().row();
-    const qsizetype count = qsizetype(w.rows.size());
-    m_model->setRows(std::move(w.rows), today);
+    const qsizetype count = qsizetype(rows.size());
+    m_model->setRows(std::move(rows), today);
     qh::ui::widenColumnsToContent(MSFGridFzsf, ShortColumns);
     if (count > 0)
         MSFGridFzsf->setCurrentIndex(m_model->index(std::clamp(current, 0, int(count) - 1), 0));
-    LabTjsl->setText(FollowUps::countsText(w.counts));
+    if (withCounts)
+        LabTjsl->setText(FollowUps::countsText(counts));
     LabJlsl->setText(FollowUps::periodText(group, today, range) + QStringLiteral("：共 %1 条").arg(count));
     return true;
 }
@@ -261,7 +280,8 @@ void FrmFzsf::seekRange()
     if (auto r = FollowUps::checkRange(MasQssj->text(), MasJssj->text()))
         return refuse(*r);
     OptSjfz->setChecked(true);
-    if (!load(FollowUpGroup::Range, FollowUps::rangeOf(MasQssj->text(), MasJssj->text())))
+    // The counts do not depend on the range: they are read with the groups and on every return.
+    if (!load(FollowUpGroup::Range, FollowUps::rangeOf(MasQssj->text(), MasJssj->text()), false))
         return;
     if (m_model->rowCount() == 0) {
         msg::info(FollowUps::noRowsMessage());

@@ -25,6 +25,7 @@ class FrmFzsf : public QWidget {
 public:
     explicit FrmFzsf(QWidget *parent = nullptr);
     ~FrmFzsf() override;
+    QSize sizeHint() const override;
 
     QLabel *LabTjsl;       // the counts
     QRadioButton *OptJrfz; // 今日
@@ -60,8 +61,9 @@ private:
     QWidget *widgetOf(FollowUpField field) const;
     void refuse(const Refusal<FollowUpField> &r);
 
-    // Reads the counts and the group's rows; false after the message of a database failure.
-    bool load(FollowUpGroup group, const DaySpan &range);
+    // Reads the group's rows and, when asked, the counts; false after the message of a
+    // database failure.
+    bool load(FollowUpGroup group, const DaySpan &range, bool withCounts = true);
     // The list of the range boxes (refused, or "nothing found" told, when asked by the user).
     void seekRange();
     // Reads the list shown again, quietly.
