@@ -6,37 +6,26 @@
 // What the outlook is, per balance row of ycyltb (herbs without a row are not in it):
 //   onHand  = the row's ycyl, as stored; known = true.
 //   expiry  = only when ycyl > 0: the earliest expiry among the purchases the journal still
-//             holds of that name, where the journal (yccrtb, rows of exactly the balance row's
-//             name) is replayed oldest first: a row's positive rksl is a purchase that expires on
-//             the day of its yxqx (no or unreadable date: expires after every date), then its
-//             positive cksl is taken from the purchases earliest expiry first; what cannot be
-//             taken is dropped. Negative quantities (a return entered as a negative stock-in, a
-//             negative stock-out) take and add nothing. Nothing when no dated purchase is left.
+//             holds of exactly that name. The journal (yccrtb) does not say which purchase an
+//             issue took from, so it is replayed oldest first: a row's positive rksl is a
+//             purchase expiring on the day of its yxqx (none or unreadable: after every date),
+//             then its positive cksl is taken from the purchases earliest expiry first; what
+//             cannot be taken is dropped. Negative quantities (a return entered as a negative
+//             stock-in, a negative stock-out) add and take nothing, and rows posted under the
+//             name in another letter case belong to that other name. Nothing when no dated
+//             purchase is left.
 //   expired = expiry is before today.
-// The replay order is the order of the journal's index ycrci: time (crsj), then sales revenue
-// (xsje), then cost (ckje, which the period closing fills in), then the row's key; rows of one
-// day are all written at midnight, so this order decides among the same day's rows.
+// The replay order is the order of the journal's index ycrci: time (crsj), name, sales revenue
+// (xsje), cost (ckje, which the period closing fills in), the row's key. The windows write all
+// rows of a day at midnight, so among one day's rows of a herb a purchase comes before the
+// dispensings (revenue above 0), and a stock-out without revenue keeps the place it was written
+// in until a closing gives it a cost.
 //
-// How it is computed without replaying the whole journal: a dated expiry e is still held at
-// the end exactly when some run of the newest rows has more purchases expiring on or before e
-// than issues (the replay's stock of such purchases is the largest such excess, or 0). The
-// journal is read newest first, in windows of days that double; for each herb the candidate is
-// the earliest e that a run read so far shows still held. Rows older than a run cannot change
-// the result once the purchases of that run expiring on or after the candidate add up to at
-// least what the replay can hold at the end. That holds whenever the replay holds no more
-// than the balance, bound = ycyl plus every return and every issue posted under the name in
-// another letter case that the read has met: true for every journal this program's postings
-// write (each issue checks the balance first). Otherwise (a return or an other-case issue
-// older than the rows read for that herb, an issue larger than the balance from a journal made
-// elsewhere) the replay can hold lots the balance does not explain: exactly the same result
-// then needs all of the herb's history, which no existing index gives short of reading the
-// whole journal (the only one, ycrci, starts with the time): that would need an index on the
-// returns (rksl) or on (ycbm, crsj).
-//
-// Cost: the rows read are those since the oldest purchase any herb still needs; a herb whose
-// balance its purchases in the journal never explain makes the read go to the journal's start.
-// Later windows ask only for the herbs still open, which the engine checks in the index before
-// it reads a row.
+// It reads the whole journal, one pass. Less cannot give the same expiry: a lot bought long ago
+// that expires late stays in the replay while newer lots that expire sooner are issued first, and
+// as long as a herb never runs out the replay's state carries every earlier purchase with it, so
+// the expiry can hang on the herb's first rows. A bounded read needs that state kept (the lots
+// left per herb, written with each posting) or another rule for the estimate.
 #include "db/session.h"
 #include "core/herbs.h"
 
