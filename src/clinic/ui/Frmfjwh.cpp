@@ -29,14 +29,6 @@ namespace {
 
 constexpr int RowHeight = 24;
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(true); // Enter on a focused button presses it
-    return b;
-}
-
 QLineEdit *box(QWidget *parent, const char *name, int maxLength)
 {
     auto *e = new QLineEdit(parent);
@@ -95,12 +87,12 @@ Frmfjwh::Frmfjwh(QWidget *parent) : QWidget(parent)
     LabDlxm = new QLabel(this);
     LabDlxm->setObjectName(QStringLiteral("LabDlxm"));
 
-    CmdNew = button(this, "CmdNew", QStringLiteral("新增(&N)"));
-    CmdSave = button(this, "CmdSave", QStringLiteral("保存(&S)"));
-    CmdDele = button(this, "CmdDele", QStringLiteral("删除(&D)"));
-    CmdImport = button(this, "CmdImport", QStringLiteral("导入经方(&I)"));
-    CmdHelp = button(this, "CmdHelp", QStringLiteral("帮助(&H)"));
-    CmdExit = button(this, "CmdExit", QStringLiteral("退出(&T)"));
+    CmdNew = qh::ui::enterButton(this, "CmdNew", QStringLiteral("新增(&N)"));
+    CmdSave = qh::ui::enterButton(this, "CmdSave", QStringLiteral("保存(&S)"));
+    CmdDele = qh::ui::enterButton(this, "CmdDele", QStringLiteral("删除(&D)"));
+    CmdImport = qh::ui::enterButton(this, "CmdImport", QStringLiteral("导入经方(&I)"));
+    CmdHelp = qh::ui::enterButton(this, "CmdHelp", QStringLiteral("帮助(&H)"));
+    CmdExit = qh::ui::enterButton(this, "CmdExit", QStringLiteral("退出(&T)"));
 
     auto *fields = new QGridLayout;
     auto label = [this](const QString &text, QWidget *buddy) {

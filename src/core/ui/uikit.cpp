@@ -2,6 +2,8 @@
 #include "base/clock.h"
 #include "core/ui/taskwindows.h"
 
+#include <QRadioButton>
+#include <QPushButton>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
@@ -331,5 +333,20 @@ void endProgram()
 
 bool programEnded() { return KitState::of().ended; }
 void resetProgramEnded() { KitState::of().ended = false; }
+
+QPushButton *enterButton(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(true);
+    return b;
+}
+
+QRadioButton *optionButton(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *o = new QRadioButton(caption, parent);
+    o->setObjectName(QLatin1String(name));
+    return o;
+}
 
 } // namespace qh::ui

@@ -12,6 +12,8 @@ class QAbstractButton;
 class QApplication;
 class QKeyEvent;
 class QLineEdit;
+class QPushButton;
+class QRadioButton;
 class QDialog;
 class QTableView;
 
@@ -98,6 +100,11 @@ void showAsStars(QLineEdit *box);
 // for its mask, any other for its maximum length in wide (CJK) characters, at most
 // longTextChars of them for long free texts.
 void fitWidth(QLineEdit *box, int longTextChars = 10);
+
+// A command button of a task window with its object name; Enter on it when it has the focus presses it.
+QPushButton *enterButton(QWidget *parent, const char *name, const QString &caption);
+// An option button with its object name.
+QRadioButton *optionButton(QWidget *parent, const char *name, const QString &caption);
 
 // Enter on the main keyboard or the keypad.
 bool isEnterKey(const QKeyEvent *key);

@@ -31,13 +31,6 @@ QLineEdit *passwordBox(QWidget *parent, const char *name)
     return e;
 }
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(true); // Enter on a focused button presses it
-    return b;
-}
 } // namespace
 
 Frmmmwh::Frmmmwh(QWidget *parent) : QWidget(parent)
@@ -53,12 +46,12 @@ Frmmmwh::Frmmmwh(QWidget *parent) : QWidget(parent)
     Txtoldpass = passwordBox(this, "Txtoldpass");
     Txtnewpass = passwordBox(this, "Txtnewpass");
     Txtpassnew = passwordBox(this, "Txtpassnew");
-    CmdSave = button(this, "CmdSave", QStringLiteral("保存&B"));
-    Cmdedit = button(this, "Cmdedit", QStringLiteral("修改&E"));
-    Cmddele = button(this, "Cmddele", QStringLiteral("删除&D"));
-    CmdQcls = button(this, "CmdQcls", QStringLiteral("清屏&Q"));
-    CmdHelp = button(this, "CmdHelp", QStringLiteral("帮助&H"));
-    CmdExit = button(this, "CmdExit", QStringLiteral("退出&E"));
+    CmdSave = qh::ui::enterButton(this, "CmdSave", QStringLiteral("保存&B"));
+    Cmdedit = qh::ui::enterButton(this, "Cmdedit", QStringLiteral("修改&E"));
+    Cmddele = qh::ui::enterButton(this, "Cmddele", QStringLiteral("删除&D"));
+    CmdQcls = qh::ui::enterButton(this, "CmdQcls", QStringLiteral("清屏&Q"));
+    CmdHelp = qh::ui::enterButton(this, "CmdHelp", QStringLiteral("帮助&H"));
+    CmdExit = qh::ui::enterButton(this, "CmdExit", QStringLiteral("退出&E"));
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("用户姓名："), this), 0, 0);

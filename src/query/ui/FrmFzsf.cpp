@@ -94,21 +94,6 @@ QLineEdit *dateBox(QWidget *parent, const char *name)
     return e;
 }
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(true); // Enter on a focused button presses it
-    return b;
-}
-
-QRadioButton *option(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *o = new QRadioButton(caption, parent);
-    o->setObjectName(QLatin1String(name));
-    return o;
-}
-
 } // namespace
 
 FrmFzsf::FrmFzsf(QWidget *parent) : QWidget(parent)
@@ -122,13 +107,13 @@ FrmFzsf::FrmFzsf(QWidget *parent) : QWidget(parent)
     QFont counts = LabTjsl->font();
     counts.setBold(true);
     LabTjsl->setFont(counts);
-    OptJrfz = option(this, "OptJrfz", QStringLiteral("今日(&J)"));
-    OptBzfz = option(this, "OptBzfz", QStringLiteral("本周(&Z)"));
-    OptYqfz = option(this, "OptYqfz", QStringLiteral("逾期(&Y)"));
-    OptSjfz = option(this, "OptSjfz", QStringLiteral("时间段(&D)"));
+    OptJrfz = qh::ui::optionButton(this, "OptJrfz", QStringLiteral("今日(&J)"));
+    OptBzfz = qh::ui::optionButton(this, "OptBzfz", QStringLiteral("本周(&Z)"));
+    OptYqfz = qh::ui::optionButton(this, "OptYqfz", QStringLiteral("逾期(&Y)"));
+    OptSjfz = qh::ui::optionButton(this, "OptSjfz", QStringLiteral("时间段(&D)"));
     MasQssj = dateBox(this, "MasQssj");
     MasJssj = dateBox(this, "MasJssj");
-    CmdSeek = button(this, "CmdSeek", QStringLiteral("查询(&S)"));
+    CmdSeek = qh::ui::enterButton(this, "CmdSeek", QStringLiteral("查询(&S)"));
 
     m_model = new FollowUpTableModel(this);
     MSFGridFzsf = new QTableView(this);
@@ -159,10 +144,10 @@ FrmFzsf::FrmFzsf(QWidget *parent) : QWidget(parent)
 
     LabJlsl = new QLabel(this);
     LabJlsl->setObjectName(QStringLiteral("LabJlsl"));
-    CmdPrin = button(this, "CmdPrin", QStringLiteral("打印(&P)"));
-    CmdBgsc = button(this, "CmdBgsc", QStringLiteral("生成表格(&B)"));
-    CmdHelp = button(this, "CmdHelp", QStringLiteral("帮助(&H)"));
-    CmdExit = button(this, "CmdExit", QStringLiteral("退出(&T)"));
+    CmdPrin = qh::ui::enterButton(this, "CmdPrin", QStringLiteral("打印(&P)"));
+    CmdBgsc = qh::ui::enterButton(this, "CmdBgsc", QStringLiteral("生成表格(&B)"));
+    CmdHelp = qh::ui::enterButton(this, "CmdHelp", QStringLiteral("帮助(&H)"));
+    CmdExit = qh::ui::enterButton(this, "CmdExit", QStringLiteral("退出(&T)"));
 
     auto *choice = new QHBoxLayout;
     for (QRadioButton *o : {OptJrfz, OptBzfz, OptYqfz, OptSjfz})

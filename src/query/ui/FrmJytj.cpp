@@ -45,14 +45,6 @@ QLineEdit *monthBox(QWidget *parent, const char *name)
     return e;
 }
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(true); // Enter on a focused button presses it
-    return b;
-}
-
 QTableWidget *grid(QWidget *parent, const char *name, const QStringList &headers)
 {
     auto *g = new QTableWidget(0, int(headers.size()), parent);
@@ -89,13 +81,6 @@ void fitColumns(QTableWidget *g)
 QString count(int v) { return charts::countText(v); }
 QString share(int part, int whole) { return whole > 0 ? QString::number(100.0 * part / whole, 'f', 1) + u'%' : QString(); }
 
-QRadioButton *option(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *o = new QRadioButton(caption, parent);
-    o->setObjectName(QLatin1String(name));
-    return o;
-}
-
 } // namespace
 
 FrmJytj::FrmJytj(QWidget *parent) : QWidget(parent)
@@ -106,12 +91,12 @@ FrmJytj::FrmJytj(QWidget *parent) : QWidget(parent)
 
     MasQsyf = monthBox(this, "MasQsyf");
     MasJsyf = monthBox(this, "MasJsyf");
-    CmdSeek = button(this, "CmdSeek", QStringLiteral("统计(&S)"));
-    CmdExpo = button(this, "CmdExpo", QStringLiteral("导出(&E)"));
-    CmdPrin = button(this, "CmdPrin", QStringLiteral("打印(&P)"));
-    CmdQcls = button(this, "CmdQcls", QStringLiteral("清屏(&Q)"));
-    CmdHelp = button(this, "CmdHelp", QStringLiteral("帮助(&H)"));
-    CmdExit = button(this, "CmdExit", QStringLiteral("退出(&T)"));
+    CmdSeek = qh::ui::enterButton(this, "CmdSeek", QStringLiteral("统计(&S)"));
+    CmdExpo = qh::ui::enterButton(this, "CmdExpo", QStringLiteral("导出(&E)"));
+    CmdPrin = qh::ui::enterButton(this, "CmdPrin", QStringLiteral("打印(&P)"));
+    CmdQcls = qh::ui::enterButton(this, "CmdQcls", QStringLiteral("清屏(&Q)"));
+    CmdHelp = qh::ui::enterButton(this, "CmdHelp", QStringLiteral("帮助(&H)"));
+    CmdExit = qh::ui::enterButton(this, "CmdExit", QStringLiteral("退出(&T)"));
     LabTjjg = new QLabel(this);
     LabTjjg->setObjectName(QStringLiteral("LabTjjg"));
     LabTjjg->setWordWrap(true);
@@ -153,9 +138,9 @@ FrmJytj::FrmJytj(QWidget *parent) : QWidget(parent)
     auto *v1 = new QVBoxLayout(tab1);
     v1->addWidget(MSFGridYdtj);
 
-    OptCfsr = option(tab2, "OptCfsr", QStringLiteral("按处方收入"));
-    OptCksl = option(tab2, "OptCksl", QStringLiteral("按出库数量"));
-    OptCkcb = option(tab2, "OptCkcb", QStringLiteral("按出库成本"));
+    OptCfsr = qh::ui::optionButton(tab2, "OptCfsr", QStringLiteral("按处方收入"));
+    OptCksl = qh::ui::optionButton(tab2, "OptCksl", QStringLiteral("按出库数量"));
+    OptCkcb = qh::ui::optionButton(tab2, "OptCkcb", QStringLiteral("按出库成本"));
     OptCfsr->setChecked(true);
     ChtYcph = new ChartView("ChtYcph", tab2);
     ChtYcph->setMinimumHeight(21 * (fontMetrics().height() + 2) + 60);

@@ -46,21 +46,6 @@ QLineEdit *dateBox(QWidget *parent, const char *name)
     return e;
 }
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(true); // Enter on a focused button presses it
-    return b;
-}
-
-QRadioButton *option(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *o = new QRadioButton(caption, parent);
-    o->setObjectName(QLatin1String(name));
-    return o;
-}
-
 } // namespace
 
 Frmyckc::Frmyckc(QWidget *parent) : QWidget(parent)
@@ -69,19 +54,19 @@ Frmyckc::Frmyckc(QWidget *parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("药材库存查询"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    OptYcrk = option(this, "OptYcrk", QStringLiteral("药品入库"));
-    OptYcck = option(this, "OptYcck", QStringLiteral("药品出库"));
-    OptCkrk = option(this, "OptCkrk", QStringLiteral("库存明细表"));
-    OptYcjy = option(this, "OptYcjy", QStringLiteral("药品结余"));
+    OptYcrk = qh::ui::optionButton(this, "OptYcrk", QStringLiteral("药品入库"));
+    OptYcck = qh::ui::optionButton(this, "OptYcck", QStringLiteral("药品出库"));
+    OptCkrk = qh::ui::optionButton(this, "OptCkrk", QStringLiteral("库存明细表"));
+    OptYcjy = qh::ui::optionButton(this, "OptYcjy", QStringLiteral("药品结余"));
     Txtycbm = box(this, "Txtycbm", druglist::CodeMax);
     Txtycmc = box(this, "Txtycmc", druglist::NameMax);
     Txtycmc->setReadOnly(true); // filled by the code lookup only
     TxtQssj = dateBox(this, "TxtQssj");
     TxtJssj = dateBox(this, "TxtJssj");
-    CmdSeek = button(this, "CmdSeek", QStringLiteral("查询&F"));
-    CmdQcls = button(this, "CmdQcls", QStringLiteral("清屏&Q"));
-    CmdHelp = button(this, "CmdHelp", QStringLiteral("帮助&H"));
-    CmdExit = button(this, "CmdExit", QStringLiteral("退出&T"));
+    CmdSeek = qh::ui::enterButton(this, "CmdSeek", QStringLiteral("查询&F"));
+    CmdQcls = qh::ui::enterButton(this, "CmdQcls", QStringLiteral("清屏&Q"));
+    CmdHelp = qh::ui::enterButton(this, "CmdHelp", QStringLiteral("帮助&H"));
+    CmdExit = qh::ui::enterButton(this, "CmdExit", QStringLiteral("退出&T"));
 
     auto *options = new QHBoxLayout;
     for (QRadioButton *o : {OptYcrk, OptYcck, OptCkrk, OptYcjy})

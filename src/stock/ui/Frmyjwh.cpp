@@ -34,14 +34,6 @@ namespace {
 constexpr int px(int twips) { return (twips + 7) / 15; }
 constexpr int RowHeight = px(400);
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(true); // Enter on a focused button presses it
-    return b;
-}
-
 QLineEdit *box(QWidget *parent, const char *name, int maxLength)
 {
     auto *e = new QLineEdit(parent);
@@ -95,14 +87,14 @@ Frmyjwh::Frmyjwh(QWidget *parent) : QWidget(parent)
     MSFGridBmmc->setWordWrap(false);
     MSFGridBmmc->setMinimumWidth(px(1900 * 3 + 2400 + 2600) + 24);
 
-    CmdSave = button(this, "CmdSave", QStringLiteral("保存&S"));
-    Cmdedit = button(this, "Cmdedit", QStringLiteral("修改其它"));
-    CmdMcxg = button(this, "CmdMcxg", QStringLiteral("修改药名"));
-    CmdBmxg = button(this, "CmdBmxg", QStringLiteral("修改编码"));
-    Cmddele = button(this, "Cmddele", QStringLiteral("删除&D"));
-    CmdQcls = button(this, "CmdQcls", QStringLiteral("清屏&Q"));
-    CmdExit = button(this, "CmdExit", QStringLiteral("打印&T"));
-    Command1 = button(this, "Command1", QStringLiteral("操作说明&H"));
+    CmdSave = qh::ui::enterButton(this, "CmdSave", QStringLiteral("保存&S"));
+    Cmdedit = qh::ui::enterButton(this, "Cmdedit", QStringLiteral("修改其它"));
+    CmdMcxg = qh::ui::enterButton(this, "CmdMcxg", QStringLiteral("修改药名"));
+    CmdBmxg = qh::ui::enterButton(this, "CmdBmxg", QStringLiteral("修改编码"));
+    Cmddele = qh::ui::enterButton(this, "Cmddele", QStringLiteral("删除&D"));
+    CmdQcls = qh::ui::enterButton(this, "CmdQcls", QStringLiteral("清屏&Q"));
+    CmdExit = qh::ui::enterButton(this, "CmdExit", QStringLiteral("打印&T"));
+    Command1 = qh::ui::enterButton(this, "Command1", QStringLiteral("操作说明&H"));
 
     auto *entries = new QGridLayout;
     auto label = [this](const QString &text, QWidget *buddy) {

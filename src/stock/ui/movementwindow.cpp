@@ -43,17 +43,6 @@ bool movesFocus(const QKeyEvent *key)
         && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
 }
 
-namespace {
-
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(true); // Enter on a focused button presses it
-    return b;
-}
-
-} // namespace
 
 MovementWindow::MovementWindow(QWidget *parent, std::unique_ptr<EntryLogic> logic)
     : QWidget(parent), m_logic(std::move(logic))
@@ -83,9 +72,9 @@ QLineEdit *MovementWindow::dateBox(QWidget *parent, const char *name)
 void MovementWindow::buildForm(std::initializer_list<std::pair<const char *, QLineEdit *>> boxes, QLineEdit *code,
                                QLineEdit *name)
 {
-    CmdSave = button(this, "CmdSave", QStringLiteral("登录"));
-    CmdQcls = button(this, "CmdQcls", QStringLiteral("清屏"));
-    CmdExit = button(this, "CmdExit", QStringLiteral("退出"));
+    CmdSave = qh::ui::enterButton(this, "CmdSave", QStringLiteral("登录"));
+    CmdQcls = qh::ui::enterButton(this, "CmdQcls", QStringLiteral("清屏"));
+    CmdExit = qh::ui::enterButton(this, "CmdExit", QStringLiteral("退出"));
 
     auto *grid = new QGridLayout;
     int i = 0;
