@@ -5,6 +5,7 @@
 #include "clinic/ui/FrmZymz.h"
 #include "base/textutil.h"
 #include "testsupport.h"
+#include "windowdriving.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -89,10 +90,7 @@ inline void chooseByKeys(QComboBox *box, const QString &text)
 inline FrmZymz *open()
 {
     auto *w = new FrmZymz;
-    w->show();
-    QApplication::setActiveWindow(w);
-    if (!QTest::qWaitForWindowActive(w))
-        qWarning("window not active");
+    test::showActive(w);
     return w;
 }
 

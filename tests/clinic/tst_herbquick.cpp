@@ -6,6 +6,7 @@
 #include "clinic/ui/entryboxes.h"
 #include "testsupport.h"
 #include "checkorder.h"
+#include "frmzymzfixture.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -64,18 +65,9 @@ class TstHerbQuick : public QObject {
         CaseRecord r = checkorder::goodCase();
         r.blbm = QStringLiteral("A0001");
         saveCase(test::OneAction().s(), r, QStringLiteral("管理员"));
-        auto *w = new FrmZymz;
-        w->show();
-        QApplication::setActiveWindow(w);
-        if (!QTest::qWaitForWindowActive(w))
-            qWarning("window not active");
-        QTreeWidgetItem *root = w->TreeView1->topLevelItem(0);
-        for (int i = 0; i < root->childCount(); ++i)
-            if (root->child(i)->text(0) == r.blbm) {
-                w->TreeView1->scrollToItem(root->child(i));
-                QTest::mouseClick(w->TreeView1->viewport(), Qt::LeftButton, {},
-                                  w->TreeView1->visualItemRect(root->child(i)).center());
-            }
+        FrmZymz *w = zymztest::open();
+        if (QTreeWidgetItem *patient = zymztest::node(w, r.blbm))
+            zymztest::clickNode(w, patient);
         QTest::mouseClick(w->CmdMzzd, Qt::LeftButton);
         return w;
     }

@@ -6,6 +6,7 @@
 #include "clinic/ui/FrmZymz.h"
 #include "clinic/ui/entryboxes.h"
 #include "testsupport.h"
+#include "windowdriving.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -48,10 +49,7 @@ class TstPrintWindow : public QObject {
     FrmZymz *open()
     {
         auto *w = new FrmZymz;
-        w->show();
-        QApplication::setActiveWindow(w);
-        if (!QTest::qWaitForWindowActive(w))
-            qWarning("window not active");
+        test::showActive(w);
         return w;
     }
 

@@ -14,6 +14,7 @@
 #include "core/ui/uikit.h"
 #include "query/ui/FrmFzsf.h"
 #include "testsupport.h"
+#include "windowdriving.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -99,10 +100,7 @@ class TstFrmFzsf : public QObject {
     FrmFzsf *open()
     {
         auto *w = new FrmFzsf;
-        w->show();
-        QApplication::setActiveWindow(w);
-        if (!QTest::qWaitForWindowActive(w))
-            qWarning("window not active");
+        test::showActive(w);
         return w;
     }
 

@@ -8,6 +8,7 @@
 #include "query/ui/FrmMzfd.h"
 #include "query/ui/visitmodel.h"
 #include "testsupport.h"
+#include "windowdriving.h"
 #include "widths.h"
 
 #include <QAction>
@@ -42,27 +43,12 @@ class TstFrmMzfd : public QObject {
     FrmMzfd *open()
     {
         auto *w = new FrmMzfd;
-        w->show();
-        QApplication::setActiveWindow(w);
-        if (!QTest::qWaitForWindowActive(w))
-            qWarning("window not active");
+        test::showActive(w);
         return w;
     }
 
     // Types as a keyboard or an input method does (one key event a character).
-    static void keys(QWidget *box, const QString &text)
-    {
-        for (QChar c : text) {
-            if (c.unicode() < 0x80) {
-                QTest::keyClicks(box, QString(c));
-                continue;
-            }
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(box, &press);
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(box, &release);
-        }
-    }
+    static void keys(QWidget *box, const QString &text) { test::typeKeys(box, text); }
     static void type(QWidget *box, const QString &text)
     {
         box->setFocus();

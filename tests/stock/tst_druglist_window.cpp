@@ -6,6 +6,7 @@
 #include "core/ui/uikit.h"
 #include "stock/ui/Frmyjwh.h"
 #include "testsupport.h"
+#include "windowdriving.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -30,30 +31,13 @@ private:
     Frmyjwh *open()
     {
         w = new Frmyjwh;
-        w->show();
-        QApplication::setActiveWindow(w);
-        if (!QTest::qWaitForWindowActive(w))
-            qWarning("window not active");
+        test::showActive(w);
         return w;
     }
 
     static QWidget *focus() { return QApplication::focusWidget(); }
 
-    // Types text as key presses; characters beyond Latin-1 come as the text of a key event,
-    // as an input method delivers them.
-    static void type(QWidget *target, const QString &text)
-    {
-        for (QChar c : text) {
-            if (c.unicode() < 0x80) {
-                QTest::keyClick(target, char(c.unicode()));
-            } else {
-                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-                QApplication::sendEvent(target, &press);
-                QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
-                QApplication::sendEvent(target, &release);
-            }
-        }
-    }
+    static void type(QWidget *target, const QString &text) { test::typeKeys(target, text); }
 
     static QStringList gridRow(Frmyjwh *f, int row)
     {
