@@ -19,7 +19,7 @@
 #include "db/session.h"
 #include "query/followups.h"
 #include "query/ui/FrmFzsf.h"
-#include "testsupport.h"
+#include "largepractice.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -73,23 +73,10 @@ void shuffleFollowUps(db::Session &s)
 
 bool prepareData()
 {
-    static QTemporaryDir tmp;
-    QString root = qEnvironmentVariable("QINGHE_BENCH_ROOT");
+    const QString root = bench::largePractice();
     if (root.isEmpty())
-        root = tmp.path();
-    Modutarnxt::SystemRoot = root;
-    const QString marker = root + QStringLiteral("/followups-shuffled");
-    if (!QFile::exists(Modutarnxt::databasePath())) {
-        const QString failed = test::makeDemoClinic(QStringLiteral(QINGHE_DEMODATA), root,
-                                                    {QStringLiteral("--patients"), QStringLiteral("100000"), QStringLiteral("--visits"),
-                                                     QStringLiteral("1000000"), QStringLiteral("--dispense"), QStringLiteral("2")});
-        if (!failed.isEmpty()) {
-            fprintf(stderr, "%s\n", qPrintable(failed));
-            return false;
-        }
-    }
-    if (!QFile::exists(Modutarnxt::databasePath()))
         return false;
+    const QString marker = root + QStringLiteral("/followups-shuffled");
     auto s = Modutarnxt::clinicStore().open();
     if (!QFile::exists(marker)) {
         shuffleFollowUps(s);

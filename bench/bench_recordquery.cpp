@@ -16,7 +16,7 @@
 #include "query/recordquery.h"
 #include "query/ui/FrmMzfd.h"
 #include "query/ui/visitmodel.h"
-#include "testsupport.h"
+#include "largepractice.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -33,26 +33,9 @@ using namespace qh;
 
 namespace {
 
-QString g_root;
-
 bool prepareData()
 {
-    static QTemporaryDir tmp;
-    QString root = qEnvironmentVariable("QINGHE_BENCH_ROOT");
-    if (root.isEmpty())
-        root = tmp.path();
-    Modutarnxt::SystemRoot = root;
-    if (!QFile::exists(Modutarnxt::databasePath())) {
-        const QString failed = test::makeDemoClinic(QStringLiteral(QINGHE_DEMODATA), root,
-                                                    {QStringLiteral("--patients"), QStringLiteral("100000"), QStringLiteral("--visits"),
-                                                     QStringLiteral("1000000"), QStringLiteral("--dispense"), QStringLiteral("2")});
-        if (!failed.isEmpty()) {
-            fprintf(stderr, "%s\n", qPrintable(failed));
-            return false;
-        }
-    }
-    g_root = root;
-    if (!QFile::exists(Modutarnxt::databasePath()))
+    if (bench::largePractice().isEmpty())
         return false;
     // The full-text index is made by the first search on a file without one; made here, once,
     // and its time reported, so the searches below measure searching.
