@@ -21,6 +21,18 @@ void HerbQuick::setDrugs(const QStringList &names, const QHash<QString, QString>
     }
 }
 
+void HerbQuick::loadDrugList(db::Session &s)
+{
+    QStringList names;
+    QHash<QString, QString> units;
+    auto q = s.query(QStringLiteral("select ycmc, jldw from ycjg"));
+    while (q.next()) {
+        names << q.text(0);
+        units.insert(q.text(0), trimSpaces(q.text(1)));
+    }
+    setDrugs(names, units, prescribedCounts(s, names));
+}
+
 QList<QuickHerb> HerbQuick::candidates(const QString &typed, int limit) const
 {
     QList<QuickHerb> out;

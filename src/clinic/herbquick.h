@@ -1,5 +1,5 @@
 #pragma once
-// The quick herb box of the diagnosis tab: a herb of the drug list found by what the doctor types
+// The quick herb box of the diagnosis tab and the formula window: a herb of the drug list found by what the doctor types
 // (pinyin initials from the start or inside the name, whole syllables, or characters: "hq" and
 // "huangq" find 黄芪, "gc" finds 甘草 and 炙甘草), then a dose. Candidates come as the pinyin
 // matcher orders them (exact initials, prefix, inside, syllables), and among equals the herbs this
@@ -25,6 +25,9 @@ public:
     // The drug list (names and units) and how often each herb was prescribed (missing: 0).
     void setDrugs(const QStringList &names, const QHash<QString, QString> &units,
                   const QHash<QString, qint64> &prescribed = {});
+    // The same from the drug list (ycjg: names and units) and the latest visits' prescriptions,
+    // as prescribedCounts reads them. Throws DbError.
+    void loadDrugList(db::Session &s);
     // The best candidates for what is typed, at most limit; none for an empty text.
     QList<QuickHerb> candidates(const QString &typed, int limit = 9) const;
     int size() const { return m_matcher.size(); }

@@ -4,6 +4,9 @@
 #include "clinic/formulas.h"
 #include "clinic/ui/Frmfjwh.h"
 #include "clinic/ui/entryboxes.h"
+#include "clinic/ui/herbquickbox.h"
+#include "clinic/visitentry.h"
+#include "core/helptopics.h"
 #include "core/modutarnxt.h"
 #include "core/ui/FrmHelp.h"
 #include "core/ui/taskwindows.h"
@@ -14,6 +17,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
@@ -218,12 +222,81 @@ private slots:
         QCOMPARE(f->shownName(), shipped.at(1).name); // the formula shown stays
     }
 
+    // The quick herb box composes the composition as it composes a prescription on the diagnosis
+    // tab: what it appends is what the pick path appends for that herb and dose, the focus comes
+    // back to it for the next herb; Escape and Enter in an empty box change nothing.
+    void quickBoxComposes()
+    {
+        test::TempClinic clinic;
+        clinic.addDrug(QStringLiteral("MH"), QStringLiteral("麻黄"), QStringLiteral("1.00"));
+        clinic.addDrug(QStringLiteral("MHG"), QStringLiteral("麻黄根"), QStringLiteral("1.00"));
+        clinic.addDrug(QStringLiteral("GZ"), QStringLiteral("桂枝"), QStringLiteral("1.00"));
+        clinic.addDrug(QStringLiteral("DZ"), QStringLiteral("大枣"), QStringLiteral("1.00"), QStringLiteral("枚"));
+        QString picked;
+        {
+            auto s = clinic.open();
+            picked = clinic::herbPickText(s, QStringLiteral("麻黄"), QStringLiteral("9")).value_or(QString()) +
+                     clinic::herbPickText(s, QStringLiteral("桂枝"), QStringLiteral("6")).value_or(QString()) +
+                     clinic::herbPickText(s, QStringLiteral("大枣"), QStringLiteral("4")).value_or(QString());
+        }
+        QCOMPARE(picked, QStringLiteral("麻黄9克，桂枝6克，大枣4枚，"));
+        test::RecordingMessages rec;
+        auto *f = open();
+        auto *box = f->quick;
+        type(f->TxtFjmc, QStringLiteral("麻黄汤"));
+        QTest::keyClick(f, Qt::Key_Q, Qt::AltModifier);
+        QCOMPARE(focus(), box->TxtKsyp);
+        for (const auto &[initials, dose] : {std::pair{"mh", "9"}, {"gz", "6"}, {"dz", "4"}}) {
+            QTest::keyClicks(focus(), QString::fromLatin1(initials));
+            QVERIFY(box->LisKsyp->isVisible());
+            QTest::keyClick(focus(), Qt::Key_Return);
+            QCOMPARE(focus(), box->TxtKsjl);
+            QTest::keyClicks(focus(), QString::fromLatin1(dose));
+            QTest::keyClick(focus(), Qt::Key_Return);
+            QCOMPARE(focus(), box->TxtKsyp);
+            QVERIFY(box->TxtKsyp->text().isEmpty() && !box->LisKsyp->isVisible());
+        }
+        QCOMPARE(f->TxtFjgc->text(), picked);
+
+        // Escape with candidates, with the dose box, and Enter in the empty box add nothing.
+        QTest::keyClicks(box->TxtKsyp, QStringLiteral("gz"));
+        QTest::keyClick(box->TxtKsyp, Qt::Key_Escape);
+        QTest::keyClicks(box->TxtKsyp, QStringLiteral("mh"));
+        QTest::keyClick(box->TxtKsyp, Qt::Key_Return);
+        QTest::keyClicks(box->TxtKsjl, QStringLiteral("9"));
+        QTest::keyClick(box->TxtKsjl, Qt::Key_Escape);
+        QCOMPARE(focus(), box->TxtKsyp);
+        box->TxtKsyp->clear();
+        QTest::keyClick(box->TxtKsyp, Qt::Key_Return);
+        QCOMPARE(f->TxtFjgc->text(), picked);
+        QCOMPARE(f->TxtFjmc->text(), QStringLiteral("麻黄汤"));
+
+        QTest::mouseClick(f->CmdSave, Qt::LeftButton);
+        QCOMPARE(rec.texts(), QStringList());
+        QCOMPARE(stored(clinic), QStringList{QStringLiteral("麻黄汤||%1|王医生").arg(picked)});
+    }
+
+    // Tab goes round the fields, the buttons and then the quick box, as before it was there.
+    void tabOrder()
+    {
+        test::TempClinic clinic;
+        QCOMPARE(focus(), open()->TxtFjmc);
+        QStringList order;
+        for (int i = 0; i < 16; ++i) {
+            QTest::keyClick(focus(), Qt::Key_Tab);
+            order << focus()->objectName();
+        }
+        QCOMPARE(order, (QStringList{"TxtFjly", "TxtFjgc", "TxtFjgy", "TxtFjzz", "TxtFjyf", "TxtFjxd", "CmdSave", "CmdNew",
+                                     "CmdDele", "CmdImport", "CmdHelp", "CmdExit", "TxtKsyp", "TxtKsjl", "MSFGridFjmc", "TxtFjmc"}));
+    }
+
     void helpAndRegistration()
     {
         test::TempClinic clinic;
         auto *f = open();
         QTest::mouseClick(f->CmdHelp, Qt::LeftButton);
         QCOMPARE(Modutarnxt::HelpTopic, QStringLiteral("FJ"));
+        QVERIFY(helpTopicText(QStringLiteral("FJ")).contains(QStringLiteral("“快速选药”框")));
         auto *help = qh::ui::singleWindow<qh::ui::FrmHelp>();
         help->close();
         delete help;

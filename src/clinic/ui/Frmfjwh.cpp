@@ -1,6 +1,8 @@
 #include "clinic/ui/Frmfjwh.h"
 #include "clinic/classicalformulas.h"
 #include "clinic/ui/entryboxes.h"
+#include "clinic/ui/herbquickbox.h"
+#include "clinic/visitentry.h"
 #include "base/textutil.h"
 #include "core/messages.h"
 #include "core/modutarnxt.h"
@@ -75,10 +77,9 @@ Frmfjwh::Frmfjwh(QWidget *parent) : QWidget(parent)
 
     TxtFjmc = box(this, "TxtFjmc", Formulas::NameMax);
     TxtFjly = box(this, "TxtFjly", Formulas::SourceMax);
-    HerbPickRow = new QWidget(this);
-    HerbPickRow->setObjectName(QStringLiteral("HerbPickRow"));
-    auto *herbRow = new QHBoxLayout(HerbPickRow);
-    herbRow->setContentsMargins(0, 0, 0, 0);
+    quick = new HerbQuickBox(this, HerbQuickBox::Shape::Row);
+    quick->setObjectName(QStringLiteral("HerbQuickBox"));
+    quick->setLogic(&m_quick);
     TxtFjgc = memo(this, "TxtFjgc", 5);
     TxtFjgy = memo(this, "TxtFjgy", 2);
     TxtFjzz = memo(this, "TxtFjzz", 2);
@@ -105,7 +106,7 @@ Frmfjwh::Frmfjwh(QWidget *parent) : QWidget(parent)
     fields->addWidget(TxtFjmc, 0, 1);
     fields->addWidget(label(QStringLiteral("出处"), TxtFjly), 0, 2);
     fields->addWidget(TxtFjly, 0, 3);
-    fields->addWidget(HerbPickRow, 1, 1, 1, 3);
+    fields->addWidget(quick, 1, 1, 1, 3);
     fields->addWidget(label(QStringLiteral("组成"), TxtFjgc), 2, 0, top);
     fields->addWidget(TxtFjgc, 2, 1, 1, 3);
     fields->addWidget(label(QStringLiteral("功用"), TxtFjgy), 3, 0, top);
@@ -144,6 +145,9 @@ Frmfjwh::Frmfjwh(QWidget *parent) : QWidget(parent)
     setTabOrder(TxtFjzz, TxtFjyf);
     setTabOrder(TxtFjyf, TxtFjxd);
     setTabOrder(TxtFjxd, CmdSave);
+    // The quick box last, after the buttons: the order of the rest stays as it was without it.
+    setTabOrder(CmdExit, quick->TxtKsyp);
+    setTabOrder(quick->TxtKsyp, quick->TxtKsjl);
 
     m_enter = std::make_unique<EnterChain<FormulaField>>(
         [this](FormulaField f) { return widgetOf(f); },
@@ -163,6 +167,7 @@ Frmfjwh::Frmfjwh(QWidget *parent) : QWidget(parent)
         if (!m_filling)
             pickRow(row);
     });
+    connect(quick, &HerbQuickBox::chosen, this, &Frmfjwh::appendPick);
     connect(CmdNew, &QPushButton::clicked, this, &Frmfjwh::CmdNew_Click);
     connect(CmdSave, &QPushButton::clicked, this, &Frmfjwh::CmdSave_Click);
     connect(CmdDele, &QPushButton::clicked, this, &Frmfjwh::CmdDele_Click);
@@ -301,6 +306,27 @@ Formula Frmfjwh::entry() const
     return f;
 }
 
+void Frmfjwh::loadDrugList()
+{
+    try {
+        auto s = Modutarnxt::clinicStore().open();
+        m_quick.loadDrugList(s);
+    } catch (const DbError &) {
+        // The quick box only helps; a formula is typed and saved without it.
+    }
+}
+
+void Frmfjwh::appendPick(const QString &herb, const QString &dose)
+{
+    try {
+        auto s = Modutarnxt::clinicStore().open();
+        if (const auto pick = herbPickText(s, herb, dose))
+            TxtFjgc->setText(TxtFjgc->text() + *pick);
+    } catch (const DbError &e) {
+        msg::info(shortReport(e));
+    }
+}
+
 // ---- commands ---------------------------------------------------------------------------
 
 void Frmfjwh::CmdNew_Click()
@@ -410,6 +436,7 @@ void Frmfjwh::showEvent(QShowEvent *e)
     }
     if (!e->spontaneous()) {
         Qpcls();
+        loadDrugList();
         qh::ui::focusAndSelect(TxtFjmc, Select::none());
     }
     QWidget::showEvent(e);

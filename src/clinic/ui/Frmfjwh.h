@@ -3,6 +3,7 @@
 // the chosen one's fields on the right; new, save, delete, the import of the shipped classical
 // formulas. The checks and the database work are in clinic/formulas.h.
 #include "clinic/formulas.h"
+#include "clinic/herbquick.h"
 #include "clinic/ui/tabkit.h"
 
 #include <QWidget>
@@ -15,6 +16,7 @@ class QTableWidget;
 
 namespace qh::clinic::ui {
 
+class HerbQuickBox;
 class MemoBox;
 
 class Frmfjwh : public QWidget {
@@ -29,9 +31,10 @@ public:
     QTableWidget *MSFGridFjmc; // name, source
     QLineEdit *TxtFjmc;
     QLineEdit *TxtFjly;
-    // The row above the composition box where the quick herb box (pinyin lookup of the drug
-    // list, for composing the composition) goes; empty until then.
-    QWidget *HerbPickRow;
+    // Above the composition box: the quick herb box of the diagnosis tab (pinyin initials of the
+    // drug list, then the dose), which appends to TxtFjgc what the pick lists append to a
+    // prescription (not a described control; unused, it changes nothing).
+    HerbQuickBox *quick;
     MemoBox *TxtFjgc;
     MemoBox *TxtFjgy;
     MemoBox *TxtFjzz;
@@ -65,6 +68,10 @@ private:
     void refuse(const FormulaVerdict &r);
     // Shows a refusal or a failure; true when the command succeeded.
     bool succeeded(const FormulaAnswer &a);
+    // The drug list for the quick box, read when the window is shown.
+    void loadDrugList();
+    // Appends what a herb and dose chosen in the quick box add to the composition.
+    void appendPick(const QString &herb, const QString &dose);
 
     void CmdNew_Click();
     void CmdSave_Click();
@@ -74,6 +81,7 @@ private:
     void CmdExit_Click();
 
     std::unique_ptr<EnterChain<FormulaField>> m_enter;
+    HerbQuick m_quick;
     QString m_shown;
     bool m_filling = false; // the list is being filled: row changes load nothing
     bool m_placed = false;

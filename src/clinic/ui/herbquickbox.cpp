@@ -9,7 +9,7 @@
 
 namespace qh::clinic::ui {
 
-HerbQuickBox::HerbQuickBox(QWidget *parent) : QWidget(parent)
+HerbQuickBox::HerbQuickBox(QWidget *parent, Shape shape) : QWidget(parent)
 {
     LabKsyp = new QLabel(QStringLiteral("快速选药(&Q)"), this);
     LabKsyp->setObjectName(QStringLiteral("LabKsyp"));
@@ -32,17 +32,35 @@ HerbQuickBox::HerbQuickBox(QWidget *parent) : QWidget(parent)
     LisKsyp = new QListWidget(this);
     LisKsyp->setObjectName(QStringLiteral("LisKsyp"));
     LisKsyp->setFocusPolicy(Qt::NoFocus); // the keys stay in TxtKsyp
-    LisKsyp->setMaximumHeight(LisKsyp->fontMetrics().height() * 6);
     LisKsyp->hide();
 
     auto *g = new QGridLayout(this);
     g->setContentsMargins(0, 0, 0, 0);
-    g->addWidget(LabKsyp, 0, 0);
-    g->addWidget(TxtKsyp, 0, 1);
-    g->addWidget(LabKsjl, 1, 0);
-    g->addWidget(TxtKsjl, 1, 1, Qt::AlignLeft);
-    g->addWidget(LisKsyp, 2, 0, 1, 2);
-    g->setColumnStretch(1, 1);
+    if (shape == Shape::Row) {
+        LisKsyp->setFlow(QListView::LeftToRight);
+        LisKsyp->setWrapping(false);
+        LisKsyp->setSpacing(LisKsyp->fontMetrics().horizontalAdvance(u'中') / 4);
+        LisKsyp->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        LisKsyp->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        LisKsyp->setFixedHeight(LisKsyp->fontMetrics().height() + 2 * LisKsyp->spacing() + 2 * LisKsyp->frameWidth() + 6);
+        QSizePolicy keep = LisKsyp->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        LisKsyp->setSizePolicy(keep);
+        g->addWidget(LabKsyp, 0, 0);
+        g->addWidget(TxtKsyp, 0, 1);
+        g->addWidget(LabKsjl, 0, 2);
+        g->addWidget(TxtKsjl, 0, 3);
+        g->addWidget(LisKsyp, 1, 0, 1, 5);
+        g->setColumnStretch(4, 1);
+    } else {
+        LisKsyp->setMaximumHeight(LisKsyp->fontMetrics().height() * 6);
+        g->addWidget(LabKsyp, 0, 0);
+        g->addWidget(TxtKsyp, 0, 1);
+        g->addWidget(LabKsjl, 1, 0);
+        g->addWidget(TxtKsjl, 1, 1, Qt::AlignLeft);
+        g->addWidget(LisKsyp, 2, 0, 1, 2);
+        g->setColumnStretch(1, 1);
+    }
 
     TxtKsyp->installEventFilter(this);
     TxtKsjl->installEventFilter(this);

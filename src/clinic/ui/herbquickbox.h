@@ -3,7 +3,9 @@
 // numbered 1 to 9); Enter takes the selected one (the arrows choose another), a digit takes the
 // one of that number; the dose is typed into TxtKsjl and Enter hands herb and dose on (chosen),
 // after which the box is empty with the focus back in TxtKsyp for the next herb. Escape or an
-// empty box does nothing. Used beside the pick lists; the pick lists work as before.
+// empty box does nothing. The host appends what a chosen herb and dose add to its text box. Used
+// beside the diagnosis tab's pick lists (the pick lists work as before) and above the formula
+// window's composition box.
 #include "clinic/herbquick.h"
 
 #include <QWidget>
@@ -18,7 +20,11 @@ namespace qh::clinic::ui {
 class HerbQuickBox : public QWidget {
     Q_OBJECT
 public:
-    explicit HerbQuickBox(QWidget *parent = nullptr);
+    // Column: herb box, dose box and the candidate list under one another (beside the pick
+    // lists). Row: herb and dose box side by side, the candidates numbered along one line under
+    // them, whose room is kept while there are none (above a text box, which then never moves).
+    enum class Shape { Column, Row };
+    explicit HerbQuickBox(QWidget *parent = nullptr, Shape shape = Shape::Column);
 
     QLabel *LabKsyp;
     QLineEdit *TxtKsyp;   // what is typed: initials, syllables or characters
