@@ -186,6 +186,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->TxtStb1_4->text(), edited + QStringLiteral("\r\n") + line, 1000);
         QCOMPARE(panel(w)->LabFjjj->text(), line); // the written line is no 加减 of its own
         QCOMPARE(focusName(), QStringLiteral("TxtStb1(4)"));
+        // QINGHE_SCREENSHOTS=<folder>: the tab as drawn at the window's own size, to look at.
+        const QString shots = qEnvironmentVariable("QINGHE_SCREENSHOTS");
+        if (!shots.isEmpty())
+            w->grab().save(shots + QStringLiteral("/formula-diagnosis.png"));
 
         fillVisit(w);
         QTest::mouseClick(w->CmdZdzl, Qt::LeftButton);
@@ -233,6 +237,12 @@ private slots:
         QCOMPARE(w->MasZdsj[1]->text(), QStringLiteral("15/20")); // a new visit's presets
         QCOMPARE(panel(w)->LabFjjj->text(), QStringLiteral("上次处方 原方"));
         QVERIFY(rec.shown.empty());
+        if (!shots.isEmpty()) {
+            w->grab().save(shots + QStringLiteral("/formula-next-visit.png"));
+            QTest::mouseClick(w->CmdCkba, Qt::LeftButton);
+            w->reg->openCase(Case);
+            w->grab().save(shots + QStringLiteral("/formula-register.png"));
+        }
         Modutarnxt::setDocumentsPath(QString());
         delete w;
     }
