@@ -187,6 +187,15 @@ std::optional<VisitRecord> findVisit(db::Session &s, const QString &caseNumber, 
     return v;
 }
 
+std::optional<QString> lastPrescription(db::Session &s, const QString &caseNumber)
+{
+    auto q = s.query(QStringLiteral("select blcf from hzzdzl where blbm = ? order by blsj desc, rowid desc limit 1"),
+                     trimSpaces(caseNumber));
+    if (!q.next())
+        return std::nullopt;
+    return q.isNull(0) ? QString() : q.text(0);
+}
+
 PickLists TclBnr(db::Session &s)
 {
     PickLists lists;

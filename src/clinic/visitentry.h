@@ -57,6 +57,10 @@ VisitSaveKind saveVisit(db::Session &s, const VisitRecord &v, const QDate &today
 // A stored visit of a case, department and day, as the boxes show it; nothing when there is none.
 std::optional<VisitRecord> findVisit(db::Session &s, const QString &caseNumber, const QString &dept, const QDate &day);
 
+// The prescription of a case's latest visit (the latest diagnosis date; of one day, the visit
+// written last), as stored; nothing when the case has no visit.
+std::optional<QString> lastPrescription(db::Session &s, const QString &caseNumber);
+
 // TclBnr: the category list, the department list and whether the dose list becomes 0 to 100.
 // A list that comes back empty stops the fill: it and the lists after it keep their contents.
 struct PickLists {

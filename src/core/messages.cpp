@@ -88,6 +88,13 @@ bool askWithDetails(const QString &text, const QString &details)
 }
 void plain(const QString &text, const QString &title) { show(MsgIcon::None, MsgButtons::Ok, text, title); }
 
+std::optional<QString> askText(const TextQuestion &question)
+{
+    if (!g_presenter)
+        return std::nullopt;
+    return g_presenter->askText(question);
+}
+
 } // namespace msg
 
 } // namespace qh

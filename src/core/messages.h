@@ -3,6 +3,7 @@
 // The program installs presenters that show real dialogs; tests install recorders that
 // keep what was shown and answer questions.
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -20,11 +21,21 @@ struct Message {
     QString details = {};
 };
 
+// A question answered by one line of text (a name to save something under).
+struct TextQuestion {
+    QString text;     // the prompt, "请输入协定方名称："
+    QString title;
+    QString initial = {};  // what the box holds when it opens
+    int maxLength = 0;     // the most characters the box takes; 0: no limit
+};
+
 class MessagePresenter {
 public:
     virtual ~MessagePresenter() = default;
     // Shows the message; returns false only when a question was answered No.
     virtual bool present(const Message &m) = 0;
+    // Asks for a line of text; nothing when the question was cancelled.
+    virtual std::optional<QString> askText(const TextQuestion &q) = 0;
 };
 
 // What a box shows of a message, so that no box outgrows a 1024 x 768 screen: lines longer
@@ -63,6 +74,9 @@ bool askWithDetails(const QString &text, const QString &details);
 // OK only, no icon.
 void plain(const QString &text, const QString &title = {});
 bool show(MsgIcon icon, MsgButtons buttons, const QString &text, const QString &title = {});
+// A line of text asked for, as typed (not trimmed); nothing when cancelled or when no presenter
+// is installed.
+std::optional<QString> askText(const TextQuestion &question);
 } // namespace msg
 
 } // namespace qh

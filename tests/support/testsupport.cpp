@@ -34,6 +34,19 @@ bool RecordingMessages::present(const Message &m)
     return a;
 }
 
+std::optional<QString> RecordingMessages::askText(const TextQuestion &q)
+{
+    asked.push_back(q);
+    if (textAnswers.empty())
+        return std::nullopt;
+    const bool given = textAnswers.front().has_value();
+    const QString text = textAnswers.front().value_or(QString());
+    textAnswers.pop_front();
+    if (!given)
+        return std::nullopt;
+    return text;
+}
+
 QStringList RecordingMessages::texts() const
 {
     QStringList l;

@@ -12,15 +12,19 @@
 
 namespace qh::test {
 
-// Records every message shown and answers questions from a queue (Yes when it is empty).
+// Records every message shown and answers questions from a queue (Yes when it is empty); text
+// questions are recorded apart and answered from their own queue (cancelled when it is empty).
 class RecordingMessages : public MessagePresenter {
 public:
     RecordingMessages();
     ~RecordingMessages() override;
     bool present(const Message &m) override;
+    std::optional<QString> askText(const TextQuestion &q) override;
 
     std::vector<Message> shown;
     std::deque<bool> answers;
+    std::vector<TextQuestion> asked;
+    std::deque<std::optional<QString>> textAnswers;
 
     QStringList texts() const;
     QString last() const;          // text of the last message, "" when none

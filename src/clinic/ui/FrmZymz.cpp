@@ -1,6 +1,7 @@
 #include "clinic/ui/FrmZymz.h"
 #include "core/modutarnxt.h"
 #include "clinic/ui/entryboxes.h"
+#include "clinic/ui/formulabox.h"
 #include "clinic/ui/printbuttons.h"
 #include "clinic/ui/tabkit.h"
 #include "db/error.h"
@@ -86,6 +87,7 @@ FrmZymz::FrmZymz(QWidget *parent)
 
     connect(MSFGrid, &QTableWidget::cellClicked, this, [this](int r, int) { MSFGrid_Click(r); });
     connect(CmdMzzd, &QPushButton::clicked, this, &FrmZymz::CmdMzzd_Click);
+    connect(reg->CmdYycf, &QPushButton::clicked, this, &FrmZymz::CmdYycf_Click);
     connect(CmdZdxd, &QPushButton::clicked, this, &FrmZymz::CmdZdxd_Click);
     connect(CmdQcls, &QPushButton::clicked, this, &FrmZymz::CmdQcls_Click);
     connect(CmdMztc, &QPushButton::clicked, this, &FrmZymz::CmdMztc_Click);
@@ -174,19 +176,53 @@ void FrmZymz::CmdMzzd_Click()
     CboZdks->setFocus(Qt::OtherFocusReason);
 }
 
+// "引用此方": the new visit of CmdMzzd, with its checks, its prescription box starting from the
+// selected visit's prescription, or the latest visit's when no row is selected.
+void FrmZymz::CmdYycf_Click()
+{
+    if (const CaseVerdict refused = needCaseNumber(TxtBlbh->text()))
+        return qh::ui::refuse(*refused, reg->widgetOf(refused->field));
+    const QModelIndexList selected = MSFGrid->selectionModel()->selectedRows();
+    std::optional<QString> prescription;
+    try {
+        if (!selected.isEmpty()) {
+            if (const auto v = visitOfRow(selected.first().row()))
+                prescription = v->blcf;
+        } else {
+            auto s = Modutarnxt::clinicStore().open();
+            prescription = lastPrescription(s, TxtBlbh->text());
+        }
+    } catch (const DbError &e) {
+        msg::show(MsgIcon::Question, MsgButtons::Ok, shortReport(e));
+        return;
+    }
+    if (!prescription) {
+        msg::info(QStringLiteral("没有 ") + trimSpaces(TxtBlbh->text()) + QStringLiteral(" 诊断资料"));
+        return;
+    }
+    CmdMzzd_Click();
+    if (SSTab1->currentIndex() == 1)
+        diag->formulas->startFrom(*prescription);
+}
+
+std::optional<VisitRecord> FrmZymz::visitOfRow(int row) const
+{
+    const auto day = parseDateText(MSFGrid->item(row, 0) ? MSFGrid->item(row, 0)->text() : QString());
+    const QString dept = trimSpaces(MSFGrid->item(row, 1) ? MSFGrid->item(row, 1)->text() : QString());
+    if (!day)
+        return std::nullopt;
+    auto s = Modutarnxt::clinicStore().open();
+    return findVisit(s, TxtBlbh->text(), dept, *day);
+}
+
 void FrmZymz::MSFGrid_Click(int row)
 {
     if (row < 0 || row >= MSFGrid->rowCount() || !MSFGrid->item(row, 0))
         return;
     MSFGrid->setCurrentCell(row, 0);
-    const auto day = parseDateText(MSFGrid->item(row, 0)->text());
-    const QString dept = trimSpaces(MSFGrid->item(row, 1) ? MSFGrid->item(row, 1)->text() : QString());
-    if (!day)
-        return;
     std::optional<VisitRecord> v;
     try {
-        auto s = Modutarnxt::clinicStore().open();
-        v = findVisit(s, TxtBlbh->text(), dept, *day);
+        v = visitOfRow(row);
     } catch (const DbError &e) {
         msg::show(MsgIcon::Question, MsgButtons::Ok, shortReport(e));
         return;

@@ -126,7 +126,10 @@ protected:
 private:
     void Form_Load();
     void MSFGrid_Click(int row);
+    // The stored visit a grid row shows; nothing when the row holds none. Throws DbError.
+    std::optional<VisitRecord> visitOfRow(int row) const;
     void CmdMzzd_Click();
+    void CmdYycf_Click();
     void CmdZdxd_Click();
     void CmdQcls_Click();
     void CmdMztc_Click();

@@ -2,6 +2,7 @@
 #include "core/modutarnxt.h"
 
 #include "clinic/ui/entryboxes.h"
+#include "clinic/ui/formulabox.h"
 #include "clinic/ui/herbquickbox.h"
 #include "clinic/ui/tabkit.h"
 #include "db/error.h"
@@ -123,6 +124,7 @@ DiagnosisTab::DiagnosisTab(QWidget *caseNumberBox, QWidget *parent) : QWidget(pa
     LabCfjj->setWordWrap(true);
     LabCfjj->setStyleSheet(QStringLiteral("color: #c00000"));
     LabCfjj->hide();
+    formulas = new FormulaPanel(memo[2], this);
     CmdZdzl = named(new QPushButton(QStringLiteral("保存")), QStringLiteral("CmdZdzl"));
     CmdZdde = named(new QPushButton(QStringLiteral("打印处方")), QStringLiteral("CmdZdde"));
     CmdPrbl = named(new QPushButton(QStringLiteral("打印病历")), QStringLiteral("CmdPrbl"));
@@ -202,6 +204,10 @@ void DiagnosisTab::layOut()
         auto *prescription = new QVBoxLayout;
         prescription->addWidget(memo[i], 1);
         prescription->addWidget(LabCfjj);
+        auto *changes = new QHBoxLayout;
+        changes->addWidget(formulas->LabFjjj, 1);
+        changes->addWidget(formulas->CmdXrjj, 0, Qt::AlignTop);
+        prescription->addLayout(changes);
         g->addLayout(prescription, 3 + i, 1, 1, 3);
     }
     auto *follow = new QHBoxLayout;
@@ -211,6 +217,7 @@ void DiagnosisTab::layOut()
     g->addLayout(follow, 7, 1, 1, 3);
 
     auto *picks = new QVBoxLayout;
+    picks->addWidget(formulas->box);
     picks->addWidget(quick);
     picks->addWidget(CboYpfl);
     auto *lists = new QHBoxLayout;
@@ -226,6 +233,7 @@ void DiagnosisTab::layOut()
     cmds->addWidget(CmdZdde, 0, 1);
     cmds->addWidget(CmdPrbl, 1, 0);
     cmds->addWidget(CmdCkba, 1, 1);
+    cmds->addWidget(formulas->CmdCwfj, 2, 0, 1, 2);
     picks->addLayout(cmds);
 
     auto *row = new QHBoxLayout(this);
@@ -291,6 +299,7 @@ void DiagnosisTab::setEntriesVisible(bool visible)
                                                        LisYpsl, CheFzbz, LabYckc, quick})
         w->setVisible(visible);
     LabCfjj->setVisible(visible && !LabCfjj->text().isEmpty());
+    formulas->setEntriesVisible(visible);
 }
 
 void DiagnosisTab::QpZdzl()
@@ -298,6 +307,7 @@ void DiagnosisTab::QpZdzl()
     qh::ui::BusyPointer busy;
     MasZdsj[0]->setText(todayText());
     MasZdsj[4]->setText(todayText());
+    formulas->clear();
     setEntriesVisible(false);
     LisYpsl->clear();
     LisYpsl->addItems(doseItems(1, 200));
@@ -325,6 +335,7 @@ void DiagnosisTab::TclBnr()
 
 void DiagnosisTab::openNew(const QString &caseNumber)
 {
+    formulas->clear();
     visitToBoxes(newVisit(caseNumber, QDate::currentDate()));
     TxtStb1_0->setEnabled(false);
     MasZdsj[0]->setEnabled(false);
@@ -339,6 +350,7 @@ void DiagnosisTab::openNew(const QString &caseNumber)
 
 void DiagnosisTab::openStored(const VisitRecord &v)
 {
+    formulas->clear();
     for (TextField &t : TxtStb1)
         t.setText(QString());
     setEntriesVisible(true);
@@ -365,6 +377,7 @@ void DiagnosisTab::loadStockOutlook()
     } catch (const DbError &) {
         // The outlook only informs; a visit is entered and saved without it.
     }
+    formulas->reload(m_safety.drugNames());
     LabYckc->clear();
     markHerbs();
 }

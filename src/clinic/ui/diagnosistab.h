@@ -20,6 +20,7 @@ class QPushButton;
 
 namespace qh::clinic::ui {
 
+class FormulaPanel;
 class HerbQuickBox;
 class MaskBox;
 class MemoBox;
@@ -66,6 +67,10 @@ public:
     // described controls; unused, they change nothing).
     HerbQuickBox *quick;
     QLabel *LabCfjj;
+    // The formula box above the quick herb box, the 加减 line and its key under the
+    // prescription, "存为协定方" among the commands (clinic/ui/formulabox.h; not described
+    // controls, unused they change nothing).
+    FormulaPanel *formulas;
     QPushButton *CmdZdzl;
     QPushButton *CmdZdde;
     QPushButton *CmdPrbl;

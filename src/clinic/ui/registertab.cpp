@@ -121,6 +121,8 @@ RegisterTab::RegisterTab(MemoBox *notes, QWidget *parent) : QWidget(parent), m_n
     CmdQcls = named(new QPushButton(QStringLiteral("清空登录窗口")), "CmdQcls");
     CmdMztc = named(new QPushButton(QStringLiteral("退出门诊诊断")), "CmdMztc");
     CmdHelp = named(new QPushButton(QStringLiteral("操作使用帮助")), "CmdHelp");
+    CmdYycf = named(new QPushButton(QStringLiteral("引用此方(&Y)")), "CmdYycf");
+    CmdYycf->setToolTip(QStringLiteral("开始一次新的诊断，处方从所选（未选时为最近一次）诊断的处方开始"));
     layOut();
 
     // Enter moves through the register; the logic names the box a refusal focuses.
@@ -219,7 +221,11 @@ void RegisterTab::layOut()
     auto *right = new QVBoxLayout;
     right->addLayout(form);
     right->addLayout(buttons);
-    right->addWidget(new QLabel(QStringLiteral("患者病历内容")));
+    auto *gridHead = new QHBoxLayout;
+    gridHead->addWidget(new QLabel(QStringLiteral("患者病历内容")));
+    gridHead->addStretch(1);
+    gridHead->addWidget(CmdYycf);
+    right->addLayout(gridHead);
     right->addWidget(MSFGrid, 1);
 
     auto *row = new QHBoxLayout(this);

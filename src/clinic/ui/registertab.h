@@ -45,6 +45,9 @@ public:
     QLineEdit *TxtHzcz;
     QTreeWidget *TreeView1;
     QTableWidget *MSFGrid;
+    // Beside the visit grid (not a described control): "引用此方", a new visit whose prescription
+    // starts from the selected visit's (or the latest visit's); the host window runs it.
+    QPushButton *CmdYycf;
     QPushButton *CmdHzbc;
     QPushButton *CmdMzzd;
     QPushButton *CmdZdxd;

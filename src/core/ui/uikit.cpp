@@ -19,6 +19,7 @@
 #include <QStyleOptionFrame>
 #include <QTableView>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QTranslator>
 
 namespace qh::ui {
@@ -35,6 +36,17 @@ public:
         const int r = box->exec();
         setMousePointer(pointer);
         return r != QMessageBox::No;
+    }
+    std::optional<QString> askText(const TextQuestion &q) override
+    {
+        const std::unique_ptr<QDialog> box = textBox(q);
+        const int pointer = mousePointer();
+        setMousePointer(PointerArrow);
+        const int r = box->exec();
+        setMousePointer(pointer);
+        if (r != QDialog::Accepted)
+            return std::nullopt;
+        return textOfBox(*box);
     }
 };
 
@@ -108,6 +120,29 @@ std::unique_ptr<QDialog> messageBox(const Message &message)
         box->setStandardButtons(QMessageBox::Ok);
     }
     return box;
+}
+
+std::unique_ptr<QDialog> textBox(const TextQuestion &question)
+{
+    auto box = std::make_unique<QInputDialog>();
+    box->setWindowTitle(question.title);
+    box->setInputMode(QInputDialog::TextInput);
+    Message prompt;
+    prompt.text = question.text;
+    box->setLabelText(fittedForBox(prompt).text);
+    box->setTextValue(question.initial);
+    if (auto *line = box->findChild<QLineEdit *>()) {
+        if (question.maxLength > 0)
+            line->setMaxLength(question.maxLength);
+        fitWidth(line, 20);
+    }
+    return box;
+}
+
+QString textOfBox(const QDialog &box)
+{
+    const auto *input = qobject_cast<const QInputDialog *>(&box);
+    return input ? input->textValue() : QString();
 }
 
 QString programTitle() { return QStringLiteral("青禾中医门诊系统"); }

@@ -24,6 +24,11 @@ void installDialogPresenters();
 // The box the presenter shows for a message (its text fitted by fittedForBox: no box outgrows
 // a 1024 x 768 screen, the details included when they are opened).
 std::unique_ptr<QDialog> messageBox(const Message &message); // the standard message dialog
+// The box the presenter shows for a text question: the prompt (fitted as a message's text), one
+// line box holding the initial text and taking at most maxLength characters, OK and Cancel.
+std::unique_ptr<QDialog> textBox(const TextQuestion &question);
+// The text a box made by textBox holds.
+QString textOfBox(const QDialog &box);
 
 // The program's name as the splash shows it, and the title of the boxes that carry "the program's
 // own title" ("青禾中医门诊系统").
