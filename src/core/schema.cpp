@@ -89,7 +89,7 @@ std::vector<TableDef> buildSchema()
                   T("blhm", 50), T("blks", 50), C("rksl"), C("rkje"), C("cksl"), C("ckje"), C("xsje"), T("jbxm", 20),
                   T("bgxm", 20)},
                  {{"ycrci", {"crsj", "ycbm", "xsje", "ckje"}, true, false, true, "ycrci"},
-                  {"yccrbmi", {"ycbm", "crsj"}, false, false, false, "yccrbmi"}}});
+                  {"yccrbmi", {"ycbm", "crsj"}, false, false, false, "yccrbmi", "rksl"}}});
     s.push_back({"hzblzl",
                  {T("blbm", 20), T("blxm", 20), T("blxb", 2), I("blnl"), T("blzy", 50), T("bldw", 200), T("blhf", 10),
                   T("bldz", 200), T("blte", 100), T("mail", 200), D("blsj"), D("bljz"), M("blxd"), T("zldl", 20)},
@@ -147,8 +147,9 @@ QString indexSql(const TableDef &t, const IndexDef &ix, const db::Dialect &d)
     for (const char *n : ix.fields)
         f << d.name(QString::fromLatin1(n)) + QStringLiteral(" ASC");
     return QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-        .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), d.name(QString::fromLatin1(ix.storedName)),
-             d.name(QString::fromLatin1(t.name)), f.join(u", "));
+               .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), d.name(QString::fromLatin1(ix.storedName)),
+                    d.name(QString::fromLatin1(t.name)), f.join(u", "))
+        + (ix.aboveZero ? QStringLiteral(" WHERE %1 > 0").arg(d.name(QString::fromLatin1(ix.aboveZero))) : QString());
 }
 
 } // namespace

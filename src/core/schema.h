@@ -26,6 +26,7 @@ struct IndexDef {
     bool unique;
     bool clustered;
     const char *storedName;  // name in the file, where index names are per file
+    const char *aboveZero = nullptr; // a partial index: only the rows where this field is above 0
 };
 
 struct TableDef {
@@ -84,7 +85,7 @@ int buildSchemaReference();
 void checkClinicFile(const QString &path);
 
 // Makes the indexes of the schema that a file or server database made by an earlier version
-// lacks (yccrbmi, the journal by name and time); the schema checks accept their absence. Every
+// lacks (yccrbmi, the journal's purchases by name and time); the schema checks accept their absence. Every
 // start calls it once the schema is checked. Returns how many it made. Throws DbError.
 int addMissingIndexes(db::Session &session);
 

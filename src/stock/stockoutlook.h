@@ -18,9 +18,10 @@
 // negative stock-in and every stock-out are no purchase. A balance raised by hand beyond the
 // purchases counts all of them.
 //
-// The outlook reads, for each herb with stock, its journal rows through the index yccrbmi (name,
-// time) from the newest back, a few purchases at a time, until the balance is covered: the time
-// grows with the herbs and with how far back their balances reach, not with the journal.
+// The outlook reads, for each herb with stock, its purchases through the index yccrbmi (name,
+// time, of the rows with rksl above 0) from the newest back, a few at a time, until the balance
+// is covered: the time grows with the herbs and with how many purchases their balances span, not
+// with the journal.
 #include "db/session.h"
 #include "core/herbs.h"
 

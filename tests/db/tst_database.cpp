@@ -108,7 +108,7 @@ private slots:
         if (!test::TempClinic::onServer()) {
             QCOMPARE(schemaFaults(s), QStringList());
             QCOMPARE(s.scalarText(QStringLiteral("select sql from sqlite_master where name = 'yccrbmi'")).value_or(QString()),
-                     QStringLiteral("CREATE INDEX \"yccrbmi\" ON \"yccrtb\" (\"ycbm\" ASC, \"crsj\" ASC)"));
+                     QStringLiteral("CREATE INDEX \"yccrbmi\" ON \"yccrtb\" (\"ycbm\" ASC, \"crsj\" ASC) WHERE \"rksl\" > 0"));
         }
     }
 

@@ -307,8 +307,8 @@ private slots:
             << QStringLiteral("当归") << QStringLiteral("180 2026-03-31 expired");
         QTest::newRow("more than one page of purchases")
             << QStringLiteral("d1 茯苓 in10 2026-02-28; d2 茯苓 in10 2027-03-31; d3 茯苓 in10 2027-04-30; d4 茯苓 in10 2027-05-31; "
-                              "d5 茯苓 in10 2027-06-30; d6 茯苓 in10 2027-07-31; d7 茯苓 in10 2027-08-31; d8 茯苓 out15")
-            << QStringLiteral("茯苓") << QStringLiteral("55 2026-02-28 expired");
+                              "d5 茯苓 in10 2027-06-30; d6 茯苓 in10 2027-07-31; d7 茯苓 in10 2027-08-31; d8 茯苓 out5")
+            << QStringLiteral("茯苓") << QStringLiteral("65 2026-02-28 expired");
         QTest::newRow("purchases exhausted by a negative stock-out")
             << QStringLiteral("d1 川芎 in100 2026-09-30; d2 川芎 take-50") << QStringLiteral("川芎")
             << QStringLiteral("150 2026-09-30 good");
