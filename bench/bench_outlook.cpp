@@ -14,6 +14,7 @@
 // purchase of the journal read in one pass; the program stops when they differ. With
 // QINGHE_TEST_PG set the clinic is a database on that server.
 #include "db/session.h"
+#include "db/features.h"
 #include "core/herbs.h"
 #include "stock/stockoutlook.h"
 #include "testsupport.h"
@@ -153,7 +154,7 @@ std::unique_ptr<Clinic> fill(int rows)
         rate[size_t(h)] = h % 3 == 0 ? 2.0 : h % 3 == 1 ? 0.55 : 0.1;
 
     auto s = c->clinic.open();
-    s.execScript(QStringLiteral("pragma cache_size = -262144"));
+    db::setPageCache(s, 262144);
     db::Transaction t(s);
     auto ins = s.prepare(QStringLiteral(
         "insert into yccrtb(crsj, ycbm, ywzy, yccd, ycly, ywph, yxqx, blhm, blks, rksl, rkje, cksl, ckje, xsje, jbxm, bgxm) "
