@@ -130,6 +130,7 @@ StartRoute prepareServerDatabase(const db::DatabaseSettings &settings)
         db::Transaction tx(s);
         if (!hasClinicSchema(s))
             createSchema(s);
+        addMissingIndexes(s); // a database made by an earlier version
         if (s.scalarInt(QStringLiteral("select count(*) from xtzlqk")) == 0)
             s.exec(QStringLiteral("insert into xtzlqk(xt001, xt006, xt007) values(?, null, null)"), QStringLiteral("  "));
         tx.commit();
@@ -192,6 +193,7 @@ StartRoute prepareClinicDatabase(const db::Store &store, QString &notice,
         db::Session s = store.open();
         if (QFileInfo(path).isFile())
             checkClinicSchema(s, path); // on the session that writes next; the server has no file
+        addMissingIndexes(s); // a file made by an earlier version: once, before anything reads it
         if (s.scalarInt(QStringLiteral("select count(*) from xtzlqk")) == 0)
             s.exec(QStringLiteral("insert into xtzlqk(xt001, xt006, xt007) values(?, null, null)"), QStringLiteral("  "));
         s.close();

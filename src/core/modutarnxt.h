@@ -49,8 +49,10 @@ enum class StartRoute {
 // when missing, removes what a stopped creation left behind, tightens the permissions of the
 // folders and files that exist, makes sure the status row exists, and tells where the start
 // goes. On the server the same start makes the tables and the status row in an empty database
-// (first run) instead of a file. A zero-length database file (a creation stopped by an older version) is moved aside
-// under a new name and a fresh database made; notice then tells the user so. A file of the first
+// (first run) instead of a file. A file or server database made by an earlier version gets the
+// indexes added since (addMissingIndexes), once its schema is checked. A zero-length database
+// file (a creation stopped by an older version) is moved aside under a new name and a fresh
+// database made; notice then tells the user so. A file of the first
 // layout is rewritten with 4 KB pages (upgradeClinicFile), with upgradeProgress(percent) called
 // from 0 to 100 while it is; nothing is called for a file that needs nothing. The data folder is
 // the folder above the store's file's folder. Throws DbError.

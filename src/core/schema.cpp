@@ -88,7 +88,8 @@ std::vector<TableDef> buildSchema()
                  {D("crsj"), T("ycbm", 50), T("ywzy", 200), T("yccd", 200), T("ycly", 200), T("ywph", 20), D("yxqx"),
                   T("blhm", 50), T("blks", 50), C("rksl"), C("rkje"), C("cksl"), C("ckje"), C("xsje"), T("jbxm", 20),
                   T("bgxm", 20)},
-                 {{"ycrci", {"crsj", "ycbm", "xsje", "ckje"}, true, false, true, "ycrci"}}});
+                 {{"ycrci", {"crsj", "ycbm", "xsje", "ckje"}, true, false, true, "ycrci"},
+                  {"yccrbmi", {"ycbm", "crsj"}, false, false, false, "yccrbmi", "rksl"}}});
     s.push_back({"hzblzl",
                  {T("blbm", 20), T("blxm", 20), T("blxb", 2), I("blnl"), T("blzy", 50), T("bldw", 200), T("blhf", 10),
                   T("bldz", 200), T("blte", 100), T("mail", 200), D("blsj"), D("bljz"), M("blxd"), T("zldl", 20)},
@@ -101,6 +102,16 @@ std::vector<TableDef> buildSchema()
                  {T("blbm", 20), T("blkb", 50), D("blsj"), D("blfz"), T("zdys", 50)},
                  {RUC("fzbmi", {"blbm", "blkb", "blsj"})}});
     return s;
+}
+
+// Indexes added after files were made without them: a file or server database of before is
+// accepted without them, and every start adds those missing (addMissingIndexes).
+bool addedLater(const QString &storedName)
+{
+    for (const char *name : {"yccrbmi"})
+        if (storedName.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
 }
 
 bool isRequired(const TableDef &t, const char *field)
@@ -136,8 +147,9 @@ QString indexSql(const TableDef &t, const IndexDef &ix, const db::Dialect &d)
     for (const char *n : ix.fields)
         f << d.name(QString::fromLatin1(n)) + QStringLiteral(" ASC");
     return QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-        .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), d.name(QString::fromLatin1(ix.storedName)),
-             d.name(QString::fromLatin1(t.name)), f.join(u", "));
+               .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), d.name(QString::fromLatin1(ix.storedName)),
+                    d.name(QString::fromLatin1(t.name)), f.join(u", "))
+        + (ix.aboveZero ? QStringLiteral(" WHERE %1 > 0").arg(d.name(QString::fromLatin1(ix.aboveZero))) : QString());
 }
 
 } // namespace
@@ -192,6 +204,22 @@ void createSchema(db::Session &session)
 }
 
 bool hasClinicSchema(db::Session &session) { return db::hasTable(session, QStringLiteral("xtzlqk")); }
+
+int addMissingIndexes(db::Session &session)
+{
+    const db::Dialect &d = db::dialectOf(session);
+    int made = 0;
+    db::Transaction tx(session); // joins the caller's transaction when there is one
+    for (const TableDef &t : clinicSchema())
+        for (const IndexDef &ix : t.indexes)
+            if (addedLater(QString::fromLatin1(ix.storedName))
+                && !db::hasIndex(session, QString::fromLatin1(ix.storedName))) {
+                session.execScript(indexSql(t, ix, d));
+                ++made;
+            }
+    tx.commit();
+    return made;
+}
 
 QString creatingPath(const QString &path) { return path + QStringLiteral(".creating"); }
 
@@ -470,7 +498,7 @@ QStringList schemaFaults(db::Session &session)
             faults << QStringLiteral("%1 的定义与本系统的不同").arg(objectName(r));
     }
     for (const SchemaRow &e : expected)
-        if (!inFile.contains(e.key()))
+        if (!inFile.contains(e.key()) && !(e.type == QLatin1String("index") && addedLater(e.name)))
             faults << QStringLiteral("缺少%1").arg(objectName(e));
     return faults;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The clinic database: 23 tables with their fields and 26 named indexes, in creation order.
+// The clinic database: 23 tables with their fields and 27 named indexes, in creation order.
 #include "db/dialect.h"
 
 #include <QString>
@@ -26,6 +26,7 @@ struct IndexDef {
     bool unique;
     bool clustered;
     const char *storedName;  // name in the file, where index names are per file
+    const char *aboveZero = nullptr; // a partial index: only the rows where this field is above 0
 };
 
 struct TableDef {
@@ -82,6 +83,11 @@ int buildSchemaReference();
 // Refuses the data file at path when schemaFaults finds anything: DbError NotADatabase naming
 // at most three of the faults. Opens the file, reads its schema and closes it; never writes.
 void checkClinicFile(const QString &path);
+
+// Makes the indexes of the schema that a file or server database made by an earlier version
+// lacks (yccrbmi, the journal's purchases by name and time); the schema checks accept their absence. Every
+// start calls it once the schema is checked. Returns how many it made. Throws DbError.
+int addMissingIndexes(db::Session &session);
 
 // The server's database holds the clinic's tables (an empty database does not: the first start
 // creates them).

@@ -49,6 +49,18 @@ bool hasTable(Session &session, const QString &table)
     return session.scalarInt(QStringLiteral("select count(*) from sqlite_master where type = 'table' and name = ?"), table) > 0;
 }
 
+bool hasIndex(Session &session, const QString &index)
+{
+    if (onServer(session))
+        return session.scalarInt(QStringLiteral("select count(*) from pg_indexes where schemaname = current_schema() "
+                                                "and indexname = lower(?)"),
+                                 index)
+            > 0;
+    return session.scalarInt(QStringLiteral("select count(*) from sqlite_master where type = 'index' and name = ? collate nocase"),
+                             index)
+        > 0;
+}
+
 QStringList columnsOf(Session &session, const QString &table)
 {
     QStringList columns;

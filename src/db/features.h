@@ -32,6 +32,10 @@ bool hasDataFile(const Store &store);
 // True when the database holds a table of that name (the name as stored, letter case and all).
 bool hasTable(Session &session, const QString &table);
 
+// True when the database holds an index of that name, whatever its letter case (index names are
+// one per database, the server's in lower case).
+bool hasIndex(Session &session, const QString &index);
+
 // The names of the table's columns in their order (the row key the server adds included); empty
 // when there is no such table.
 QStringList columnsOf(Session &session, const QString &table);

@@ -221,6 +221,7 @@ MoveOutcome moveClinic(db::Session &source, db::Session &target, const MoveProgr
         }
         target.exec(QStringLiteral("delete from xtzlqk")); // the blank row of a first start; the clinic's own follows
     }
+    addMissingIndexes(target); // tables a first start of an earlier version made
     for (const TableDef &t : schema) {
         Tally sent(t);
         {

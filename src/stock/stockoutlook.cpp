@@ -1,53 +1,44 @@
 #include "stock/stockoutlook.h"
 
-#include <algorithm>
-
 namespace qh::stock {
 
 namespace {
 
-// Lots of one herb, kept sorted by expiry (no date last), consumed from the front.
-struct Lots {
-    QList<Lot> lots;
+// The purchases on the shelf of one herb, taken newest first until they cover the balance.
+class Shelf {
+public:
+    explicit Shelf(Money onHand) : m_left(onHand) {}
 
-    void receive(Money qty, const QDate &expiry)
+    bool covered() const { return m_left <= Money(); }
+    void take(Money qty, const QDate &expiry)
     {
-        if (qty <= Money())
+        if (covered() || qty <= Money())
             return;
-        const auto later = [](const QDate &a, const QDate &b) {
-            if (!a.isValid())
-                return false;
-            return !b.isValid() || a < b;
-        };
-        auto at = std::upper_bound(lots.begin(), lots.end(), expiry,
-                                   [&](const QDate &e, const Lot &l) { return later(e, l.expiry); });
-        lots.insert(at, Lot{qty, expiry});
+        m_left -= qty;
+        if (expiry.isValid() && (!m_expiry || expiry < *m_expiry))
+            m_expiry = expiry;
     }
+    const std::optional<QDate> &expiry() const { return m_expiry; }
 
-    void issue(Money qty)
-    {
-        while (qty > Money() && !lots.isEmpty()) {
-            Lot &first = lots.first();
-            if (first.left > qty) {
-                first.left -= qty;
-                return;
-            }
-            qty -= first.left;
-            lots.removeFirst();
-        }
-    }
+private:
+    Money m_left;
+    std::optional<QDate> m_expiry;
 };
+
+// The first page of purchases read per herb; each further page is four times the last. Most
+// balances are covered by the newest one or two.
+constexpr qint64 FirstPage = 4;
 
 } // namespace
 
-QList<Lot> remainingLots(const QList<JournalRow> &rows)
+std::optional<QDate> shelfExpiry(Money onHand, const QList<Receipt> &newestFirst)
 {
-    Lots l;
-    for (const JournalRow &r : rows) {
-        l.receive(r.received, r.expiry);
-        l.issue(r.issued);
-    }
-    return l.lots;
+    if (onHand <= Money())
+        return std::nullopt;
+    Shelf shelf(onHand);
+    for (const Receipt &r : newestFirst)
+        shelf.take(r.qty, r.expiry);
+    return shelf.expiry();
 }
 
 QDate storedDay(const QString &t)
@@ -59,39 +50,42 @@ QDate storedDay(const QString &t)
 
 QHash<QString, herbs::StockState> stockOutlook(db::Session &s, const QDate &today)
 {
-    QHash<QString, Lots> lots;
-    // The whole order of the index ycrci (its last key is the row's own), so the file walks the
-    // index as it always did and the server replays the rows of one time in the same order.
-    auto journal = s.query(QStringLiteral("select ycbm, rksl, cksl, yxqx from yccrtb order by crsj, ycbm, xsje, ckje, rowid"));
-    QString name;
-    Lots *l = nullptr;
-    while (journal.next()) {
-        const QString rowName = journal.text(0);
-        if (!l || rowName != name) {
-            name = rowName;
-            l = &lots[name];
-        }
-        const Money received = journal.money(1);
-        if (received > Money())
-            l->receive(received, storedDay(journal.text(3)));
-        l->issue(journal.money(2));
-    }
     QHash<QString, herbs::StockState> out;
-    auto balances = s.query(QStringLiteral("select ycbm, ycyl from ycyltb"));
-    while (balances.next()) {
-        herbs::StockState st;
-        st.known = true;
-        st.onHand = balances.money(1);
-        const auto it = lots.constFind(balances.text(0));
-        if (st.onHand > Money() && it != lots.constEnd()) {
-            for (const Lot &lot : it->lots)
-                if (lot.expiry.isValid()) {
-                    st.expiry = lot.expiry;
-                    break;
-                }
-            st.expired = st.expiry && *st.expiry < today;
+    QList<std::pair<QString, Money>> stocked;
+    {
+        auto balances = s.query(QStringLiteral("select ycbm, ycyl from ycyltb"));
+        while (balances.next()) {
+            herbs::StockState st;
+            st.known = true;
+            st.onHand = balances.money(1);
+            out.insert(balances.text(0), st);
+            if (st.onHand > Money())
+                stocked.append({balances.text(0), st.onHand});
         }
-        out.insert(balances.text(0), st);
+    }
+    // The name compares ignoring letter case in both engines: the rows of another case are read
+    // through the same index entries and passed over here. A page is a bound: the server sends
+    // a statement's whole answer at once.
+    auto purchases = s.prepare(QStringLiteral("select ycbm, rksl, yxqx from yccrtb where ycbm = ? and rksl > 0 "
+                                              "order by crsj desc, xsje desc, ckje desc, rowid desc limit ? offset ?"));
+    for (const auto &[name, onHand] : stocked) {
+        Shelf shelf(onHand);
+        qint64 offset = 0;
+        for (qint64 page = FirstPage; !shelf.covered(); offset += page, page *= 4) {
+            purchases.reset();
+            purchases.bindAll(name, page, offset);
+            qint64 read = 0;
+            while (!shelf.covered() && purchases.next()) {
+                ++read;
+                if (purchases.text(0) == name)
+                    shelf.take(purchases.money(1), storedDay(purchases.text(2)));
+            }
+            if (read < page)
+                break; // the purchases ran out (or the balance is covered)
+        }
+        herbs::StockState &st = out[name];
+        st.expiry = shelf.expiry();
+        st.expired = st.expiry && *st.expiry < today;
     }
     return out;
 }

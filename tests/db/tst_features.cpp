@@ -56,6 +56,9 @@ private slots:
         auto s = clinic.open();
         QVERIFY(db::hasTable(s, QStringLiteral("xtzlqk")));
         QVERIFY(!db::hasTable(s, QStringLiteral("nosuch")));
+        QVERIFY(db::hasIndex(s, QStringLiteral("ycrci")));
+        QVERIFY(db::hasIndex(s, QStringLiteral("YcCrBmi")));
+        QVERIFY(!db::hasIndex(s, QStringLiteral("yccrtb")));
         QCOMPARE(db::hasDataFile(clinic.store()), !onServer());
         QStringList columns = db::columnsOf(s, QStringLiteral("ycjg"));
         QCOMPARE(columns.removeAll(QStringLiteral("rowid")), onServer() ? 1 : 0); // the server's row key
@@ -73,7 +76,7 @@ private slots:
         const QString view = QStringLiteral("CREATE VIEW names AS SELECT ycmc FROM ycjg");
         s.execScript(view);
         const QList<db::StoredObject> objects = db::storedObjects(s);
-        QCOMPARE(objects.size(), 23 + 26 + 1);
+        QCOMPARE(objects.size(), 23 + 27 + 1);
         QCOMPARE(objects.first().type, QStringLiteral("table"));
         QCOMPARE(objects.first().name, QStringLiteral("ycgy"));
         QCOMPARE(objects.at(1).type, QStringLiteral("index"));

@@ -34,7 +34,7 @@ private slots:
         QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from information_schema.columns where ") + here), 126 + 23);
         QCOMPARE(s.scalarInt(QStringLiteral("select count(*) from pg_indexes where schemaname = current_schema() "
                                             "and indexname not like '%_pkey'")),
-                 26);
+                 27);
         QCOMPARE(s.scalarText(QStringLiteral("select data_type from information_schema.columns where table_name = 'ycjg' "
                                              "and column_name = 'ycdj'")).value_or(QString()),
                  QStringLiteral("bigint"));

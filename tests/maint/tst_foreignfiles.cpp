@@ -8,6 +8,7 @@
 #include "core/modutarnxt.h"
 #include "core/schema.h"
 #include "core/searchindex.h"
+#include "db/features.h"
 #include "core/workfile.h"
 #include "maint/datacopy.h"
 #include "query/recordquery.h"
@@ -114,6 +115,9 @@ void TstForeignFiles::craftedFileIsRefused_data()
     QTest::newRow("index made again, not unique")
         << QStringLiteral("drop index ycyli; create index ycyli on ycyltb(ycbm)") << false
         << QStringLiteral("索引 ycyli（数据表 ycyltb） 的定义与本系统的不同");
+    QTest::newRow("journal index by name made otherwise")
+        << QStringLiteral("drop index yccrbmi; create index yccrbmi on yccrtb(ycbm)") << true
+        << QStringLiteral("索引 yccrbmi（数据表 yccrtb） 的定义与本系统的不同");
     QTest::newRow("added column") << QStringLiteral("alter table hzblzl add column qh_x") << false
                                   << QStringLiteral("数据表 hzblzl 的定义与本系统的不同");
     QTest::newRow("tokenizer trigger")
@@ -180,6 +184,10 @@ void TstForeignFiles::genuineClinicIsAccepted()
         auto s = db::Session::open(candidate);
         if (layout != QLatin1String("none"))
             query::RecordQuery::ensureSearchIndex(s);
+        // A file of the first layout or of the earlier search index comes from before the
+        // journal's index by name and time.
+        if (layout == QLatin1String("first") || layout == QLatin1String("earlier"))
+            s.execScript(QStringLiteral("drop index yccrbmi"));
         if (layout == QLatin1String("earlier")) {
             s.execScript(QStringLiteral("drop trigger zdcx_ai; drop trigger zdcx_bu; drop trigger zdcx_au; drop trigger zdcx_bd; "
                                         "drop table zdcx; drop table zdcxsj"));
@@ -205,6 +213,7 @@ void TstForeignFiles::genuineClinicIsAccepted()
     auto s = clinic.open();
     query::RecordQuery::ensureSearchIndex(s);
     QVERIFY(query::RecordQuery::hasSearchIndex(s));
+    QVERIFY(db::hasIndex(s, QStringLiteral("yccrbmi")));
     QCOMPARE(schemaFaults(s), QStringList());
 #endif
 }

@@ -101,7 +101,7 @@ QByteArray templateName()
         for (const auto &f : t.fields)
             h.addData(QByteArray(f.name) + QByteArray::number(int(f.type)) + QByteArray::number(f.size));
         for (const auto &ix : t.indexes)
-            h.addData(QByteArray(ix.storedName) + QByteArray::number(ix.unique));
+            h.addData(QByteArray(ix.storedName) + QByteArray::number(ix.unique) + QByteArray(ix.aboveZero ? ix.aboveZero : ""));
     }
     return "qinghe_template_" + h.result().toHex().left(12);
 }
