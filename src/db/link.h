@@ -71,6 +71,7 @@ struct StatementImpl {
     virtual QString columnName(int col) = 0;
     virtual bool isNull(int col) const = 0;
     virtual QString text(int col) const = 0;
+    virtual QByteArrayView utf8(int col) const = 0; // valid until the next row or reset
     virtual qint64 int64(int col) const = 0;
     virtual QByteArray blob(int col) const = 0;
 };

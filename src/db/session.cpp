@@ -276,6 +276,7 @@ int Statement::columnCount() const { return m_impl->columnCount(); }
 QString Statement::columnName(int col) const { return m_impl->columnName(col); }
 bool Statement::isNull(int col) const { return m_impl->isNull(col); }
 QString Statement::text(int col) const { return m_impl->text(col); }
+QByteArrayView Statement::utf8(int col) const { return m_impl->utf8(col); }
 
 std::optional<QString> Statement::optText(int col) const
 {

@@ -18,6 +18,7 @@
 #include "base/money.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -71,6 +72,9 @@ public:
     QString columnName(int col) const;
     bool isNull(int col) const;
     QString text(int col) const;            // "" for Null
+    // The text's UTF-8 bytes as the engine holds them, without a copy: valid until the next
+    // row or reset (empty for Null). For reading many rows where a QString of each is the cost.
+    QByteArrayView utf8(int col) const;
     std::optional<QString> optText(int col) const;
     int integer(int col) const;             // 0 for Null
     qint64 int64(int col) const;

@@ -5,6 +5,11 @@
 
 #include <QHash>
 #include <algorithm>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
 
 namespace qh::query {
 
@@ -104,21 +109,22 @@ namespace {
 
 constexpr int MonthChars = 7; // "yyyy-mm"
 
-// The month of a stored date text "yyyy-MM-dd HH:mm:ss" as months since year 0, or -1.
-int monthNumber(const QString &stored)
+// The month of a stored date text "yyyy-MM-dd HH:mm:ss" (its bytes) as months since year 0,
+// or -1.
+int monthNumber(QByteArrayView stored)
 {
     if (stored.size() < MonthChars)
         return -1;
-    const QChar *c = stored.constData();
+    const auto digit = [&stored](int i) { return stored[i] >= '0' && stored[i] <= '9' ? stored[i] - '0' : -1; };
     int year = 0;
     for (int i = 0; i < 4; ++i) {
-        if (!c[i].isDigit())
+        if (digit(i) < 0)
             return -1;
-        year = year * 10 + c[i].digitValue();
+        year = year * 10 + digit(i);
     }
-    if (c[4] != u'-' || !c[5].isDigit() || !c[6].isDigit())
+    if (stored[4] != '-' || digit(5) < 0 || digit(6) < 0)
         return -1;
-    const int month = c[5].digitValue() * 10 + c[6].digitValue();
+    const int month = digit(5) * 10 + digit(6);
     return month >= 1 && month <= 12 ? year * 12 + month - 1 : -1;
 }
 
@@ -144,42 +150,73 @@ std::optional<std::pair<qint64, qint64>> rowSpan(db::Session &s, const QString &
     return std::pair{q.int64(0), q.int64(1)};
 }
 
-// Groups texts by their key, keeping the first spelling met as the name shown.
+// Groups texts by their key, keeping the first spelling met as the name shown. Works on the
+// texts' bytes as the engine hands them over: a row costs one lookup of its bytes, no QString.
 class Groups {
 public:
-    int indexOf(const QString &name)
+    int indexOf(QByteArrayView raw)
     {
+        const std::string_view v(raw.data(), std::size_t(raw.size()));
         // Consecutive rows often repeat a name: the last one is compared first, then the
         // spellings met before; only a new spelling is trimmed and folded.
-        if (!m_names.isEmpty() && name == m_lastRaw)
+        if (m_lastIndex >= 0 && v == m_lastRaw)
             return m_lastIndex;
-        int index;
-        if (const auto raw = m_raw.constFind(name); raw != m_raw.constEnd()) {
-            index = *raw;
-        } else {
-            const QString key = groupKey(name);
-            auto it = m_index.constFind(key);
-            if (it == m_index.constEnd()) {
-                index = int(m_names.size());
-                m_index.insert(key, index);
-                m_names.push_back(key.isEmpty() ? Unnamed : trimSpaces(name));
-            } else {
-                index = *it;
+        auto it = m_raw.find(v);
+        if (it == m_raw.end()) {
+            const std::string key = keyOf(raw);
+            auto k = m_index.find(key);
+            if (k == m_index.end()) {
+                k = m_index.emplace(key, int(m_first.size())).first;
+                m_first.emplace_back(v);
             }
-            m_raw.insert(name, index);
+            it = m_raw.emplace(std::string(v), k->second).first;
         }
-        m_lastRaw = name;
-        m_lastIndex = index;
-        return index;
+        m_lastRaw = it->first; // the map's nodes stay where they are
+        m_lastIndex = it->second;
+        return m_lastIndex;
     }
-    const QStringList &names() const { return m_names; }
-    int size() const { return int(m_names.size()); }
+    // The names shown, by index: the first spelling trimmed, "（未填写）" for a blank one.
+    QStringList names() const
+    {
+        QStringList out;
+        out.reserve(qsizetype(m_first.size()));
+        for (const std::string &raw : m_first) {
+            const QString name = trimSpaces(QString::fromUtf8(raw.data(), qsizetype(raw.size())));
+            out << (name.isEmpty() ? Unnamed : name);
+        }
+        return out;
+    }
+    int size() const { return int(m_first.size()); }
 
 private:
-    QHash<QString, int> m_index; // by key
-    QHash<QString, int> m_raw;   // by spelling
-    QStringList m_names;
-    QString m_lastRaw;
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view v) const { return std::hash<std::string_view>{}(v); }
+    };
+    using Map = std::unordered_map<std::string, int, Hash, std::equal_to<>>;
+
+    // groupKey of the text, as bytes; the text itself when it has nothing to trim or fold.
+    static std::string keyOf(QByteArrayView raw)
+    {
+        const auto blankAt = [&raw](qsizetype i) {
+            return raw[i] == ' ' || (i + 2 < raw.size() && raw[i] == '\xE3' && raw[i + 1] == '\x80' && raw[i + 2] == '\x80');
+        };
+        const auto blankEnds = [&raw](qsizetype n) {
+            return raw[n - 1] == ' ' || (n >= 3 && raw[n - 3] == '\xE3' && raw[n - 2] == '\x80' && raw[n - 1] == '\x80');
+        };
+        bool plain = raw.isEmpty() || (!blankAt(0) && !blankEnds(raw.size()));
+        for (qsizetype i = 0; plain && i < raw.size(); ++i)
+            plain = raw[i] < 'A' || raw[i] > 'Z';
+        if (plain)
+            return std::string(raw.data(), std::size_t(raw.size()));
+        const QByteArray key = groupKey(QString::fromUtf8(raw)).toUtf8();
+        return std::string(key.constData(), std::size_t(key.size()));
+    }
+
+    Map m_index; // by key
+    Map m_raw;   // by spelling
+    std::vector<std::string> m_first; // the first spelling of each group
+    std::string_view m_lastRaw;
     int m_lastIndex = -1;
 };
 
@@ -187,9 +224,10 @@ private:
 std::vector<GroupFigures> groupFigures(const Groups &groups, const std::vector<int> &counts, int months)
 {
     std::vector<GroupFigures> out(std::size_t(groups.size()));
+    const QStringList names = groups.names();
     for (int g = 0; g < groups.size(); ++g) {
         GroupFigures &f = out[std::size_t(g)];
-        f.name = groups.names()[g];
+        f.name = names[g];
         f.perMonth.assign(counts.begin() + std::ptrdiff_t(g) * months, counts.begin() + std::ptrdiff_t(g + 1) * months);
         for (int v : f.perMonth)
             f.visits += v;
@@ -222,10 +260,10 @@ void countVisits(db::Session &s, const MonthRange &range, Statistics &st)
             if (!q.isNull(2))
                 span = span ? std::pair{std::min(span->first, q.int64(2)), std::max(span->second, q.int64(3))}
                             : std::pair{q.int64(2), q.int64(3)};
-            const int m = monthNumber(q.text(1));
+            const int m = monthNumber(q.utf8(1));
             if (m < 0)
                 continue;
-            const int c = cases.indexOf(q.text(0));
+            const int c = cases.indexOf(q.utf8(0));
             if (c == int(firstVisit.size()))
                 firstVisit.push_back(m);
             else if (m < firstVisit[std::size_t(c)])
@@ -250,9 +288,9 @@ void countVisits(db::Session &s, const MonthRange &range, Statistics &st)
         if (m < 0 || m >= months)
             continue;
         ++st.months[std::size_t(m)].visits;
-        add(byDepartment, departments.indexOf(q.text(2)), m);
-        add(byDoctor, doctors.indexOf(q.text(3)), m);
-        seen.push_back(qint64(cases.indexOf(q.text(0))) * months + m);
+        add(byDepartment, departments.indexOf(q.utf8(2)), m);
+        add(byDoctor, doctors.indexOf(q.utf8(3)), m);
+        seen.push_back(qint64(cases.indexOf(q.utf8(0))) * months + m);
     }
     byDoctor.resize(std::size_t(doctors.size()) * std::size_t(months), 0);
     byDepartment.resize(std::size_t(departments.size()) * std::size_t(months), 0);
@@ -314,7 +352,7 @@ void countMovements(db::Session &s, const MonthRange &range, Statistics &st)
         ++f.dispensings;
         f.revenue += xsje;
         f.cost += ckje;
-        const int h = herbs.indexOf(q.text(2));
+        const int h = herbs.indexOf(q.utf8(2));
         if (h == int(quantity.size())) {
             quantity.emplace_back();
             revenue.emplace_back();
@@ -344,9 +382,10 @@ void countMovements(db::Session &s, const MonthRange &range, Statistics &st)
     }
 
     st.herbs.resize(std::size_t(herbs.size()));
+    const QStringList names = herbs.names();
     for (int h = 0; h < herbs.size(); ++h) {
         HerbFigures &f = st.herbs[std::size_t(h)];
-        f.name = herbs.names()[h];
+        f.name = names[h];
         f.quantity = quantity[std::size_t(h)];
         f.revenue = revenue[std::size_t(h)];
         for (int m = 0; m < months; ++m)
@@ -423,7 +462,9 @@ std::variant<MonthRange, Refusal<StatisticsField>> checkRange(const QString &fro
     return range;
 }
 
-Statistics compute(db::Session &s, const MonthRange &range)
+namespace {
+
+Statistics emptyFigures(const MonthRange &range)
 {
     Statistics st;
     st.range = range;
@@ -431,10 +472,57 @@ Statistics compute(db::Session &s, const MonthRange &range)
     st.months.resize(std::size_t(months));
     for (int m = 0; m < months; ++m)
         st.months[std::size_t(m)].month = range.month(m);
-    if (months == 0)
+    return st;
+}
+
+} // namespace
+
+Statistics compute(db::Session &s, const MonthRange &range)
+{
+    Statistics st = emptyFigures(range);
+    if (st.months.empty())
         return st;
     countVisits(s, range, st);
     countMovements(s, range, st);
+    return st;
+}
+
+Statistics compute(const db::Store &store, const MonthRange &range)
+{
+    Statistics st = emptyFigures(range);
+    if (st.months.empty())
+        return st;
+    // The movements on a session of their own beside the visits: the two reads share nothing.
+    Statistics moved = st;
+    std::exception_ptr failed;
+    std::thread movements([&store, &range, &moved, &failed] {
+        try {
+            db::Session s = store.open();
+            countMovements(s, range, moved);
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    });
+    try {
+        db::Session s = store.open();
+        countVisits(s, range, st);
+    } catch (...) {
+        movements.join();
+        throw;
+    }
+    movements.join();
+    if (failed)
+        std::rethrow_exception(failed);
+    for (std::size_t m = 0; m < st.months.size(); ++m) {
+        MonthFigures &f = st.months[m];
+        const MonthFigures &g = moved.months[m];
+        f.revenue = g.revenue;
+        f.dispensings = g.dispensings;
+        f.pendingIssues = g.pendingIssues;
+        f.closed = g.closed;
+        f.cost = g.cost;
+    }
+    st.herbs = std::move(moved.herbs);
     return st;
 }
 

@@ -22,6 +22,7 @@
 //   auto s = store.open();
 //   const Statistics st = statistics::compute(s, std::get<MonthRange>(range));
 #include "db/session.h"
+#include "db/store.h"
 #include "base/money.h"
 #include "core/refusal.h"
 
@@ -135,6 +136,9 @@ std::variant<MonthRange, Refusal<StatisticsField>> checkRange(const QString &fro
 // Computes every figure of the range. Throws DbError; MoneyOverflow when a sum leaves the
 // Currency range.
 Statistics compute(db::Session &s, const MonthRange &range);
+// The same, the visits and the movements read at once on two sessions of the store (what the
+// window runs: a year's figures take two reads of about the same length).
+Statistics compute(const db::Store &store, const MonthRange &range);
 
 // The message of a range without any visit or dispensing.
 QString noDataMessage(); // "统计月份内没有就诊和处方收款记录"

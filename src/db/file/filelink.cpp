@@ -163,6 +163,11 @@ struct SqliteStatement : StatementImpl {
         const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
         return p ? QString::fromUtf8(p, sqlite3_column_bytes(stmt, col)) : QString();
     }
+    QByteArrayView utf8(int col) const override
+    {
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
+        return p ? QByteArrayView(p, sqlite3_column_bytes(stmt, col)) : QByteArrayView();
+    }
     qint64 int64(int col) const override { return sqlite3_column_int64(stmt, col); }
     QByteArray blob(int col) const override
     {

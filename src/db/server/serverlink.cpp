@@ -186,6 +186,15 @@ struct PgStatement : StatementImpl {
             return QString::fromLatin1(*p == 't' ? "1" : "0");
         return QString::fromUtf8(p, PQgetlength(res, row, col));
     }
+    QByteArrayView utf8(int col) const override
+    {
+        if (isNull(col))
+            return {};
+        const char *p = PQgetvalue(res, row, col);
+        if (PQftype(res, col) == BoolOid)
+            return *p == 't' ? QByteArrayView("1") : QByteArrayView("0");
+        return QByteArrayView(p, PQgetlength(res, row, col));
+    }
     qint64 int64(int col) const override
     {
         if (isNull(col))

@@ -235,8 +235,7 @@ void FrmJytj::CmdSeek_Click()
     Statistics st;
     try {
         qh::ui::BusyPointer busy;
-        auto s = Modutarnxt::clinicStore().open();
-        st = statistics::compute(s, range);
+        st = statistics::compute(Modutarnxt::clinicStore(), range);
     } catch (const DbError &e) {
         msg::info(shortReport(e));
         return;
