@@ -78,6 +78,10 @@ struct SheetChart {
     std::vector<Series> series;
     int row = 1, col = 1;          // the cell under the top-left corner
     int widthPx = 480, heightPx = 288;
+    // The value axis starts at 0, as the program's own charts do (a spreadsheet otherwise
+    // starts it near the smallest value, so a bar of 339 looks a fifth of one of 373). Clear
+    // it when a value may be below 0: the spreadsheet then scales the axis itself.
+    bool fromZero = true;
 };
 
 class Spreadsheet {

@@ -60,6 +60,8 @@ void Spreadsheet::Writer::insertChart(const SheetChart &c)
     // The value axis counts in whole numbers with groups; bars list the first row on top.
     lxw_chart_axis *values = c.kind == SheetChart::Kind::Bars ? chart->x_axis : chart->y_axis;
     chart_axis_set_num_format(values, "#,##0");
+    if (c.fromZero)
+        chart_axis_set_min(values, 0);
     if (c.kind == SheetChart::Kind::Bars)
         chart_axis_set_reverse(chart->y_axis);
     if (c.series.size() > 1) {

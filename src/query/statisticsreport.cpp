@@ -195,6 +195,7 @@ int writeMonths(Spreadsheet &sheet, const Statistics &st, int top)
     revenue.kind = SheetChart::Kind::Columns;
     revenue.title = QStringLiteral("每月处方收入（元）");
     revenue.series = {{QStringLiteral("处方收入"), 6, RevenueColour}};
+    revenue.fromZero = std::none_of(st.months.begin(), st.months.end(), [](const MonthFigures &m) { return m.revenue < Money(); });
     revenue.row = top + ChartRows;
     sheet.addChart(revenue);
     return std::max(r + 2, top + 2 * ChartRows + 1);
@@ -236,6 +237,9 @@ int writeHerbs(Spreadsheet &sheet, const Statistics &st, HerbOrder order, int to
         bars.row = top;
         bars.col = 11;
         bars.heightPx = 440;
+        bars.fromZero = std::none_of(rows.begin(), rows.end(), [order](const HerbFigures &h) {
+            return (order == HerbOrder::Quantity ? h.quantity : order == HerbOrder::Revenue ? h.revenue : h.cost) < Money();
+        });
         sheet.addChart(bars);
     }
     return std::max(r + 2, top + 24);

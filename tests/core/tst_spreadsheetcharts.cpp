@@ -34,10 +34,12 @@ private slots:
         QTest::addColumn<bool>("streamed");
         QTest::addColumn<QByteArray>("direction");
         QTest::addColumn<QByteArray>("grouping");
-        QTest::newRow("columns") << int(SheetChart::Kind::Columns) << false << QByteArray("col") << QByteArray("clustered");
-        QTest::newRow("stacked") << int(SheetChart::Kind::StackedColumns) << false << QByteArray("col") << QByteArray("stacked");
-        QTest::newRow("bars") << int(SheetChart::Kind::Bars) << false << QByteArray("bar") << QByteArray("clustered");
-        QTest::newRow("streamed bars") << int(SheetChart::Kind::Bars) << true << QByteArray("bar") << QByteArray("clustered");
+        QTest::addColumn<bool>("fromZero");
+        QTest::newRow("columns") << int(SheetChart::Kind::Columns) << false << QByteArray("col") << QByteArray("clustered") << true;
+        QTest::newRow("stacked") << int(SheetChart::Kind::StackedColumns) << false << QByteArray("col") << QByteArray("stacked") << true;
+        QTest::newRow("bars") << int(SheetChart::Kind::Bars) << false << QByteArray("bar") << QByteArray("clustered") << true;
+        QTest::newRow("streamed bars") << int(SheetChart::Kind::Bars) << true << QByteArray("bar") << QByteArray("clustered") << true;
+        QTest::newRow("columns scaled") << int(SheetChart::Kind::Columns) << false << QByteArray("col") << QByteArray("clustered") << false;
     }
     void chartsAreWrittenOverTheirCells()
     {
@@ -45,6 +47,7 @@ private slots:
         QFETCH(bool, streamed);
         QFETCH(QByteArray, direction);
         QFETCH(QByteArray, grouping);
+        QFETCH(bool, fromZero);
         QTemporaryDir dir;
         const QString path = QDir(dir.path()).filePath(QStringLiteral("图表.xlsx"));
         SheetChart c;
@@ -56,6 +59,7 @@ private slots:
         c.series = {{QStringLiteral("初诊"), 2, 0xED7D31}, {QStringLiteral("复诊"), 3, 0}};
         c.row = 3;
         c.col = 11;
+        c.fromZero = fromZero;
         if (streamed) {
             Spreadsheet s = Spreadsheet::streamingTo(path);
             fillTable(s);
@@ -80,6 +84,8 @@ private slots:
         QVERIFY(xml.contains("typeface=\"宋体\""));
         QVERIFY(xml.contains("ED7D31"));
         QVERIFY(xml.contains("<c:legendPos val=\"b\"/>"));
+        // The value axis from 0 unless asked otherwise (one axis of the two has a minimum).
+        QCOMPARE(xml.count("<c:min val=\"0\"/>"), fromZero ? 1 : 0);
         // Bars list the first row on top: the category axis runs from its end.
         if (direction == "bar")
             QVERIFY(xml.contains("<c:orientation val=\"maxMin\"/>"));
