@@ -206,7 +206,7 @@ void DiagnosisTab::layOut()
         prescription->addWidget(LabCfjj);
         auto *changes = new QHBoxLayout;
         changes->addWidget(formulas->LabFjjj, 1);
-        changes->addWidget(formulas->CmdXrjj, 0, Qt::AlignTop);
+        changes->addWidget(formulas->CmdXrjj, 0, Qt::AlignTop | Qt::AlignRight);
         prescription->addLayout(changes);
         g->addLayout(prescription, 3 + i, 1, 1, 3);
     }
