@@ -17,6 +17,7 @@
 #include "stock/ui/FrmYcck.h"
 #include "stock/ui/drugcompleter.h"
 #include "testsupport.h"
+#include "typing.h"
 
 #include <QApplication>
 #include <QFile>
@@ -64,14 +65,7 @@ const std::vector<stock::LookupDrug> &drugs()
 const QString Prescription = QStringLiteral("麻黄9克，桂枝6克，杏仁9克，炙甘草3克，黄芪15克，白术9克，防风6克，"
                                             "党参12克，当归9克，川芎6克，白芍9克，熟地黄12克，茯苓9克");
 
-QStringList keystrokes(const QStringList &words)
-{
-    QStringList out;
-    for (const QString &w : words)
-        for (int i = 1; i <= w.size(); ++i)
-            out << w.left(i);
-    return out;
-}
+using qh::bench::keystrokes;
 
 const QStringList Words{QStringLiteral("zgc"), QStringLiteral("hq"), QStringLiteral("huangqi"), QStringLiteral("bz"),
                         QStringLiteral("dangs"), QStringLiteral("fl")};

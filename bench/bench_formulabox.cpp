@@ -21,6 +21,7 @@
 #include "core/modutarnxt.h"
 #include "core/pinyin.h"
 #include "testsupport.h"
+#include "typing.h"
 
 #include <QApplication>
 #include <QFile>
@@ -101,14 +102,7 @@ const std::vector<Named> &formulas()
     return list;
 }
 
-QStringList keystrokes(const QStringList &words)
-{
-    QStringList out;
-    for (const QString &w : words)
-        for (int i = 1; i <= w.size(); ++i)
-            out << w.left(i);
-    return out;
-}
+using qh::bench::keystrokes;
 
 const QStringList Words{QStringLiteral("gzt"), QStringLiteral("xcht"), QStringLiteral("guizhi"), QStringLiteral("bzhqt"),
                         QStringLiteral("lwdhw"), QStringLiteral("hqdg")};

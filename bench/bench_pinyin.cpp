@@ -8,6 +8,7 @@
 // keystroke, ratio_naive the naive scan's time over the matcher's, ratio_contains the matcher's
 // time over the plain scan's. The anchors run first (registration order).
 #include "core/pinyin.h"
+#include "typing.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -89,15 +90,7 @@ const std::vector<Name> &patients()
 }
 
 // The words typed, every prefix one keystroke.
-QStringList keystrokes(const QStringList &words)
-{
-    QStringList out;
-    for (const QString &w : words) {
-        for (int i = 1; i <= w.size(); ++i)
-            out << w.left(i);
-    }
-    return out;
-}
+using qh::bench::keystrokes;
 
 const QStringList DrugTyping = keystrokes({QStringLiteral("zgc"), QStringLiteral("hq"), QStringLiteral("huangqi"),
                                            QStringLiteral("bz"), QStringLiteral("dangs"), QStringLiteral("甘草")});
