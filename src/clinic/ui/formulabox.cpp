@@ -1,4 +1,5 @@
 #include "clinic/ui/formulabox.h"
+#include "clinic/ui/candidatekeys.h"
 
 #include "clinic/ui/entryboxes.h"
 #include "core/messages.h"
@@ -74,19 +75,13 @@ bool FormulaBox::eventFilter(QObject *watched, QEvent *event)
     if (watched != TxtKsfj || event->type() != QEvent::KeyPress || m_shown.isEmpty())
         return QWidget::eventFilter(watched, event);
     auto *key = static_cast<QKeyEvent *>(event);
-    switch (key->key()) {
-    case Qt::Key_Down: LisKsfj->setCurrentRow(qMin(LisKsfj->currentRow() + 1, LisKsfj->count() - 1)); return true;
-    case Qt::Key_Up: LisKsfj->setCurrentRow(qMax(LisKsfj->currentRow() - 1, 0)); return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: take(LisKsfj->currentRow()); return true;
-    case Qt::Key_Escape: clear(); return true;
-    default: break;
-    }
-    const QString text = key->text();
-    if (text.size() == 1 && text[0] >= u'1' && text[0] <= u'9') {
-        take(text[0].unicode() - u'1');
+    const CandidateKey k = candidateKey(LisKsfj, key->key(), key->text());
+    if (k.kind == CandidateKey::Take)
+        take(k.row);
+    else if (k.kind == CandidateKey::Clear)
+        clear();
+    if (k.kind != CandidateKey::None)
         return true;
-    }
     return QWidget::eventFilter(watched, event);
 }
 

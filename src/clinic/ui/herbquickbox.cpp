@@ -1,4 +1,5 @@
 #include "clinic/ui/herbquickbox.h"
+#include "clinic/ui/candidatekeys.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -117,28 +118,12 @@ bool HerbQuickBox::herbKey(int key, const QString &text)
 {
     if (m_shown.isEmpty())
         return false;
-    switch (key) {
-    case Qt::Key_Down:
-        LisKsyp->setCurrentRow(qMin(LisKsyp->currentRow() + 1, LisKsyp->count() - 1));
-        return true;
-    case Qt::Key_Up:
-        LisKsyp->setCurrentRow(qMax(LisKsyp->currentRow() - 1, 0));
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        take(LisKsyp->currentRow());
-        return true;
-    case Qt::Key_Escape:
+    const CandidateKey k = candidateKey(LisKsyp, key, text);
+    if (k.kind == CandidateKey::Take)
+        take(k.row);
+    else if (k.kind == CandidateKey::Clear)
         clear();
-        return true;
-    default:
-        break;
-    }
-    if (text.size() == 1 && text[0] >= u'1' && text[0] <= u'9') {
-        take(text[0].unicode() - u'1');
-        return true;
-    }
-    return false;
+    return k.kind != CandidateKey::None;
 }
 
 bool HerbQuickBox::doseKey(int key)
