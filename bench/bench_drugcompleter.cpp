@@ -17,7 +17,7 @@
 #include "stock/ui/FrmYcck.h"
 #include "stock/ui/drugcompleter.h"
 #include "testsupport.h"
-#include "typing.h"
+#include "lookupinput.h"
 
 #include <QApplication>
 #include <QFile>
@@ -31,18 +31,7 @@ using namespace qh;
 
 namespace {
 
-QStringList herbList()
-{
-    QFile f(QStringLiteral(QINGHE_HERB_LIST));
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("herb list missing: %s", QINGHE_HERB_LIST);
-    QStringList out;
-    for (const QString &line : QString::fromUtf8(f.readAll()).split(u'\n'))
-        if (!line.startsWith(u'#') && !line.trimmed().isEmpty())
-            out << line.section(u' ', 0, 0);
-    return out;
-}
-
+using qh::bench::herbList;
 // 800 drugs: the demonstration herbs, then their prepared forms; codes "YC0001" on.
 const std::vector<stock::LookupDrug> &drugs()
 {

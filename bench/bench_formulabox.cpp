@@ -21,7 +21,7 @@
 #include "core/modutarnxt.h"
 #include "core/pinyin.h"
 #include "testsupport.h"
-#include "typing.h"
+#include "lookupinput.h"
 
 #include <QApplication>
 #include <QFile>
@@ -41,18 +41,7 @@ namespace {
 constexpr int FormulaCount = 2000;
 constexpr int DrugCount = 800;
 
-QStringList herbList()
-{
-    QFile f(QStringLiteral(QINGHE_HERB_LIST));
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("herb list missing: %s", QINGHE_HERB_LIST);
-    QStringList out;
-    for (const QString &line : QString::fromUtf8(f.readAll()).split(u'\n'))
-        if (!line.startsWith(u'#') && !line.trimmed().isEmpty())
-            out << line.section(u' ', 0, 0);
-    return out;
-}
-
+using qh::bench::herbList;
 // 800 drugs: the demonstration herbs, then their prepared forms.
 const QStringList &drugs()
 {

@@ -8,7 +8,7 @@
 // keystroke, ratio_naive the naive scan's time over the matcher's, ratio_contains the matcher's
 // time over the plain scan's. The anchors run first (registration order).
 #include "core/pinyin.h"
-#include "typing.h"
+#include "lookupinput.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -25,19 +25,7 @@ struct Name {
     qint64 weight;
 };
 
-QStringList herbList()
-{
-    QFile f(QStringLiteral(QINGHE_HERB_LIST));
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("herb list missing: %s", QINGHE_HERB_LIST);
-    QStringList out;
-    for (const QString &line : QString::fromUtf8(f.readAll()).split(u'\n')) {
-        if (!line.startsWith(u'#') && !line.trimmed().isEmpty())
-            out << line.section(u' ', 0, 0);
-    }
-    return out;
-}
-
+using qh::bench::herbList;
 // 800 drug names: the demonstration herbs, then their prepared forms.
 const std::vector<Name> &drugs()
 {
