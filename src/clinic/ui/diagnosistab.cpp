@@ -10,6 +10,7 @@
 #include "core/ui/uikit.h"
 
 #include <QCheckBox>
+#include <optional>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -370,14 +371,16 @@ void DiagnosisTab::loadStockOutlook()
     herbs::programRules(&error);
     if (!error.isEmpty())
         msg::info(error);
+    // One session for the outlook, the quick box's weights and the formula box's list.
+    std::optional<db::Session> s;
     try {
-        auto s = Modutarnxt::clinicStore().open();
-        m_safety.load(s, QDate::currentDate());
-        m_quick.setDrugs(m_safety.drugNames(), m_safety.units(), HerbQuick::prescribedCounts(s, m_safety.drugNames()));
+        s.emplace(Modutarnxt::clinicStore().open());
+        m_safety.load(*s, QDate::currentDate());
+        m_quick.setDrugs(m_safety.drugNames(), m_safety.units(), HerbQuick::prescribedCounts(*s, m_safety.drugNames()));
     } catch (const DbError &) {
         // The outlook only informs; a visit is entered and saved without it.
     }
-    formulas->reload(m_safety.drugNames());
+    formulas->reload(s ? &*s : nullptr, m_safety.drugNames());
     LabYckc->clear();
     markHerbs();
 }

@@ -109,12 +109,11 @@ FormulaPanel::FormulaPanel(MemoBox *prescription, QObject *parent) : QObject(par
     connect(CmdCwfj, &QPushButton::clicked, this, &FormulaPanel::saveAsFormula);
 }
 
-void FormulaPanel::reload(const QStringList &drugNames)
+void FormulaPanel::reload(db::Session *s, const QStringList &drugNames)
 {
     m_differ = FormulaDiffer(drugNames);
     try {
-        auto s = Modutarnxt::clinicStore().open();
-        m_quick.setFormulas(Formulas(s).list());
+        m_quick.setFormulas(s ? Formulas(*s).list() : std::vector<FormulaRow>{});
     } catch (const DbError &) {
         m_quick.setFormulas({}); // the box finds nothing; the visit is entered without it
     }

@@ -62,8 +62,9 @@ public:
     QPushButton *CmdXrjj;
     QPushButton *CmdCwfj;
 
-    // The clinic's formulas read again and the drug names the 加减 line knows (a visit opened).
-    void reload(const QStringList &drugNames);
+    // The clinic's formulas read again on the session given (none: the box finds nothing) and the
+    // drug names the 加减 line knows (a visit opened).
+    void reload(db::Session *s, const QStringList &drugNames);
     // Nothing loaded, no line (the tab cleared, a visit opened).
     void clear();
     // The prescription box starts from an earlier visit's prescription (引用此方).
